@@ -1,0 +1,32 @@
+#pragma once
+// The command line of vemilo-cli.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vemilo::cli {
+
+enum class Mode { Help, Info, Compare, Continuous };
+
+struct CliOptions {
+    Mode mode = Mode::Compare;
+    bool zeroSkip = true;
+    bool matchPoint = true;
+    uint32_t matchSamples = 200;
+    bool details = false;
+    uint32_t maxLines = 200;
+    bool trace = false;
+    std::vector<std::string> paths;
+};
+
+struct ParseOutcome {
+    CliOptions options;
+    std::string error;  // non-empty: a usage error
+};
+
+ParseOutcome parseCommandLine(const std::vector<std::string>& arguments);
+
+extern const char* const kUsage;
+
+}  // namespace vemilo::cli

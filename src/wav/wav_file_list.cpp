@@ -1,0 +1,68 @@
+#include "wav/wav_file_list.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <memory>
+#include <sys/stat.h>
+
+namespace vemilo {
+namespace {
+
+bool isFolder(const std::string& folder, const dirent& entry) {
+    if (entry.d_type == DT_DIR) return true;
+    if (entry.d_type != DT_UNKNOWN && entry.d_type != DT_LNK) return false;
+    struct stat status {};
+    return ::stat(joinPath(folder, entry.d_name).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+template <typename Visit>
+bool forEachMatchingEntry(const std::string& folder, Visit visit) {
+    const std::unique_ptr<DIR, int (*)(DIR*)> directory(::opendir(folder.c_str()), ::closedir);
+    if (!directory) return false;
+    while (const dirent* entry = ::readdir(directory.get())) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == ".." || !matchesWavMask(name) || isFolder(folder, *entry)) continue;
+        visit(name);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool matchesWavMask(const std::string& name) {
+    if (name.size() < 4) return false;
+    const std::string tail = name.substr(name.size() - 4);
+    return tail[0] == '.' && (tail[1] | 0x20) == 'w' && (tail[2] | 0x20) == 'a' && (tail[3] | 0x20) == 'v';
+}
+
+void sortFileNames(std::vector<std::string>& names) {
+    // std::string compares as char, which is signed here; compare as unsigned bytes.
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
+    });
+}
+
+std::optional<WavFolderListing> listWavFolder(const std::string& folder) {
+    WavFolderListing listing;
+    const bool readable = forEachMatchingEntry(folder, [&](const std::string& name) {
+        ++listing.matchingEntries;
+        if (name[0] != '.') listing.names.push_back(name);
+    });
+    if (!readable) return std::nullopt;
+    sortFileNames(listing.names);
+    return listing;
+}
+
+uint32_t CountWavFiles(const std::string& folder) {
+    uint32_t count = 0;
+    forEachMatchingEntry(folder, [&](const std::string&) { ++count; });
+    return count;
+}
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+}  // namespace vemilo

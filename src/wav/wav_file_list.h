@@ -1,0 +1,31 @@
+#pragma once
+// The "*.wav" files of one folder, as both folder lists and the command-line tool see them.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vemilo {
+
+// True for a name that ends in ".wav", letter case ignored.
+bool matchesWavMask(const std::string& name);
+
+// Sorts names by the bytes of their UTF-8 text, the one order both lists pair their rows by.
+void sortFileNames(std::vector<std::string>& names);
+
+struct WavFolderListing {
+    std::vector<std::string> names;  // listed: not hidden, not folders; sorted
+    uint32_t matchingEntries = 0;    // every matching entry that is not a folder, hidden ones included
+};
+
+// Reads a folder; nothing when it cannot be read.
+std::optional<WavFolderListing> listWavFolder(const std::string& folder);
+
+// Counts every matching entry that is not a folder, hidden ones included; 0 when unreadable.
+uint32_t CountWavFiles(const std::string& folder);
+
+// folder + "/" (unless it already ends with one) + name.
+std::string joinPath(const std::string& folder, const std::string& name);
+
+}  // namespace vemilo

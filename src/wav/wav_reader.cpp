@@ -1,0 +1,112 @@
+#include "wav/wav_reader.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "wav/trace.h"
+
+namespace vemilo {
+
+WavReader::~WavReader() { close(); }
+
+int WavReader::open(const std::string& path) {
+    close();
+    // Non-blocking so that a FIFO given as a path cannot hang the open; regular files ignore it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return 1;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return 1;
+    }
+    fileHandle = fd;
+    fileSize = static_cast<uint64_t>(status.st_size);
+    return 0;
+}
+
+uint64_t WavReader::seek(int64_t distance, SeekOrigin origin) {
+    int64_t target = distance;
+    if (origin == SeekOrigin::Current) {
+        // Saturate rather than wrap: a hostile chunk size must never move the walk backwards.
+        const uint64_t maxTarget = static_cast<uint64_t>(INT64_MAX);
+        if (distance >= 0) {
+            const uint64_t udist = static_cast<uint64_t>(distance);
+            target = static_cast<int64_t>(filePosition > maxTarget - udist ? maxTarget : filePosition + udist);
+        } else {
+            const uint64_t back = static_cast<uint64_t>(-(distance + 1)) + 1;
+            target = static_cast<int64_t>(back >= filePosition ? 0 : filePosition - back);
+        }
+    }
+    if (target < 0) target = 0;
+    if (fileHandle >= 0) {
+        const off_t result = ::lseek(fileHandle, static_cast<off_t>(target), SEEK_SET);
+        if (result >= 0) target = result;
+    }
+    filePosition = static_cast<uint64_t>(target);
+    return filePosition;
+}
+
+uint32_t WavReader::read(void* buffer, uint32_t count) {
+    if (fileHandle < 0 || count == 0) return 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    uint32_t total = 0;
+    while (total < count) {
+        const ssize_t got = ::read(fileHandle, out + total, count - total);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            if (total == 0) {
+                // Leave the descriptor where filePosition says, as if nothing had been read.
+                ::lseek(fileHandle, static_cast<off_t>(filePosition), SEEK_SET);
+                return 0;
+            }
+            break;
+        }
+        if (got == 0) break;
+        total += static_cast<uint32_t>(got);
+    }
+    filePosition += total;
+    return total;
+}
+
+int WavReader::close() {
+    if (fileHandle < 0) return 0;
+    const int result = ::close(fileHandle);
+    fileHandle = -1;
+    return result;
+}
+
+int32_t WavReader::skipZeroBytes() {
+    // Reads in small blocks rather than a byte per call, so a long run of zeros at the end of a
+    // file costs little; the result and the position are as if read one byte at a time.
+    int64_t count = 0;
+    uint8_t block[4096];
+    for (;;) {
+        const uint32_t got = read(block, sizeof block);
+        if (got == 0) {
+            trace("zeroskip err(readsize=0) %x\n", static_cast<unsigned>(filePosition & 0xFFFFFFFFu));
+            return -1;
+        }
+        uint32_t index = 0;
+        while (index < got && block[index] == 0) ++index;
+        count += index;
+        if (index < got) {
+            seek(static_cast<int64_t>(filePosition - got + index), SeekOrigin::Begin);
+            const int32_t shown = count > INT32_MAX ? INT32_MAX : static_cast<int32_t>(count);
+            trace("skip num=%d pos:%x\n", shown, static_cast<unsigned>(filePosition & 0xFFFFFFFFu));
+            return shown;
+        }
+    }
+}
+
+uint16_t readU16LE(const uint8_t* bytes) {
+    return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
+}
+
+uint32_t readU32LE(const uint8_t* bytes) {
+    return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
+           (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+}
+
+}  // namespace vemilo

@@ -1,0 +1,168 @@
+#include "cli/cli_app.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+
+#include "support/temp_dir.h"
+#include "wav_writer.h"
+
+namespace vemilo::cli {
+namespace {
+
+using namespace vemilo::testing;
+using Lines = std::vector<std::string>;
+
+struct CliRun {
+    int status;
+    std::string out, err;
+    Lines outLines() const {
+        Lines lines;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+};
+
+CliRun runTool(const std::vector<std::string>& arguments) {
+    char* outText = nullptr;
+    char* errText = nullptr;
+    size_t outSize = 0, errSize = 0;
+    std::FILE* out = open_memstream(&outText, &outSize);
+    std::FILE* err = open_memstream(&errText, &errSize);
+    CliRun run;
+    run.status = runCli(arguments, out, err);
+    std::fclose(out);
+    std::fclose(err);
+    run.out.assign(outText, outSize);
+    run.err.assign(errText, errSize);
+    std::free(outText);
+    std::free(errText);
+    return run;
+}
+
+// Runs a shell command and returns what it printed.
+std::string shell(const std::string& command) {
+    std::string text;
+    if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, got);
+        ::pclose(pipe);
+    }
+    return text;
+}
+
+class DemoFiles : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        demo_ = new TempDir;
+        ASSERT_EQ(std::system((std::string(VEMILO_MAKE_DEMO_PATH) + " " + demo_->path() + " >/dev/null").c_str()), 0);
+    }
+    static void TearDownTestSuite() { delete demo_; }
+    static std::string folder(int n) { return demo_->path() + "/folder" + std::to_string(n); }
+    static std::string file(int n, const std::string& name) { return folder(n) + "/" + name; }
+
+    static TempDir* demo_;
+};
+TempDir* DemoFiles::demo_ = nullptr;
+
+TEST_F(DemoFiles, InfoPrintsThePaneLines) {
+    const int before = openDescriptorCount();
+    const CliRun run = runTool({"--info", file(1, "1_identical.wav"), file(2, "2_8bit_mono.wav")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.outLines(), (Lines{"ファイル1", "44100Hz 16bit stereo", "再生時間 0:00:03.018", "サンプル数       133100",
+                                     "先頭ｾﾞﾛｻﾝﾌﾟﾙ 500", "末尾ｾﾞﾛｻﾝﾌﾟﾙ 300", "ファイル1", "22050Hz 8bit mono",
+                                     "再生時間 0:00:02.056", "サンプル数        45350", "先頭ｾﾞﾛｻﾝﾌﾟﾙ 1000",
+                                     "末尾ｾﾞﾛｻﾝﾌﾟﾙ 250"}));
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(openDescriptorCount(), before);
+}
+
+TEST_F(DemoFiles, ExitStatusFollowsTheVerdict) {
+    EXPECT_EQ(runTool({file(1, "1_identical.wav"), file(2, "1_identical.wav")}).status, 0);
+    EXPECT_EQ(runTool({file(1, "3_lead_in.wav"), file(2, "3_lead_in.wav")}).status, 0);
+    EXPECT_EQ(runTool({"--no-match-point", file(1, "3_lead_in.wav"), file(2, "3_lead_in.wav")}).status, 1);
+    const CliRun differ = runTool({"--details", file(1, "5_few_frames_differ.wav"), file(2, "5_few_frames_differ.wav")});
+    EXPECT_EQ(differ.status, 1);
+    const Lines lines = differ.outLines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("相違点 ", 0) == 0; }), 5);
+    EXPECT_EQ(lines[lines.size() - 3], "相違点がありました。(5)");
+
+    const CliRun mismatch = runTool({file(1, "4_rate_differs.wav"), file(2, "4_rate_differs.wav")});
+    EXPECT_EQ(mismatch.status, 2);
+    EXPECT_EQ(mismatch.err, "サンプリングレートが違います。\n");
+
+    const CliRun usage = runTool({"--max-lines", "abc", "a", "b"});
+    EXPECT_EQ(usage.status, 2);
+    EXPECT_NE(usage.err.find("--max-lines"), std::string::npos);
+    EXPECT_EQ(runTool({"only-one"}).status, 2);
+    EXPECT_EQ(runTool({"--match-samples", "40000", "a", "b"}).status, 2);
+    EXPECT_EQ(runTool({"--help"}).status, 0);
+    EXPECT_EQ(runTool({"--info", demo_->path() + "/nothing.wav"}).status, 2);
+}
+
+TEST_F(DemoFiles, ContinuousStopsAtTheFirstDifferingPair) {
+    const CliRun run = runTool({"--continuous", folder(1), folder(2)});
+    EXPECT_EQ(run.status, 1);
+    Lines verdicts;
+    for (const std::string& line : run.outLines()) {
+        if (line.rfind("一致しました", 0) == 0 || line.rfind("相違点がありました", 0) == 0 || line.rfind("ファイル1:/", 0) == 0) {
+            verdicts.push_back(line);
+        }
+    }
+    EXPECT_EQ(verdicts, (Lines{"ファイル1:" + file(1, "1_identical.wav"), "一致しました。", "ファイル1:" + file(1, "2_8bit_mono.wav"),
+                               "一致しました。", "ファイル1:" + file(1, "3_lead_in.wav"), "一致しました。",
+                               "ファイル1:" + file(1, "4_rate_differs.wav"), "ファイル1:" + file(1, "5_few_frames_differ.wav"),
+                               "相違点がありました。(5)"}));
+    EXPECT_EQ(run.err, "サンプリングレートが違います。\n");
+}
+
+TEST(CliContinuous, UnevenAndEmptyFolders) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("a"));
+    std::filesystem::create_directory(dir.file("b"));
+    const PcmFormat cd;
+    for (const char* name : {"1.wav", "2.wav", "3.wav"}) writeCanonicalWav(dir.file("a/") + name, cd, noiseFrames(cd, 100));
+    writeCanonicalWav(dir.file("b/1.wav"), cd, noiseFrames(cd, 100));
+    writeCanonicalWav(dir.file("b/2.WAV"), cd, noiseFrames(cd, 100));
+    const CliRun uneven = runTool({"--continuous", dir.file("a"), dir.file("b")});
+    EXPECT_EQ(uneven.status, 0);
+    const Lines lines = uneven.outLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "一致しました。"), 2);
+
+    std::filesystem::create_directory(dir.file("empty"));
+    const CliRun empty = runTool({"--continuous", dir.file("empty"), dir.file("b")});
+    EXPECT_EQ(empty.status, 2);
+    EXPECT_EQ(empty.err, "ファイル1が指定されていません\n");
+}
+
+// Files written by another program: what --info reports agrees with soxi.
+TEST(CliAgainstSox, InfoAgreesWithSoxi) {
+    if (shell("command -v soxi").find("soxi") == std::string::npos) GTEST_SKIP() << "sox is not installed";
+    TempDir dir;
+    struct Case {
+        int bits, channels, rate;
+    };
+    const Case cases[] = {{8, 1, 8000}, {16, 2, 44100}, {24, 2, 96000}, {32, 1, 48000}, {16, 6, 48000}, {24, 1, 22050}};
+    for (const Case& c : cases) {
+        const std::string path = dir.file(std::to_string(c.bits) + "_" + std::to_string(c.channels) + ".wav");
+        shell("sox -n -b " + std::to_string(c.bits) + " -c " + std::to_string(c.channels) + " -r " + std::to_string(c.rate) +
+              " '" + path + "' synth 1.37 sine 440 2>/dev/null");
+        const std::string frames = shell("soxi -s '" + path + "'");
+        ASSERT_FALSE(frames.empty()) << path;
+        const CliRun run = runTool({"--info", path});
+        EXPECT_EQ(run.status, 0);
+        const Lines lines = run.outLines();
+        ASSERT_EQ(lines.size(), 6u);
+        EXPECT_EQ(lines[1], std::to_string(std::stoi(shell("soxi -r '" + path + "'"))) + "Hz " +
+                                std::to_string(std::stoi(shell("soxi -b '" + path + "'"))) + "bit " +
+                                (std::stoi(shell("soxi -c '" + path + "'")) == 1 ? "mono" : "stereo"));
+        EXPECT_EQ(std::stoul(lines[3].substr(std::string("サンプル数 ").size())), std::stoul(frames)) << path;
+    }
+}
+
+}  // namespace
+}  // namespace vemilo::cli

@@ -1,0 +1,314 @@
+#include "compare/comparison_run.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "compare/option_text.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+#include "wav/trace.h"
+#include "wav/zero_run_scan.h"
+#include "wav_writer.h"
+
+namespace vemilo {
+namespace {
+
+using namespace testing;
+using Lines = std::vector<std::string>;
+
+const PcmFormat kCd{1, 2, 44100, 16};
+
+class ComparisonRunTest : public ::testing::Test {
+protected:
+    ComparisonRunTest() : previous_(setTraceSink({})) {}
+    ~ComparisonRunTest() override { setTraceSink(previous_); }
+
+    void choose(int side, const std::string& name, const std::vector<uint8_t>& bytes) {
+        writeFile(dir.file(name), bytes);
+        chooseExisting(side, name);
+    }
+    void chooseExisting(int side, const std::string& name) {
+        loadFileSlot(slots[side], side, dir.file(name), host);
+        scanZeroRuns(slots[side], side, host);
+    }
+    void choosePair(const PcmFormat& format1, const std::vector<uint8_t>& audio1, const PcmFormat& format2,
+                    const std::vector<uint8_t>& audio2) {
+        choose(0, "1.wav", canonicalWav(format1, audio1));
+        choose(1, "2.wav", canonicalWav(format2, audio2));
+    }
+
+    // Runs and returns the log, checking that nothing stays open.
+    RunResult run() {
+        host.log.clear();
+        host.yields = 0;
+        host.progressHistory.clear();
+        const int before = openDescriptorCount();
+        const RunResult result = ComparisonRun(slots, host);
+        EXPECT_EQ(openDescriptorCount(), before);
+        return result;
+    }
+
+    // The lines from the position lines on, without the closing time line.
+    Lines tail(size_t fromLine = 8) const { return Lines(host.log.begin() + fromLine, host.log.end() - 1); }
+
+    TempDir dir;
+    RecordingHost host;
+    FileSlots slots;
+
+private:
+    TraceSink previous_;
+};
+
+TEST_F(ComparisonRunTest, FormatCheckOrderShowsOnlyTheFirstMismatch) {
+    struct Case {
+        PcmFormat a, b;
+        RunResult result;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{1, 2, 44100, 16}, {1, 1, 48000, 16}, RateMismatch, "サンプリングレートが違います。"},
+        {{1, 2, 44100, 16}, {1, 2, 44100, 24}, BlockAlignMismatch, "ブロックサイズが違います。"},
+        {{1, 2, 44100, 16}, {1, 1, 44100, 32}, ChannelMismatch, "チャンネルが違います。"},
+        {{1, 2, 44100, 16}, {1, 2, 44100, 12, 4}, BitsMismatch, "bit解像度が違います。"},
+    };
+    for (const Case& c : cases) {
+        host.messages.clear();
+        choosePair(c.a, noiseFrames(c.a, 100), c.b, noiseFrames(c.b, 100));
+        EXPECT_EQ(run(), c.result);
+        EXPECT_EQ(host.messages, Lines{c.message});
+        ASSERT_EQ(host.log.size(), 4u);
+        EXPECT_EQ(host.log[0], "ファイル1:" + dir.file("1.wav"));
+        EXPECT_EQ(host.log[1], "サンプル数:100 先頭ゼロ:0 末尾ゼロ:0");
+        EXPECT_EQ(host.log[2], "ファイル2:" + dir.file("2.wav"));
+    }
+}
+
+TEST_F(ComparisonRunTest, IdenticalTenSecondFilesWithoutOptions) {
+    const std::vector<uint8_t> audio = noiseFrames(kCd, 441000);
+    choosePair(kCd, audio, kCd, audio);
+    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(host.log[5], "");  // the option line with neither option
+    EXPECT_EQ(host.log[6], "[debug]file1 pos 44");
+    EXPECT_EQ(host.log[7], "[debug]file2 pos 44");
+    EXPECT_EQ(tail(), (Lines{"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(441000)"}));
+    EXPECT_EQ(host.log[4].rfind("[debug] ", 0), 0u);
+    EXPECT_EQ(host.log.back().rfind("[debug] ", 0), 0u);
+}
+
+TEST_F(ComparisonRunTest, DifferentLengthsAndTheFirstFrame) {
+    std::vector<uint8_t> audio = noiseFrames(kCd, 1000);
+    std::vector<uint8_t> longer = audio;
+    appendBytes(longer, noiseFrames(kCd, 1, 99));
+    choosePair(kCd, audio, kCd, longer);
+    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。", "比較サンプル(1000)"}));
+
+    choosePair(kCd, longer, kCd, audio);
+    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(tail(), (Lines{"file2が終わりました。", "一致しました。", "比較サンプル(1000)"}));
+
+    // A difference in the very first frame, with zero skip shifting both starts.
+    std::vector<uint8_t> skipped = silentFrames(kCd, 10);
+    appendBytes(skipped, audio);
+    std::vector<uint8_t> changed = skipped;
+    changed[10 * 4] ^= 1;
+    choosePair(kCd, skipped, kCd, changed);
+    host.zeroSkipOn = true;
+    host.detailsOn = true;
+    EXPECT_EQ(run(), Different);
+    EXPECT_EQ(host.log[5], "ゼロスキップ ○");
+    EXPECT_EQ(host.log[6], "[debug]file1 pos 84");
+    EXPECT_EQ(host.log[8].substr(0, std::string("相違点          1(1:54 2:54)\t").size()), "相違点          1(1:54 2:54)\t");
+}
+
+TEST_F(ComparisonRunTest, DifferenceLimitWithAndWithoutDetails) {
+    const PcmFormat mono{1, 1, 8000, 16};
+    const std::vector<uint8_t> audio = noiseFrames(mono, 1000);
+    std::vector<uint8_t> changed = audio;
+    for (int frame = 0; frame < 500; ++frame) changed[frame * 2] ^= 0x10;
+    choosePair(mono, audio, mono, changed);
+    for (bool details : {true, false}) {
+        host.detailsOn = details;
+        EXPECT_EQ(run(), Different);
+        const Lines lines = tail();
+        ASSERT_EQ(lines.size(), (details ? 200u : 0u) + 3u);
+        EXPECT_EQ(Lines(lines.end() - 3, lines.end()), (Lines{"相違数がオーバーしました", "相違点がありました。(201)", "比較サンプル(200)"}));
+    }
+}
+
+TEST_F(ComparisonRunTest, DetailDisplayIsReadAtEachDifference) {
+    const PcmFormat slow{1, 1, 10, 8};  // 150 frames per block
+    const std::vector<uint8_t> audio = noiseFrames(slow, 400);
+    std::vector<uint8_t> changed = audio;
+    changed[5] ^= 1;    // block 1
+    changed[160] ^= 1;  // block 2
+    changed[320] ^= 1;  // block 3
+    choosePair(slow, audio, slow, changed);
+    host.onYield = [&] { host.detailsOn = host.yields == 2; };  // on for the second block only
+    EXPECT_EQ(run(), Different);
+    const Lines lines = tail();
+    ASSERT_EQ(lines.size(), 4u);
+    // Frames of the second block are numbered on from the first block's 150.
+    EXPECT_EQ(lines[0].substr(0, 20), "相違点        161");
+    EXPECT_EQ(lines[2], "相違点がありました。(3)");
+    EXPECT_EQ(host.progressHistory.size(), 3u);  // the bar moved once per block
+}
+
+TEST_F(ComparisonRunTest, OverDeclaredDataEndsWithAReadError) {
+    const std::vector<uint8_t> audio = noiseFrames(kCd, 1000);
+    choose(0, "1.wav", canonicalWav(kCd, audio));
+    choose(1, "2.wav", WavBuilder().riffHeader().fmt(kCd).data(audio, 4000 + 8 * 176400 * 15).bytes());
+    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。", "比較サンプル(1000)"}));
+
+    choose(0, "1.wav", WavBuilder().riffHeader().fmt(kCd).data(audio, 4000 + 8 * 176400 * 15).bytes());
+    choose(1, "2.wav", WavBuilder().riffHeader().fmt(kCd).data(audio, 4000 + 8 * 176400 * 15).bytes());
+    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(tail(), (Lines{"読み取りエラー 0==0", "一致しました。", "比較サンプル(1000)"}));
+}
+
+TEST_F(ComparisonRunTest, EarlyExitsReleaseWhatTheyHold) {
+    const std::vector<uint8_t> audio = noiseFrames(kCd, 100);
+    choosePair(kCd, audio, kCd, audio);
+    ::unlink(dir.file("2.wav").c_str());
+    EXPECT_EQ(run(), Open2Failed);
+    EXPECT_EQ(host.log.back(), "open error(1)");
+    ::unlink(dir.file("1.wav").c_str());
+    EXPECT_EQ(run(), Open1Failed);
+    EXPECT_EQ(host.log.back(), "open error(0)");
+
+    // An empty data chunk at the end of the file: the first read gives nothing.
+    choosePair(kCd, {}, kCd, audio);
+    EXPECT_EQ(run(), FirstRead1Empty);
+    EXPECT_EQ(host.log.back(), "0==0");
+    choosePair(kCd, audio, kCd, {});
+    EXPECT_EQ(run(), FirstRead2Empty);
+    EXPECT_EQ(host.log.back(), "1==0");
+    EXPECT_EQ(host.log.size(), 5u);
+
+    // Fifteen seconds of a format far beyond any in use is refused like a failed allocation.
+    const PcmFormat absurd{1, 8, 0x7FFFFFFF, 32};
+    choosePair(absurd, std::vector<uint8_t>(64, 1), absurd, std::vector<uint8_t>(64, 1));
+    EXPECT_EQ(run(), Buffer1Failed);
+    EXPECT_EQ(host.log.back(), "buf0 error");
+
+    // Files with no usable format at all compare nothing and divide by nothing.
+    choose(0, "1.wav", std::vector<uint8_t>(100, 'x'));
+    choose(1, "2.wav", std::vector<uint8_t>(100, 'y'));
+    EXPECT_EQ(run(), FirstRead1Empty);
+}
+
+TEST_F(ComparisonRunTest, OptionTextsThatAreNotNumbers) {
+    const std::vector<uint8_t> audio = noiseFrames(kCd, 100);
+    choosePair(kCd, audio, kCd, audio);
+    host.matchPointOn = true;
+    host.matchLength = "abc";
+    const int before = openDescriptorCount();
+    try {
+        ComparisonRun(slots, host);
+        FAIL() << "no conversion error";
+    } catch (const ConversionError& error) {
+        EXPECT_STREQ(error.what(), "'abc' は整数ではありません");
+    }
+    EXPECT_EQ(openDescriptorCount(), before);
+
+    host.differenceLimit = "";
+    EXPECT_THROW(ComparisonRun(slots, host), ConversionError);
+
+    // Out of range: clamped.
+    host.differenceLimit = "0";
+    host.matchLength = "99999";
+    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(host.log[5], ",一致点検索サンプル数 32767");
+    EXPECT_EQ(host.log[6], "ファイル1:比較サンプル数が足りません。(1)");
+}
+
+TEST_F(ComparisonRunTest, MatchPointAlignsALeadIn) {
+    const std::vector<uint8_t> common = noiseFrames(kCd, 44100, 5);
+    std::vector<uint8_t> leadIn = noiseFrames(kCd, 100, 77);
+    appendBytes(leadIn, common);
+    host.zeroSkipOn = true;
+    host.matchPointOn = true;
+
+    choosePair(kCd, common, kCd, leadIn);
+    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(host.log[5], "ゼロスキップ ○,一致点検索サンプル数 200");
+    EXPECT_EQ(host.log[6], "[debug] 一致点pos 0:0 1:100 (side)1");
+    EXPECT_EQ(host.log[7], "ファイル2: 一致点がありました(0→100)");
+    EXPECT_EQ(host.log[9], "[debug]file2 pos 444");
+    EXPECT_EQ(tail(10), (Lines{"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(44100)"}));
+
+    choosePair(kCd, leadIn, kCd, common);
+    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(host.log[7], "ファイル1: 一致点がありました(0→100)");
+    EXPECT_EQ(host.log[8], "[debug]file1 pos 444");
+
+    // With match point alone, the option line starts with its comma.
+    host.zeroSkipOn = false;
+    choosePair(kCd, common, kCd, common);
+    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(host.log[5], ",一致点検索サンプル数 200");
+    EXPECT_EQ(host.log[6], "[debug] 一致点pos 0:0 1:0 (side)0");
+}
+
+TEST_F(ComparisonRunTest, NoMatchPointStartsBothFilesUnshiftedEvenWithoutZeroSkip) {
+    const PcmFormat slow{1, 1, 1000, 16};
+    const std::vector<uint8_t> a = noiseFrames(slow, 3000, 1);
+    std::vector<uint8_t> b = noiseFrames(slow, 3000, 2);
+    choosePair(slow, a, slow, b);
+    host.matchPointOn = true;
+    host.zeroSkipOn = false;
+    EXPECT_EQ(run(), Different);
+    EXPECT_EQ(host.log[6], "[debug] 一致点pos 0:801 1:801 (side)2");
+    EXPECT_EQ(host.log[7], "一致点が見つかりませんでした");
+    EXPECT_EQ(host.log[8], "[debug]file1 pos 44");
+    EXPECT_EQ(host.log[9], "[debug]file2 pos 44");
+}
+
+TEST_F(ComparisonRunTest, NothingLeftAfterZeroSkip) {
+    // Silent throughout, with a trailer so that the first read is not empty.
+    const std::vector<uint8_t> silent = silentFrames(kCd, 500);
+    choose(0, "1.wav", WavBuilder().riffHeader().fmt(kCd).data(silent).chunk("LIST", {1, 2, 3, 4}).bytes());
+    choose(1, "2.wav", WavBuilder().riffHeader().fmt(kCd).data(silent).chunk("LIST", {1, 2, 3, 4}).bytes());
+    host.zeroSkipOn = true;
+    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(tail(), (Lines{"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(0)"}));
+
+    choose(1, "3.wav", canonicalWav(kCd, noiseFrames(kCd, 50)));
+    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。", "比較サンプル(0)"}));
+}
+
+TEST_F(ComparisonRunTest, TheRunKeepsTheSlotsItStartedWith) {
+    const PcmFormat slow{1, 2, 100, 16};
+    const std::vector<uint8_t> audio = noiseFrames(slow, 5000);
+    choosePair(slow, audio, slow, audio);
+    writeFile(dir.file("other.wav"), canonicalWav(PcmFormat{1, 1, 8000, 8}, noiseFrames(PcmFormat{1, 1, 8000, 8}, 9)));
+    bool reloaded = false;
+    host.onYield = [&] {
+        if (reloaded) return;
+        reloaded = true;
+        chooseExisting(0, "other.wav");
+    };
+    EXPECT_EQ(run(), Identical);
+    // The scan of the file loaded meanwhile logs its own line; the run's closing lines are unchanged.
+    EXPECT_EQ(Lines(host.log.end() - 4, host.log.end() - 1),
+              (Lines{"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(5000)"}));
+    EXPECT_EQ(slots[0].sampleRate, 8000u);  // the window's slot did change
+}
+
+TEST_F(ComparisonRunTest, FileTruncatedBetweenBlocks) {
+    const PcmFormat slow{1, 2, 100, 16};  // 1500 frames per block
+    const std::vector<uint8_t> audio = noiseFrames(slow, 5000);
+    choosePair(slow, audio, slow, audio);
+    host.onYield = [&] {
+        if (host.yields == 1) {
+            ASSERT_EQ(::truncate(dir.file("2.wav").c_str(), 44 + 1500 * 4), 0);
+        }
+    };
+    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(tail(), (Lines{"読み取りエラー 1==0", "一致しました。", "比較サンプル(1500)"}));
+}
+
+}  // namespace
+}  // namespace vemilo

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "compare/comparison_run.h"
+#include "compare/run_state.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+#include "wav/text_format.h"
+#include "wav/trace.h"
+#include "wav/zero_run_scan.h"
+#include "wav_writer.h"
+
+namespace vemilo {
+namespace {
+
+using namespace testing;
+
+TEST(DifferenceLine, SampleValuesByWidthAndChannels) {
+    const uint8_t a8[] = {0x80};
+    const uint8_t b8[] = {0x81};
+    EXPECT_EQ(differenceLine(1, 0x2c, 0x2c, a8, b8, 8, 1, 1), "相違点          1(1:2c 2:2c)\t1:      128\t2:      129");
+
+    const uint8_t a16[] = {0xFF, 0x7F, 0x00, 0x80};
+    const uint8_t b16[] = {0x01, 0x00, 0xFF, 0xFF};
+    EXPECT_EQ(differenceLine(1234567, 0xabc, 0x10, a16, b16, 16, 2, 4),
+              "相違点    1234567(1:abc 2:10)\t1:    32767,  -32768\t2:        1,      -1");
+
+    const uint8_t a24[] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F};
+    const uint8_t b24[] = {0x00, 0x00, 0x80, 0x01, 0x00, 0x00};
+    EXPECT_EQ(differenceLine(2, 1, 2, a24, b24, 24, 2, 6),
+              "相違点          2(1:1 2:2)\t1:       -1, 8388607\t2: -8388608,       1");
+
+    const uint8_t a32[] = {0x00, 0x00, 0x00, 0x80};
+    const uint8_t b32[] = {0xFF, 0xFF, 0xFF, 0x7F};
+    EXPECT_EQ(differenceLine(3, 0, 0, a32, b32, 32, 1, 4), "相違点          3(1:0 2:0)\t1: -2147483648\t2: 2147483647");
+
+    // Four channels, or a frame too small for its declared samples: the line ends after the tab.
+    const uint8_t four[8] = {};
+    EXPECT_EQ(differenceLine(4, 8, 8, four, four, 16, 4, 8), "相違点          4(1:8 2:8)\t");
+    EXPECT_EQ(differenceLine(5, 8, 8, four, four, 32, 2, 4), "相違点          5(1:8 2:8)\t");
+    EXPECT_EQ(differenceLine(6, 8, 8, four, four, 12, 1, 2), "相違点          6(1:8 2:8)\t");
+}
+
+struct Pair {
+    PcmFormat format;
+    std::vector<uint8_t> audio1, audio2;
+    std::vector<uint8_t> trailer1, trailer2;
+    int64_t declared1 = -1, declared2 = -1;
+};
+
+// The comparison as written, frame by frame, over the bytes after each data start.
+std::vector<std::string> compareByFrames(const Pair& pair, uint32_t limit) {
+    std::vector<uint8_t> stream[2] = {pair.audio1, pair.audio2};
+    appendBytes(stream[0], pair.trailer1);
+    appendBytes(stream[1], pair.trailer2);
+    const uint16_t ba = pair.format.frameBytes();
+    const uint64_t declared[2] = {pair.declared1 >= 0 ? uint64_t(pair.declared1) : pair.audio1.size(),
+                                  pair.declared2 >= 0 ? uint64_t(pair.declared2) : pair.audio2.size()};
+    uint32_t remaining[2] = {uint32_t(declared[0] / ba), uint32_t(declared[1] / ba)};
+    const uint32_t framesPerBlock = pair.format.sampleRate * 15;
+    const size_t blockBytes = size_t(framesPerBlock) * ba;
+    std::vector<std::string> lines;
+    uint32_t differences = 0, compared = 0, block = 1;
+    size_t position[2] = {0, 0};
+    const auto endLine = [&] {
+        if (remaining[0] == 0 && remaining[1] == 0) lines.push_back("file1,file2が同時に終わりました。");
+        else if (remaining[0] == 0) lines.push_back("file1が終わりました。");
+        else if (remaining[1] == 0) lines.push_back("file2が終わりました。");
+        return remaining[0] == 0 || remaining[1] == 0;
+    };
+    bool finished = endLine();
+    while (!finished) {
+        if (differences > limit) {
+            lines.push_back("相違数がオーバーしました");
+            break;
+        }
+        const size_t bytes1 = std::min(blockBytes, stream[0].size() - position[0]);
+        const size_t bytes2 = std::min(blockBytes, stream[1].size() - position[1]);
+        if (bytes1 == 0) { lines.push_back("読み取りエラー 0==0"); break; }
+        if (bytes2 == 0) { lines.push_back("読み取りエラー 1==0"); break; }
+        const size_t frames1 = bytes1 / ba, frames2 = bytes2 / ba;
+        for (size_t idx = 0; idx < frames1 && idx < frames2; ++idx) {
+            const uint8_t* f1 = stream[0].data() + position[0] + idx * ba;
+            const uint8_t* f2 = stream[1].data() + position[1] + idx * ba;
+            if (std::memcmp(f1, f2, ba) != 0) {
+                if (++differences > limit) break;
+                lines.push_back(differenceLine((block - 1) * framesPerBlock + uint32_t(idx) + 1, 44 + position[0] + idx * ba,
+                                               44 + position[1] + idx * ba, f1, f2, pair.format.bitsPerSample,
+                                               pair.format.channels, ba));
+            }
+            --remaining[0];
+            --remaining[1];
+            ++compared;
+            if ((finished = endLine())) break;
+        }
+        position[0] += bytes1;
+        position[1] += bytes2;
+        ++block;
+    }
+    lines.push_back(differences == 0 ? "一致しました。" : formatText("相違点がありました。(%u)", differences));
+    lines.push_back(formatText("比較サンプル(%u)", compared));
+    return lines;
+}
+
+std::vector<uint8_t> fileBytes(const PcmFormat& format, const std::vector<uint8_t>& audio, const std::vector<uint8_t>& trailer,
+                               int64_t declared) {
+    std::vector<uint8_t> bytes = WavBuilder().riffHeader().fmt(format).bytes();
+    const std::vector<uint8_t> header = WavBuilder().data({}, declared >= 0 ? declared : int64_t(audio.size())).bytes();
+    appendBytes(bytes, header);
+    appendBytes(bytes, audio);
+    appendBytes(bytes, trailer);
+    return bytes;
+}
+
+TEST(FrameComparison, BulkComparisonAgreesWithFrameByFrameOnRandomPairs) {
+    std::mt19937 random(1234);
+    const TraceSink previous = setTraceSink({});
+    TempDir dir;
+    const PcmFormat formats[] = {{1, 1, 10, 8}, {1, 2, 10, 16}, {1, 2, 7, 24}, {1, 4, 5, 16}, {1, 1, 9, 32}, {1, 3, 4, 8}};
+    for (int trial = 0; trial < 600; ++trial) {
+        Pair pair;
+        pair.format = formats[random() % std::size(formats)];
+        const uint16_t ba = pair.format.frameBytes();
+        const uint32_t frames1 = random() % 500;
+        pair.audio1 = noiseFrames(pair.format, frames1, trial);
+        pair.audio2 = pair.audio1;
+        pair.audio2.resize(size_t(std::max<int64_t>(0, int64_t(frames1) + int(random() % 21) - 10)) * ba, 0x11);
+        const int density = 1 + int(random() % 60);
+        for (size_t at = 0; at < pair.audio2.size(); ++at) {
+            if (int(random() % (density * ba * 4)) == 0) pair.audio2[at] ^= uint8_t(1 + random() % 255);
+        }
+        if (random() % 4 == 0) pair.trailer1 = {'L', 'I', 'S', 'T', 2, 0, 0, 0, 7, 7};
+        if (random() % 4 == 0) pair.audio2.resize(pair.audio2.size() + random() % ba, 0x33);  // a partial last frame
+        if (random() % 8 == 0) pair.declared2 = int64_t(pair.audio2.size() + ba * (1 + random() % 200));
+        const uint32_t limit = 1 + random() % 40;
+
+        writeFile(dir.file("1.wav"), fileBytes(pair.format, pair.audio1, pair.trailer1, pair.declared1));
+        writeFile(dir.file("2.wav"), fileBytes(pair.format, pair.audio2, pair.trailer2, pair.declared2));
+        RecordingHost host;
+        host.detailsOn = true;
+        host.differenceLimit = std::to_string(limit);
+        FileSlots slots;
+        loadFileSlot(slots[0], 0, dir.file("1.wav"), host);
+        loadFileSlot(slots[1], 1, dir.file("2.wav"), host);
+        const RunResult result = ComparisonRun(slots, host);
+        const std::vector<std::string> expected = compareByFrames(pair, limit);
+        if (host.log.size() < 9 || result > 0) {
+            // An empty first read ends the run before the comparison.
+            ASSERT_TRUE(result == FirstRead1Empty || result == FirstRead2Empty)
+                << "trial " << trial << " result " << result << " log " << ::testing::PrintToString(host.log);
+            continue;
+        }
+        const std::vector<std::string> compared(host.log.begin() + 8, host.log.end() - 1);
+        ASSERT_EQ(compared, expected) << "trial " << trial;
+        ASSERT_EQ(result, expected[expected.size() - 2] == "一致しました。" ? Identical : Different);
+    }
+    setTraceSink(previous);
+}
+
+}  // namespace
+}  // namespace vemilo

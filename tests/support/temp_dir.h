@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+namespace vemilo::testing {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Open descriptors of this process, to show that an operation closed what it opened.
+int openDescriptorCount();
+
+}  // namespace vemilo::testing

@@ -1,0 +1,37 @@
+#include "wav/wav_file_list.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/temp_dir.h"
+#include "wav_writer.h"
+
+namespace vemilo {
+namespace {
+
+using namespace testing;
+
+TEST(WavFileList, MaskHiddenFoldersAndByteOrder) {
+    TempDir dir;
+    for (const char* name : {"b.wav", "A.WAV", "a.wav", "c.Wav", "é.wav", "Z.wav", ".hidden.wav", "notes.txt", "x.wavx", "wav"}) {
+        writeFile(dir.file(name), {1});
+    }
+    std::filesystem::create_directory(dir.file("folder.wav"));
+    const auto listing = listWavFolder(dir.path());
+    ASSERT_TRUE(listing);
+    EXPECT_EQ(listing->names, (std::vector<std::string>{"A.WAV", "Z.wav", "a.wav", "b.wav", "c.Wav", "é.wav"}));
+    EXPECT_EQ(listing->matchingEntries, 7u);  // the hidden file counts, the folder does not
+    EXPECT_EQ(CountWavFiles(dir.path()), 7u);
+    EXPECT_FALSE(listWavFolder(dir.file("gone")));
+    EXPECT_EQ(CountWavFiles(dir.file("gone")), 0u);
+}
+
+TEST(WavFileList, JoinPathAddsOneSeparator) {
+    EXPECT_EQ(joinPath("/a/b", "c.wav"), "/a/b/c.wav");
+    EXPECT_EQ(joinPath("/", "c.wav"), "/c.wav");
+    EXPECT_EQ(joinPath("/a/", "c.wav"), "/a/c.wav");
+}
+
+}  // namespace
+}  // namespace vemilo

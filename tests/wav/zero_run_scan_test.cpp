@@ -1,0 +1,249 @@
+#include "wav/zero_run_scan.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+#include "wav/trace.h"
+#include "wav_writer.h"
+
+namespace vemilo {
+namespace {
+
+using namespace testing;
+
+class ZeroRunScanTest : public ::testing::Test {
+protected:
+    ZeroRunScanTest() : previous_(setTraceSink({})) {}
+    ~ZeroRunScanTest() override { setTraceSink(previous_); }
+
+    // Loads and scans a file; returns the slot.
+    FileSlot scanFile(const std::string& path, int side = 0) {
+        FileSlot slot;
+        loadFileSlot(slot, side, path, host);
+        scanZeroRuns(slot, side, host);
+        return slot;
+    }
+
+    FileSlot scanBytes(const std::vector<uint8_t>& bytes) {
+        const std::string path = dir.file("f.wav");
+        writeFile(path, bytes);
+        return scanFile(path);
+    }
+
+    FileSlot scanAudio(const PcmFormat& format, uint32_t leading, uint32_t audio, uint32_t trailing) {
+        std::vector<uint8_t> frames = silentFrames(format, leading);
+        appendBytes(frames, noiseFrames(format, audio));
+        appendBytes(frames, silentFrames(format, trailing));
+        return scanBytes(canonicalWav(format, frames));
+    }
+
+    TempDir dir;
+    RecordingHost host;
+
+private:
+    TraceSink previous_;
+};
+
+TEST_F(ZeroRunScanTest, CountsSilenceAtBothEndsAndAppendsTwoLines) {
+    const FileSlot slot = scanAudio(PcmFormat{1, 2, 44100, 16}, 1000, 3 * 44100, 250);
+    EXPECT_EQ(slot.leadingZeros, 1000u);
+    EXPECT_EQ(slot.trailingZeros, 250u);
+    EXPECT_EQ(slot.trailerBytes, 0u);
+    ASSERT_EQ(host.info[0].size(), 6u);
+    EXPECT_EQ(host.info[0][4], "先頭ｾﾞﾛｻﾝﾌﾟﾙ 1000");
+    EXPECT_EQ(host.info[0][5], "末尾ｾﾞﾛｻﾝﾌﾟﾙ 250");
+    EXPECT_TRUE(host.log.empty());
+    // One yield per block read: the leading pass reads one block, the trailing pass one.
+    EXPECT_EQ(host.yields, 2);
+}
+
+TEST_F(ZeroRunScanTest, EightBitSilenceIsTheMidValue) {
+    const PcmFormat mono8{1, 1, 8000, 8};
+    const FileSlot silent = scanBytes(canonicalWav(mono8, std::vector<uint8_t>(4000, 0x80)));
+    EXPECT_EQ(silent.leadingZeros, 4000u);
+    const FileSlot zeros = scanBytes(canonicalWav(mono8, std::vector<uint8_t>(4000, 0x00)));
+    EXPECT_EQ(zeros.leadingZeros, 0u);
+    EXPECT_EQ(zeros.trailingZeros, 0u);
+}
+
+TEST_F(ZeroRunScanTest, HalfSecondFiles) {
+    const PcmFormat cd{1, 2, 44100, 16};
+    EXPECT_EQ(scanAudio(cd, 0, 22050, 0).trailingZeros, 0u);
+    EXPECT_EQ(scanAudio(cd, 0, 22040, 10).trailingZeros, 10u);
+}
+
+TEST_F(ZeroRunScanTest, LastSoundAtTheEndOfTheSecondBlockFromTheEnd) {
+    const PcmFormat format{1, 2, 1000, 16};
+    const FileSlot slot = scanAudio(format, 0, 2500, 1000);  // 3.5 seconds
+    EXPECT_EQ(slot.trailingZeros, 1000u);
+}
+
+TEST_F(ZeroRunScanTest, SilentThroughoutAndEmpty) {
+    const PcmFormat cd{1, 2, 44100, 16};
+    const FileSlot silent = scanAudio(cd, 50000, 0, 0);
+    EXPECT_EQ(silent.leadingZeros, 50000u);
+    EXPECT_EQ(silent.trailingZeros, 50000u);  // every frame is also a trailing silent frame
+    EXPECT_EQ(host.info[0].size(), 6u);
+    EXPECT_EQ(host.yields, 2);  // two leading blocks, no trailing pass
+
+    const FileSlot empty = scanAudio(cd, 0, 0, 0);
+    EXPECT_EQ(empty.leadingZeros, 0u);
+    EXPECT_EQ(empty.trailingZeros, 0u);
+    EXPECT_EQ(host.info[0][4], "先頭ｾﾞﾛｻﾝﾌﾟﾙ 0");
+    EXPECT_EQ(host.info[0][5], "末尾ｾﾞﾛｻﾝﾌﾟﾙ 0");
+}
+
+TEST_F(ZeroRunScanTest, TrailerAfterTheDataIsNeverExamined) {
+    const PcmFormat cd{1, 2, 44100, 16};
+    std::vector<uint8_t> frames = noiseFrames(cd, 1000);
+    appendBytes(frames, silentFrames(cd, 20));
+    // The LIST chunk's bytes are not silent; they must not hide the 20 silent frames.
+    const FileSlot slot = scanBytes(WavBuilder().riffHeader().fmt(cd).data(frames).chunk("LIST", {1, 2, 3, 4}).bytes());
+    EXPECT_EQ(slot.trailingZeros, 20u);
+    EXPECT_EQ(slot.trailerBytes, 12u);
+    EXPECT_EQ(host.log, std::vector<std::string>{"readsize 12 修正"});
+}
+
+TEST_F(ZeroRunScanTest, OverDeclaredDataEndsTheTrailingPass) {
+    const PcmFormat cd{1, 2, 44100, 16};
+    std::vector<uint8_t> frames = silentFrames(cd, 10);
+    appendBytes(frames, noiseFrames(cd, 100));
+    const FileSlot slot = scanBytes(WavBuilder().riffHeader().fmt(cd).data(frames, 440 + 2 * 176400).bytes());
+    EXPECT_EQ(slot.leadingZeros, 10u);
+    EXPECT_EQ(slot.trailingZeros, 0u);
+    EXPECT_EQ(host.log, std::vector<std::string>{"m==0"});
+}
+
+// The trailing count of every layout and length against a direct count.
+TEST_F(ZeroRunScanTest, AgreesWithADirectCountForAnyLayout) {
+    std::mt19937 random(42);
+    const PcmFormat formats[] = {{1, 1, 100, 8}, {1, 2, 100, 16}, {1, 1, 70, 24}, {1, 2, 50, 32},
+                                 {1, 6, 40, 24}, {1, 4, 30, 32}, {1, 3, 25, 8},  {1, 2, 60, 12, 4}};
+    for (const PcmFormat& format : formats) {
+        for (int round = 0; round < 25; ++round) {
+            const uint32_t frameCount = random() % 400;
+            const uint16_t frameBytes = format.frameBytes();
+            std::vector<uint8_t> frames = silentFrames(format, frameCount);
+            // A few non-silent bytes anywhere in a frame, in any channel.
+            const int marks = frameCount == 0 ? 0 : static_cast<int>(random() % 3);
+            std::vector<uint32_t> marked;
+            for (int m = 0; m < marks; ++m) {
+                const uint32_t frame = random() % frameCount;
+                frames[frame * frameBytes + random() % frameBytes] ^= 0x01;
+                marked.push_back(frame);
+            }
+            uint32_t expectedLeading = frameCount;
+            uint32_t expectedTrailing = frameCount;
+            if (!marked.empty()) {
+                expectedLeading = *std::min_element(marked.begin(), marked.end());
+                expectedTrailing = frameCount - 1 - *std::max_element(marked.begin(), marked.end());
+            }
+            SCOPED_TRACE(::testing::Message() << format.channels << "ch " << format.bitsPerSample << "bit frames=" << frameCount);
+            const FileSlot slot = scanBytes(canonicalWav(format, frames));
+            EXPECT_EQ(slot.leadingZeros, expectedLeading);
+            EXPECT_EQ(slot.trailingZeros, expectedTrailing);
+        }
+    }
+}
+
+TEST_F(ZeroRunScanTest, PartialLastFrameDoesNotShiftTheTrailingBlocks) {
+    const PcmFormat cd{1, 2, 100, 16};
+    std::vector<uint8_t> frames = noiseFrames(cd, 250);
+    appendBytes(frames, silentFrames(cd, 30));
+    frames.insert(frames.end(), {7, 7, 7});  // three stray bytes, not a whole frame
+    const FileSlot slot = scanBytes(canonicalWav(cd, frames));
+    EXPECT_EQ(slot.sampleCount, 280u);
+    EXPECT_EQ(slot.trailingZeros, 30u);
+}
+
+TEST_F(ZeroRunScanTest, FailuresShowTheirMessageAndNeverOldCounts) {
+    const std::string path = dir.file("a.wav");
+    writeCanonicalWav(path, PcmFormat{}, noiseFrames(PcmFormat{}, 100));
+    FileSlot slot;
+    loadFileSlot(slot, 0, path, host);
+    slot.leadingZeros = 5;
+    slot.trailingZeros = 6;
+    ::unlink(path.c_str());
+    const int before = openDescriptorCount();
+    scanZeroRuns(slot, 0, host);
+    EXPECT_EQ(host.messages, std::vector<std::string>{"open error"});
+    EXPECT_EQ(slot.leadingZeros, 0u);
+    EXPECT_EQ(slot.trailingZeros, 0u);
+    EXPECT_EQ(host.info[0].size(), 4u);
+    EXPECT_EQ(openDescriptorCount(), before);
+
+    // A second's buffer beyond any sane size is refused like a failed allocation.
+    const PcmFormat absurd{1, 2, 0xFFFFFFFF, 16};
+    writeCanonicalWav(path, absurd, std::vector<uint8_t>(40, 1));
+    scanFile(path);
+    EXPECT_EQ(host.messages.back(), "buf error");
+}
+
+TEST_F(ZeroRunScanTest, NoRateOrFrameSizeGivesZeroCounts) {
+    const FileSlot notWav = scanBytes(std::vector<uint8_t>(1000, 'x'));
+    EXPECT_EQ(notWav.leadingZeros, 0u);
+    EXPECT_EQ(host.info[0].size(), 6u);
+    const FileSlot zeroRate = scanBytes(canonicalWav(PcmFormat{1, 2, 0, 16}, noiseFrames(PcmFormat{}, 10)));
+    EXPECT_EQ(zeroRate.sampleCount, 10u);
+    EXPECT_EQ(zeroRate.leadingZeros, 0u);
+    EXPECT_EQ(host.info[0][5], "末尾ｾﾞﾛｻﾝﾌﾟﾙ 0");
+}
+
+TEST_F(ZeroRunScanTest, ALoadDuringTheScanWins) {
+    const PcmFormat format{1, 2, 1000, 16};
+    const std::string first = dir.file("first.wav");
+    const std::string second = dir.file("second.wav");
+    std::vector<uint8_t> long1 = silentFrames(format, 5000);
+    appendBytes(long1, noiseFrames(format, 10));
+    writeCanonicalWav(first, format, long1);
+    std::vector<uint8_t> short2 = silentFrames(format, 3);
+    appendBytes(short2, noiseFrames(format, 10));
+    writeCanonicalWav(second, format, short2);
+
+    FileSlot slot;
+    loadFileSlot(slot, 0, first, host);
+    bool reloaded = false;
+    host.onYield = [&] {
+        if (reloaded) return;
+        reloaded = true;
+        loadFileSlot(slot, 0, second, host);
+        scanZeroRuns(slot, 0, host);
+    };
+    scanZeroRuns(slot, 0, host);
+    EXPECT_EQ(slot.path, second);
+    EXPECT_EQ(slot.leadingZeros, 3u);
+    EXPECT_EQ(host.info[0].size(), 6u);
+    EXPECT_EQ(host.info[0][4], "先頭ｾﾞﾛｻﾝﾌﾟﾙ 3");
+}
+
+TEST_F(ZeroRunScanTest, FilesBeyondTwoGigabytes) {
+    // A sparse 2.5 GiB file: 1000 silent frames, a little audio, silence, audio, 250 silent frames.
+    const PcmFormat cd{1, 2, 44100, 16};
+    const uint64_t dataBytes = 2684354560ull;  // 2.5 GiB, whole frames
+    const std::string path = dir.file("big.wav");
+    {
+        std::vector<uint8_t> header = WavBuilder().riffHeader(static_cast<uint32_t>(dataBytes + 36)).fmt(cd).bytes();
+        const std::vector<uint8_t> dataHeader = {'d', 'a', 't', 'a', 0, 0, 0, 0xA0};
+        appendBytes(header, dataHeader);
+        const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, header.data(), header.size(), 0), static_cast<ssize_t>(header.size()));
+        const std::vector<uint8_t> sound = noiseFrames(cd, 10);
+        ASSERT_EQ(::pwrite(fd, sound.data(), sound.size(), 44 + 1000 * 4), 40);
+        ASSERT_EQ(::pwrite(fd, sound.data(), sound.size(), static_cast<off_t>(44 + dataBytes - 260 * 4)), 40);
+        ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(44 + dataBytes)), 0);
+        ::close(fd);
+    }
+    const FileSlot slot = scanFile(path);
+    EXPECT_EQ(slot.sampleCount, dataBytes / 4);
+    EXPECT_EQ(slot.leadingZeros, 1000u);
+    EXPECT_EQ(slot.trailingZeros, 250u);
+}
+
+}  // namespace
+}  // namespace vemilo
