@@ -74,13 +74,17 @@ RunResult ComparisonRun(const FileSlots& fileSlots, Host& host) {
     run.differenceLimit = convertOptionText(host.differenceLimitText(), 1, 2000);
 
     const FileSlot& format = file1.slot;
-    const uint64_t blockBytes = static_cast<uint64_t>(format.sampleRate) * format.blockAlign * kBlockSeconds;
+    const uint64_t standardBlockBytes = static_cast<uint64_t>(format.sampleRate) * format.blockAlign * kBlockSeconds;
+    const uint64_t blocksPerRead = standardBlockBytes == 0 || standardBlockBytes >= kMinBlockBufferBytes
+                                       ? 1
+                                       : (kMinBlockBufferBytes + standardBlockBytes - 1) / standardBlockBytes;
+    const uint64_t blockBytes = standardBlockBytes * blocksPerRead;
     if (blockBytes > kMaxBlockBufferBytes) {
         host.LogLine("buf0 error");
         return Buffer1Failed;
     }
     run.blockBytes = static_cast<uint32_t>(blockBytes);
-    run.framesPerBlock = format.sampleRate * kBlockSeconds;
+    run.framesPerBlock = static_cast<uint32_t>(blockBytes / (format.blockAlign == 0 ? 1 : format.blockAlign));
     const size_t allocation = blockBytes == 0 ? 1 : static_cast<size_t>(blockBytes);
     file1.buffer.reset(new (std::nothrow) uint8_t[allocation]);
     if (!file1.buffer) {

@@ -12,6 +12,10 @@ namespace vemilo {
 // The largest block buffer a run allocates; larger formats are refused like a failed allocation.
 inline constexpr uint64_t kMaxBlockBufferBytes = 1ull << 30;
 
+// Formats with under this many bytes per block read several blocks' worth at once, so that an
+// absurdly low rate cannot turn a large file into millions of tiny reads and yields.
+inline constexpr uint64_t kMinBlockBufferBytes = 64 * 1024;
+
 struct RunFile {
     FileSlot slot;  // a copy: a file loaded into the window's slot meanwhile does not affect the run
     WavReader reader;

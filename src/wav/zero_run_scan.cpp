@@ -107,7 +107,9 @@ void scanZeroRuns(FileSlot& slot, int side, Host& host) {
     ScanState scan{slot, slot, host, {}, {}, 0, {}};
     const FileSlot& file = scan.file;
 
-    const uint64_t bufferBytes = static_cast<uint64_t>(file.sampleRate) * file.blockAlign;
+    const uint64_t secondBytes = static_cast<uint64_t>(file.sampleRate) * file.blockAlign;
+    const uint64_t secondsPerBlock = secondBytes == 0 || secondBytes >= kMinScanBlockBytes ? 1 : (kMinScanBlockBytes + secondBytes - 1) / secondBytes;
+    const uint64_t bufferBytes = secondBytes * secondsPerBlock;
     if (bufferBytes > kMaxScanBufferBytes) {
         host.showMessage("buf error");
         return;
@@ -128,7 +130,8 @@ void scanZeroRuns(FileSlot& slot, int side, Host& host) {
     uint64_t trailerBytes = 0;
     // Without a rate or a frame size there are no blocks to read: both counts stay 0.
     const bool scannable = file.sampleRate != 0 && file.blockAlign != 0;
-    const uint64_t blockCount = scannable ? (static_cast<uint64_t>(file.sampleCount) + file.sampleRate - 1) / file.sampleRate : 0;
+    const uint64_t framesPerBlock = static_cast<uint64_t>(file.sampleRate) * secondsPerBlock;
+    const uint64_t blockCount = scannable ? (file.sampleCount + framesPerBlock - 1) / framesPerBlock : 0;
     if (scannable) {
         scan.silence = buildSilenceFrame(file.bitsPerSample, file.blockAlign);
         if (leadingPass(scan, blockCount, leadingZeros) == PassEnd::Abandoned) return;

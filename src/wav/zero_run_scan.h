@@ -20,6 +20,10 @@ std::vector<uint8_t> buildSilenceFrame(uint16_t bitsPerSample, uint16_t blockAli
 // The largest one-second buffer a scan will allocate; larger formats are refused as "buf error".
 inline constexpr uint64_t kMaxScanBufferBytes = 256ull << 20;
 
+// Formats with under this many bytes per second are read several seconds per block, so that an
+// absurdly low rate cannot turn a large file into billions of tiny reads.
+inline constexpr uint64_t kMinScanBlockBytes = 4096;
+
 // Scans the slot's file in one-second blocks, yielding to the host after each, appends the two
 // count lines to the side's pane and stores the counts. If the slot is loaded again while the scan
 // yields, the scan stops and leaves slot and pane to the newer load.

@@ -137,21 +137,23 @@ TEST_F(ComparisonRunTest, DifferenceLimitWithAndWithoutDetails) {
 }
 
 TEST_F(ComparisonRunTest, DetailDisplayIsReadAtEachDifference) {
-    const PcmFormat slow{1, 1, 10, 8};  // 150 frames per block
-    const std::vector<uint8_t> audio = noiseFrames(slow, 400);
+    const PcmFormat slow{1, 1, 8000, 8};  // 120000 frames per block
+    const std::vector<uint8_t> audio = noiseFrames(slow, 320000);
     std::vector<uint8_t> changed = audio;
-    changed[5] ^= 1;    // block 1
-    changed[160] ^= 1;  // block 2
-    changed[320] ^= 1;  // block 3
+    changed[5] ^= 1;       // block 1
+    changed[120040] ^= 1;  // block 2
+    changed[240020] ^= 1;  // block 3
     choosePair(slow, audio, slow, changed);
     host.onYield = [&] { host.detailsOn = host.yields == 2; };  // on for the second block only
     EXPECT_EQ(run(), Different);
     const Lines lines = tail();
     ASSERT_EQ(lines.size(), 4u);
-    // Frames of the second block are numbered on from the first block's 150.
-    EXPECT_EQ(lines[0].substr(0, 20), "相違点        161");
+    // Frames of the second block are numbered on from the first block's 120000.
+    EXPECT_EQ(lines[0].substr(0, 20), "相違点     120041");
+    EXPECT_EQ(lines[0].substr(20, 17), "(1:1d514 2:1d514)");
     EXPECT_EQ(lines[2], "相違点がありました。(3)");
-    EXPECT_EQ(host.progressHistory.size(), 3u);  // the bar moved once per block
+    // Percent of file 1 read before each block, set only when it changes (0 before the first).
+    EXPECT_EQ(host.progressHistory, (std::vector<int>{37, 75}));
 }
 
 TEST_F(ComparisonRunTest, OverDeclaredDataEndsWithAReadError) {
@@ -298,16 +300,26 @@ TEST_F(ComparisonRunTest, TheRunKeepsTheSlotsItStartedWith) {
 }
 
 TEST_F(ComparisonRunTest, FileTruncatedBetweenBlocks) {
-    const PcmFormat slow{1, 2, 100, 16};  // 1500 frames per block
-    const std::vector<uint8_t> audio = noiseFrames(slow, 5000);
+    const PcmFormat slow{1, 1, 8000, 8};  // 120000 frames per block
+    const std::vector<uint8_t> audio = noiseFrames(slow, 300000);
     choosePair(slow, audio, slow, audio);
     host.onYield = [&] {
         if (host.yields == 1) {
-            ASSERT_EQ(::truncate(dir.file("2.wav").c_str(), 44 + 1500 * 4), 0);
+            ASSERT_EQ(::truncate(dir.file("2.wav").c_str(), 44 + 120000), 0);
         }
     };
     EXPECT_EQ(run(), Identical);
-    EXPECT_EQ(tail(), (Lines{"読み取りエラー 1==0", "一致しました。", "比較サンプル(1500)"}));
+    EXPECT_EQ(tail(), (Lines{"読み取りエラー 1==0", "一致しました。", "比較サンプル(120000)"}));
+}
+
+TEST_F(ComparisonRunTest, AbsurdlyLowRatesReadLargeBlocks) {
+    // One frame per second: 15-byte blocks would mean a read and a yield per 15 frames.
+    const PcmFormat crawl{1, 1, 1, 8};
+    const std::vector<uint8_t> audio = noiseFrames(crawl, 200000);
+    choosePair(crawl, audio, crawl, audio);
+    EXPECT_EQ(run(), Identical);
+    EXPECT_LE(host.yields, 4);
+    EXPECT_EQ(tail(), (Lines{"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(200000)"}));
 }
 
 }  // namespace

@@ -59,8 +59,10 @@ std::vector<std::string> compareByFrames(const Pair& pair, uint32_t limit) {
     const uint64_t declared[2] = {pair.declared1 >= 0 ? uint64_t(pair.declared1) : pair.audio1.size(),
                                   pair.declared2 >= 0 ? uint64_t(pair.declared2) : pair.audio2.size()};
     uint32_t remaining[2] = {uint32_t(declared[0] / ba), uint32_t(declared[1] / ba)};
-    const uint32_t framesPerBlock = pair.format.sampleRate * 15;
-    const size_t blockBytes = size_t(framesPerBlock) * ba;
+    // Low rates read several 15-second blocks at once, as the run does.
+    size_t blockBytes = size_t(pair.format.sampleRate) * 15 * ba;
+    if (blockBytes < kMinBlockBufferBytes) blockBytes *= (kMinBlockBufferBytes + blockBytes - 1) / blockBytes;
+    const uint32_t framesPerBlock = uint32_t(blockBytes / ba);
     std::vector<std::string> lines;
     uint32_t differences = 0, compared = 0, block = 1;
     size_t position[2] = {0, 0};
