@@ -1,0 +1,54 @@
+// Writes the seed corpus of both fuzz targets from the test writer: canonical files, extensible
+// headers, LIST/bext/fact chunks, odd sizes, 8/16/24/32-bit and 1 to 6 channels.
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "wav_writer.h"
+
+using namespace vemilo::testing;
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_seed_corpus DIR\n");
+        return 2;
+    }
+    const std::filesystem::path root = argv[1];
+    std::filesystem::create_directories(root / "one_file");
+    std::filesystem::create_directories(root / "comparison");
+    std::vector<std::vector<uint8_t>> files;
+    int n = 0;
+    for (uint16_t bits : {8, 16, 24, 32}) {
+        for (uint16_t channels : {1, 2, 3, 6}) {
+            const PcmFormat format{1, channels, 200u * bits, bits};
+            std::vector<uint8_t> audio = silentFrames(format, 7);
+            appendBytes(audio, noiseFrames(format, 40, ++n));
+            appendBytes(audio, silentFrames(format, 5));
+            files.push_back(canonicalWav(format, audio));
+        }
+    }
+    const PcmFormat cd{1, 2, 8000, 16};
+    const std::vector<uint8_t> audio = noiseFrames(cd, 30);
+    std::vector<uint8_t> ext22 = {22, 0};
+    ext22.resize(24, 0);
+    files.push_back(WavBuilder().riffHeader().fmt(PcmFormat{0xFFFE, 2, 8000, 16}, ext22).chunk("fact", {30, 0, 0, 0}).data(audio).bytes());
+    files.push_back(WavBuilder().riffHeader().fmt(cd, {0, 0}).data(audio).chunk("LIST", {'I', 'N', 'F', 'O', 'I'}).bytes());
+    files.push_back(WavBuilder().riffHeader().chunk("bext", std::vector<uint8_t>(33, 'b')).fmt(cd).data(audio).bytes());
+    files.push_back(WavBuilder().riffHeader().fmt(PcmFormat{1, 1, 8000, 8}).data(std::vector<uint8_t>(7, 0x80), 7).bytes());
+    files.push_back(WavBuilder().riffHeader().fmt(cd).data(audio, 100000).bytes());
+    files.push_back(WavBuilder().riffHeader().data(audio).fmt(cd).raw({0x41, 0x42}).bytes());
+
+    for (size_t i = 0; i < files.size(); ++i) {
+        writeFile((root / "one_file" / ("seed" + std::to_string(i))).string(), files[i]);
+        // A comparison input: options, then the file twice, once with a frame changed.
+        std::vector<uint8_t> pair = {static_cast<uint8_t>(i % 32), 10, 0, 50, 0, 0, 128, 0};
+        std::vector<uint8_t> second = files[i];
+        second[second.size() - 3] ^= 0x21;
+        appendBytes(pair, files[i]);
+        appendBytes(pair, second);
+        writeFile((root / "comparison" / ("seed" + std::to_string(i))).string(), pair);
+    }
+    std::printf("%zu seeds per target in %s\n", files.size(), root.string().c_str());
+    return 0;
+}
