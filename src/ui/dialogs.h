@@ -1,0 +1,30 @@
+#pragma once
+// Modal dialogs of the window, behind one interface so that tests never wait on a dialog.
+
+#include <QString>
+
+namespace vemilo::ui {
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // A message box with the text, one OK button and the caption "Vemilo".
+    virtual void message(const QString& text) = 0;
+    // The error display: error icon, caption "Vemilo", the text as given (full stop already applied).
+    virtual void error(const QString& text) = 0;
+    // A folder picker; the chosen folder, or an empty text when cancelled.
+    virtual QString chooseFolder(const QString& title) = 0;
+};
+
+// The dialogs in use: Qt's own unless a test installed others.
+Dialogs& dialogs();
+// Installs replacement dialogs (nullptr restores Qt's); returns the previous ones.
+Dialogs* setDialogs(Dialogs* replacement);
+
+// Appends "." unless the message already ends in a character whose code is at most that of ".".
+QString withFullStop(const QString& message);
+
+// Shows an error through the error display.
+void showErrorDisplay(const QString& message);
+
+}  // namespace vemilo::ui

@@ -1,0 +1,22 @@
+#include <QString>
+#include <clocale>
+#include <exception>
+
+#include "ui/application.h"
+#include "ui/dialogs.h"
+#include "ui/main_window.h"
+
+int main(int argc, char** argv) {
+    vemilo::ui::VemiloApplication application(argc, argv);
+    std::setlocale(LC_ALL, "");  // the time of day in the log follows the user's locale
+    try {
+        vemilo::ui::TForm1 Form1;
+        Form1.show();
+        application.exec();
+    } catch (const std::exception& error) {
+        vemilo::ui::showErrorDisplay(QString::fromUtf8(error.what()));
+    } catch (...) {
+        vemilo::ui::showErrorDisplay(QString());
+    }
+    return 0;
+}
