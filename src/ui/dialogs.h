@@ -2,6 +2,7 @@
 // Modal dialogs of the window, behind one interface so that tests never wait on a dialog.
 
 #include <QString>
+#include <exception>
 
 namespace vemilo::ui {
 
@@ -26,5 +27,16 @@ QString withFullStop(const QString& message);
 
 // Shows an error through the error display.
 void showErrorDisplay(const QString& message);
+
+// Runs a handler; an error it raises goes to the error display and the program goes on. Handlers
+// are wrapped where Qt calls them, so that no exception ever unwinds through Qt's own frames.
+template <typename Handler>
+void guarded(Handler&& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        showErrorDisplay(QString::fromUtf8(error.what()));
+    }
+}
 
 }  // namespace vemilo::ui

@@ -63,11 +63,7 @@ TForm1::TForm1(const QString& settingsDirectory, QWidget* parent) : QMainWindow(
 TForm1::~TForm1() {
     if (!destroyed_) {
         destroyed_ = true;
-        try {
-            FormDestroy();
-        } catch (const std::exception& error) {
-            showErrorDisplay(QString::fromUtf8(error.what()));
-        }
+        guarded([this] { FormDestroy(); });
     }
 }
 
@@ -192,24 +188,26 @@ void TForm1::buildMenus() {
 }
 
 void TForm1::connectHandlers() {
-    connect(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(SpeedButton1); });
-    connect(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton1Click(SpeedButton2); });
-    folder1->onUserSelect = [this] { folder1Click(); };
-    folder2->onUserSelect = [this] { folder2Click(); };
-    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-    connect(N1, &QAction::triggered, this, [this] { N1Click(); });
-    connect(N11, &QAction::triggered, this, [this] { N11Click(N11); });
-    connect(N21, &QAction::triggered, this, [this] { N11Click(N21); });
-    connect(N121, &QAction::triggered, this, [this] { N121Click(N121); });
-    connect(N211, &QAction::triggered, this, [this] { N121Click(N211); });
-    connect(N12, &QAction::triggered, this, [this] { N12Click(); });
-    connect(N22, &QAction::triggered, this, [this] { N22Click(); });
-    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
-    connect(cbx_matchpoint, &QCheckBox::toggled, this, [this] { cbx_matchpointClick(); });
-    connect(Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
-    connect(Edit4, &QLineEdit::textChanged, this, [this] { Edit4Change(); });
-    UpDown1->onChanging = [this] { UpDown1Changing(); };
-    UpDown2->onChanging = [this] { UpDown2Changing(); };
+    // Every handler runs guarded: an error it raises is shown and the window goes on.
+    const auto on = [this](auto handler) { return [this, handler] { guarded([&] { (this->*handler)(); }); }; };
+    connect(SpeedButton1, &QPushButton::clicked, this, [this] { guarded([this] { SpeedButton1Click(SpeedButton1); }); });
+    connect(SpeedButton2, &QPushButton::clicked, this, [this] { guarded([this] { SpeedButton1Click(SpeedButton2); }); });
+    folder1->onUserSelect = on(&TForm1::folder1Click);
+    folder2->onUserSelect = on(&TForm1::folder2Click);
+    connect(Button2, &QPushButton::clicked, this, on(&TForm1::Button2Click));
+    connect(N1, &QAction::triggered, this, on(&TForm1::N1Click));
+    connect(N11, &QAction::triggered, this, [this] { guarded([this] { N11Click(N11); }); });
+    connect(N21, &QAction::triggered, this, [this] { guarded([this] { N11Click(N21); }); });
+    connect(N121, &QAction::triggered, this, [this] { guarded([this] { N121Click(N121); }); });
+    connect(N211, &QAction::triggered, this, [this] { guarded([this] { N121Click(N211); }); });
+    connect(N12, &QAction::triggered, this, on(&TForm1::N12Click));
+    connect(N22, &QAction::triggered, this, on(&TForm1::N22Click));
+    connect(Timer1, &QTimer::timeout, this, on(&TForm1::Timer1Timer));
+    connect(cbx_matchpoint, &QCheckBox::toggled, this, on(&TForm1::cbx_matchpointClick));
+    connect(Edit1, &QLineEdit::textChanged, this, on(&TForm1::Edit1Change));
+    connect(Edit4, &QLineEdit::textChanged, this, on(&TForm1::Edit4Change));
+    UpDown1->onChanging = on(&TForm1::UpDown1Changing);
+    UpDown2->onChanging = on(&TForm1::UpDown2Changing);
     Edit1->installEventFilter(this);
     Edit4->installEventFilter(this);
 }
@@ -219,12 +217,8 @@ void TForm1::FormCreate() {
     bool settingsApplied = false;
     if (QFile::exists(settingsPath)) {
         settingsApplied = true;
-        try {
-            LoadSettings();
-        } catch (const std::exception& error) {
-            // Start-up goes on: the rest of the window must work whatever the file held.
-            showErrorDisplay(QString::fromUtf8(error.what()));
-        }
+        // Start-up goes on whatever the file held: the rest of the window must work.
+        guarded([this] { LoadSettings(); });
     }
     if (!settingsApplied) {
         if (const QScreen* screen = QApplication::primaryScreen()) {
@@ -258,8 +252,8 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut) {
-        if (watched == Edit1) Edit1Exit();
-        if (watched == Edit4) Edit4Exit();
+        if (watched == Edit1) guarded([this] { Edit1Exit(); });
+        if (watched == Edit4) guarded([this] { Edit4Exit(); });
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -316,7 +310,7 @@ void TForm1::dropEvent(QDropEvent* event) {
     }
     if (paths.isEmpty()) return;
     event->acceptProposedAction();
-    WMDropFiles(paths);
+    guarded([&] { WMDropFiles(paths); });
 }
 
 // Host.

@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QCoreApplication>
 #include <stdexcept>
 
 #include "commands/file_list_box.h"
@@ -126,8 +127,17 @@ private slots:
         TempDir settings;
         RecordingDialogs dialogs;
         auto window = makeWindow(settings);
-        QTimer::singleShot(0, window.get(), [] { throw std::runtime_error("broken"); });
-        QTRY_COMPARE(dialogs.errors, QStringList{QStringLiteral("broken.")});
+        // An error escaping an event handler reaches the application's notify.
+        class Thrower : public QObject {
+        public:
+            bool event(QEvent*) override { throw std::runtime_error("broken"); }
+        } thrower;
+        QEvent event(QEvent::User);
+        QCoreApplication::sendEvent(&thrower, &event);
+        QCOMPARE(dialogs.errors, QStringList{QStringLiteral("broken.")});
+        // One raised inside a handler that Qt calls is shown the same way.
+        window->Edit4->setText(QStringLiteral("x!"));
+        QCOMPARE(dialogs.errors.last(), QStringLiteral("'x!' は整数ではありません."));
         window->LogLine("still here");
         QCOMPARE(window->Memo1->toPlainText(), QStringLiteral("still here"));
     }

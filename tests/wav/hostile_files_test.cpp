@@ -1,0 +1,174 @@
+// Files built to break readers: each must give the documented lines or a clear message, never a
+// crash, a hang or a descriptor left open, alone and in a comparison.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+
+#include "compare/comparison_run.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+#include "wav/trace.h"
+#include "wav/wav_header.h"
+#include "wav/zero_run_scan.h"
+#include "wav_writer.h"
+
+namespace vemilo {
+namespace {
+
+using namespace testing;
+using Bytes = std::vector<uint8_t>;
+
+const PcmFormat kCd{1, 2, 44100, 16};
+
+Bytes withFormat(const PcmFormat& format, uint32_t frames = 100) {
+    return canonicalWav(format, Bytes(size_t(frames) * std::max<uint16_t>(format.frameBytes(), 1), 0x35));
+}
+
+Bytes fmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t blockAlign, uint16_t bits, size_t size = 16) {
+    Bytes body = {uint8_t(tag), uint8_t(tag >> 8), uint8_t(channels), uint8_t(channels >> 8)};
+    for (int s = 0; s < 32; s += 8) body.push_back(uint8_t(rate >> s));
+    for (int s = 0; s < 32; s += 8) body.push_back(uint8_t((rate * blockAlign) >> s));
+    body.insert(body.end(), {uint8_t(blockAlign), uint8_t(blockAlign >> 8), uint8_t(bits), uint8_t(bits >> 8)});
+    body.resize(size, 0);
+    return body;
+}
+
+struct HostileCase {
+    const char* name;
+    std::function<Bytes()> bytes;
+    int walkResult;  // what parseWavHeader returns
+};
+
+const HostileCase kCases[] = {
+    {"chunk size 0x80000000", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).raw({'j', 'u', 'n', 'k', 0, 0, 0, 0x80, 1}).bytes(); }, 0},
+    {"chunk size 0xFFFFFFF8", [] { return WavBuilder().riffHeader().fmt(kCd).raw({'j', 'u', 'n', 'k', 0xF8, 0xFF, 0xFF, 0xFF}).data(Bytes(40, 1)).bytes(); }, 0},
+    {"data size 0xFFFFFFFF", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1), 0xFFFFFFFF).bytes(); }, 0},
+    {"blockAlign 0", [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 2, 44100, 0, 16)).data(Bytes(400, 1)).bytes(); }, 0},
+    {"channels 0", [] { return withFormat(PcmFormat{1, 0, 44100, 16, 4}); }, 0},
+    {"channels 65535", [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 65535, 44100, 2, 16)).data(Bytes(400, 1)).bytes(); }, 0},
+    {"sampleRate 0", [] { return withFormat(PcmFormat{1, 2, 0, 16}); }, 0},
+    {"sampleRate 0xFFFFFFFF", [] { return withFormat(PcmFormat{1, 2, 0xFFFFFFFF, 16}); }, 0},
+    {"bitsPerSample 0", [] { return withFormat(PcmFormat{1, 2, 44100, 0, 4}); }, 0},
+    {"bitsPerSample 12", [] { return withFormat(PcmFormat{1, 2, 44100, 12, 4}); }, 0},
+    {"bitsPerSample 20", [] { return withFormat(PcmFormat{1, 2, 44100, 20, 6}); }, 0},
+    {"bitsPerSample 64", [] { return withFormat(PcmFormat{1, 2, 44100, 64, 16}); }, 0},
+    {"blockAlign 65535", [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 2, 44100, 65535, 16)).data(Bytes(70000, 1)).bytes(); }, 0},
+    {"blockAlign smaller than its samples", [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 2, 8000, 2, 32)).data(Bytes(400, 1)).bytes(); }, 0},
+    {"fmt body of 4 bytes", [] { return WavBuilder().riffHeader().chunk("fmt ", {1, 0, 2, 0}).data(Bytes(40, 1)).bytes(); }, 0},
+    {"fmt body of 0 bytes at the end", [] { return WavBuilder().riffHeader().data(Bytes(40, 1)).chunk("fmt ", {}).bytes(); }, 0},
+    {"fmt after data", [] { return WavBuilder().riffHeader().data(Bytes(400, 1)).fmt(kCd).bytes(); }, 0},
+    {"two fmt chunks", [] { return WavBuilder().riffHeader().fmt(PcmFormat{1, 1, 8000, 8}).fmt(kCd).data(Bytes(400, 1)).bytes(); }, 0},
+    {"odd chunk without pad", [] { return WavBuilder().riffHeader().fmt(kCd).chunk("LIST", {1, 2, 3}, false).data(Bytes(400, 1)).bytes(); }, 0},
+    {"ends inside a chunk ID", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).raw({'L', 'I'}).bytes(); }, 1},
+    {"ends inside a chunk size", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).raw({'L', 'I', 'S', 'T', 9}).bytes(); }, 0},
+    {"no data chunk", [] { return WavBuilder().riffHeader().fmt(kCd).bytes(); }, 0},
+    {"13-byte file", [] { return Bytes{'R', 'I', 'F', 'F', 5, 0, 0, 0, 'W', 'A', 'V', 'E', 'f'}; }, 1},
+    {"only RIFF", [] { return Bytes{'R', 'I', 'F', 'F'}; }, 1},
+    {"RIFF size 0", [] { Bytes b = WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).bytes(); std::fill(b.begin() + 4, b.begin() + 8, 0); return b; }, 0},
+    {"empty file", [] { return Bytes{}; }, 1},
+    {"zeros after the header", [] { Bytes b = WavBuilder().riffHeader().fmt(kCd).data(Bytes(40, 1)).bytes(); b.resize(b.size() + 200000, 0); return b; }, 0},
+};
+
+class HostileFiles : public ::testing::TestWithParam<HostileCase> {
+protected:
+    HostileFiles() : previous_(setTraceSink({})) {}
+    ~HostileFiles() override { setTraceSink(previous_); }
+
+    // Loads and scans; returns whether the scan showed a message instead of its two lines.
+    void choose(FileSlots& slots, int side, const std::string& path) {
+        const size_t messagesBefore = host.messages.size();
+        loadFileSlot(slots[side], side, path, host);
+        scanZeroRuns(slots[side], side, host);
+        const bool messageShown = host.messages.size() > messagesBefore;
+        EXPECT_EQ(host.info[side].size(), messageShown ? 4u : 6u);
+        EXPECT_LE(slots[side].leadingZeros, slots[side].sampleCount);
+        EXPECT_LE(slots[side].trailingZeros, slots[side].sampleCount);
+    }
+
+    void compareAll(const std::string& path) {
+        const std::string normal = dir.file("normal.wav");
+        writeCanonicalWav(normal, kCd, noiseFrames(kCd, 500));
+        for (const auto& [first, second] : {std::pair{path, path}, std::pair{path, normal}, std::pair{normal, path}}) {
+            for (int options = 0; options < 8; ++options) {
+                host.zeroSkipOn = options & 1;
+                host.matchPointOn = options & 2;
+                host.detailsOn = options & 4;
+                FileSlots slots;
+                choose(slots, 0, first);
+                choose(slots, 1, second);
+                host.log.clear();
+                const RunResult result = ComparisonRun(slots, host);
+                EXPECT_GE(result, Different);
+                EXPECT_LE(result, FirstRead2Empty);
+                if (result == Identical || result == Different) {
+                    EXPECT_EQ(host.log.back().rfind("[debug] ", 0), 0u);
+                    EXPECT_EQ(host.log[host.log.size() - 2].rfind("比較サンプル(", 0), 0u);
+                }
+            }
+        }
+    }
+
+    TempDir dir;
+    RecordingHost host;
+
+private:
+    TraceSink previous_;
+};
+
+TEST_P(HostileFiles, DocumentedLinesOrAMessageAndNothingLeftOpen) {
+    const HostileCase& c = GetParam();
+    const std::string path = dir.file("hostile.wav");
+    writeFile(path, c.bytes());
+    const int before = openDescriptorCount();
+    const auto start = std::chrono::steady_clock::now();
+
+    WavFormatInfo info;
+    EXPECT_EQ(parseWavHeader(path, info), c.walkResult);
+    compareAll(path);
+
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(openDescriptorCount(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Inputs, HostileFiles, ::testing::ValuesIn(kCases), [](const auto& info) {
+    std::string name = info.param.name;
+    for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    }
+    return name;
+});
+
+TEST(HostilePaths, FoldersFifosAndUnreadableFilesGiveTheOpenError) {
+    const TraceSink previous = setTraceSink({});
+    TempDir dir;
+    const std::string fifo = dir.file("pipe.wav");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string locked = dir.file("locked.wav");
+    writeCanonicalWav(locked, kCd, noiseFrames(kCd, 10));
+    ::chmod(locked.c_str(), 0);
+    const bool lockedIsReadable = ::access(locked.c_str(), R_OK) == 0;  // root reads anything
+
+    const int before = openDescriptorCount();
+    for (const std::string& path : {dir.path(), fifo, locked, dir.file("missing.wav")}) {
+        if (path == locked && lockedIsReadable) continue;
+        SCOPED_TRACE(path);
+        RecordingHost host;
+        FileSlot slot;
+        loadFileSlot(slot, 0, path, host);
+        scanZeroRuns(slot, 0, host);
+        EXPECT_EQ(host.messages, std::vector<std::string>{"open error"});
+        EXPECT_EQ(host.info[0].size(), 4u);
+        FileSlots slots{slot, slot};
+        EXPECT_EQ(ComparisonRun(slots, host), Open1Failed);
+        EXPECT_EQ(host.log.back(), "open error(0)");
+    }
+    EXPECT_EQ(openDescriptorCount(), before);
+    setTraceSink(previous);
+}
+
+}  // namespace
+}  // namespace vemilo
