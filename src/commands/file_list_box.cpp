@@ -19,8 +19,10 @@ std::string withoutTrailingSeparator(std::string path) {
 
 FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (!programSelecting_ && row >= 0 && onUserSelect) onUserSelect();
+    // The selection, not the current row: a list that takes the focus moves its current row
+    // without selecting anything, and a mouse press moves it before the row is selected.
+    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!programSelecting_ && selectedRow() >= 0 && onUserSelect) onUserSelect();
     });
     folder_ = QDir::currentPath().toStdString();
     rereadQuietly();
@@ -88,7 +90,7 @@ void FileListBox::fill(const std::vector<std::string>& names, uint32_t matchingE
 
 void FileListBox::mousePressEvent(QMouseEvent* event) {
     // A click on the row already selected names that file again, as any click on a row does.
-    const int before = currentRow();
+    const int before = selectedRow();
     QListWidget::mousePressEvent(event);
     const QListWidgetItem* clicked = itemAt(event->position().toPoint());
     if (clicked && row(clicked) == before && before >= 0 && onUserSelect) onUserSelect();

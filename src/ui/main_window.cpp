@@ -125,6 +125,9 @@ void TForm1::buildControls() {
         pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         pane->setFont(layoutFont(LayoutFace::MsGothic, 9));
+        // Six summary lines must fit the designed height without a scroll bar.
+        pane->document()->setDocumentMargin(0);
+        pane->setFrameStyle(QFrame::Box | QFrame::Plain);
     }
 
     Button2 = place(new QPushButton(QStringLiteral("Button2"), Panel1), 350, 338, 75, 25);
@@ -150,7 +153,9 @@ void TForm1::buildControls() {
     cbx_zeroskip->setChecked(true);
     cbx_matchpoint->setChecked(true);
     // The layout's captions are wider than its check boxes in today's fonts; let them show whole.
-    for (QCheckBox* box : {cbx_zeroskip, cbx_matchpoint, cbx_missout, cbx_repeat}) box->setMinimumWidth(box->width());
+    for (QCheckBox* box : {cbx_zeroskip, cbx_matchpoint, cbx_missout, cbx_repeat}) {
+        box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
+    }
 
     for (QWidget* w : std::initializer_list<QWidget*>{GroupBox1, GroupBox2, ProgressBar1}) panelAnchors->add(w);
 

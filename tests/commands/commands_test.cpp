@@ -85,8 +85,19 @@ private slots:
         QVERIFY(window_->fileSlots[0].path.empty());
         QVERIFY(window_->Edit2->text().isEmpty());
 
+        // A click on a row loads it; taking the focus alone loads nothing.
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
         window_->folder2->setFocus();
-        window_->folder2->setCurrentRow(0);
+        QCOMPARE(window_->folder2->selectedRow(), -1);
+        QVERIFY(window_->fileSlots[1].path.empty());
+        const QRect firstRow = window_->folder2->visualItemRect(window_->folder2->item(0));
+        QTest::mouseClick(window_->folder2->viewport(), Qt::LeftButton, {}, firstRow.center());
+        QCOMPARE(window_->fileSlots[1].path, folder("a") + "/1.wav");
+        QCOMPARE(window_->Edit3->text(), QString::fromStdString(folder("a") + "/1.wav"));
+        window_->fileSlots[1].path.clear();
+        QTest::mouseClick(window_->folder2->viewport(), Qt::LeftButton, {}, firstRow.center());  // again
+        QCOMPARE(window_->fileSlots[1].path, folder("a") + "/1.wav");
         QTest::keyClick(window_->folder2, Qt::Key_Down);
         QCOMPARE(window_->folder2->selectedRow(), 1);
         QCOMPARE(window_->fileSlots[1].path, folder("a") + "/2.wav");
