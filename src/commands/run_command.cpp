@@ -24,6 +24,16 @@ private:
 
 }  // namespace
 
+bool TForm1::advanceList(commands::FileListBox* list, QLineEdit* field, int side) {
+    const int next = list->selectedRow() + 1;
+    if (next == list->rowCount()) return false;
+    list->selectRow(next);
+    const std::string path = list->selectedPath();
+    field->setText(QString::fromStdString(path));
+    chooseFile(side, path);
+    return true;
+}
+
 void TForm1::N1Click() {
     // Chosen again while a comparison runs (from one of its yields): ignored, so that no second
     // run starts inside the first and the series is not disturbed.
@@ -49,18 +59,9 @@ void TForm1::N1Click() {
     for (;;) {
         if (ComparisonRun(fileSlots, *this) == Different) return;
         if (!cbx_repeat->isChecked()) return;
-        const int next1 = folder1->selectedRow() + 1;
-        if (next1 == folder1->rowCount()) return;
-        folder1->selectRow(next1);
-        const std::string path1 = folder1->selectedPath();
-        Edit2->setText(QString::fromStdString(path1));
-        chooseFile(0, path1);
-        const int next2 = folder2->selectedRow() + 1;
-        if (next2 == folder2->rowCount()) return;
-        folder2->selectRow(next2);
-        const std::string path2 = folder2->selectedPath();
-        Edit3->setText(QString::fromStdString(path2));
-        chooseFile(1, path2);
+        // File 1 moves on before the end of list 2 is noticed.
+        if (!advanceList(folder1, Edit2, 0)) return;
+        if (!advanceList(folder2, Edit3, 1)) return;
     }
 }
 

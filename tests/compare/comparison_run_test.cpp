@@ -6,6 +6,7 @@
 #include "compare/option_text.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
+#include "support/trace_silencer.h"
 #include "wav/trace.h"
 #include "wav/zero_run_scan.h"
 #include "wav_writer.h"
@@ -20,9 +21,6 @@ const PcmFormat kCd{1, 2, 44100, 16};
 
 class ComparisonRunTest : public ::testing::Test {
 protected:
-    ComparisonRunTest() : previous_(setTraceSink({})) {}
-    ~ComparisonRunTest() override { setTraceSink(previous_); }
-
     void choose(int side, const std::string& name, const std::vector<uint8_t>& bytes) {
         writeFile(dir.file(name), bytes);
         chooseExisting(side, name);
@@ -55,8 +53,7 @@ protected:
     RecordingHost host;
     FileSlots slots;
 
-private:
-    TraceSink previous_;
+    TraceSilencer silencer_;
 };
 
 TEST_F(ComparisonRunTest, FormatCheckOrderShowsOnlyTheFirstMismatch) {

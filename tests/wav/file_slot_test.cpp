@@ -6,6 +6,7 @@
 
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
+#include "support/trace_silencer.h"
 #include "wav/trace.h"
 #include "wav_writer.h"
 
@@ -16,15 +17,11 @@ using namespace testing;
 
 class FileSlotTest : public ::testing::Test {
 protected:
-    FileSlotTest() : previous_(setTraceSink({})) {}
-    ~FileSlotTest() override { setTraceSink(previous_); }
-
     TempDir dir;
     RecordingHost host;
     FileSlot slot;
 
-private:
-    TraceSink previous_;
+    TraceSilencer silencer_;
 };
 
 TEST(FormatDuration, Examples) {

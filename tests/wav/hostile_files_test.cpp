@@ -11,6 +11,7 @@
 #include "compare/comparison_run.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
+#include "support/trace_silencer.h"
 #include "wav/trace.h"
 #include "wav/wav_header.h"
 #include "wav/zero_run_scan.h"
@@ -75,9 +76,6 @@ const HostileCase kCases[] = {
 
 class HostileFiles : public ::testing::TestWithParam<HostileCase> {
 protected:
-    HostileFiles() : previous_(setTraceSink({})) {}
-    ~HostileFiles() override { setTraceSink(previous_); }
-
     // Loads and scans; returns whether the scan showed a message instead of its two lines.
     void choose(FileSlots& slots, int side, const std::string& path) {
         const size_t messagesBefore = host.messages.size();
@@ -115,8 +113,7 @@ protected:
     TempDir dir;
     RecordingHost host;
 
-private:
-    TraceSink previous_;
+    TraceSilencer silencer_;
 };
 
 TEST_P(HostileFiles, DocumentedLinesOrAMessageAndNothingLeftOpen) {

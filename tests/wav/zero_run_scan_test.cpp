@@ -8,6 +8,7 @@
 
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
+#include "support/trace_silencer.h"
 #include "wav/trace.h"
 #include "wav_writer.h"
 
@@ -18,9 +19,6 @@ using namespace testing;
 
 class ZeroRunScanTest : public ::testing::Test {
 protected:
-    ZeroRunScanTest() : previous_(setTraceSink({})) {}
-    ~ZeroRunScanTest() override { setTraceSink(previous_); }
-
     // Loads and scans a file; returns the slot.
     FileSlot scanFile(const std::string& path, int side = 0) {
         FileSlot slot;
@@ -45,8 +43,7 @@ protected:
     TempDir dir;
     RecordingHost host;
 
-private:
-    TraceSink previous_;
+    TraceSilencer silencer_;
 };
 
 TEST_F(ZeroRunScanTest, CountsSilenceAtBothEndsAndAppendsTwoLines) {
