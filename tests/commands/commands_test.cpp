@@ -233,6 +233,13 @@ private slots:
         window_->N1Click();  // an empty Edit1 is fine with match point off
         QCOMPARE(countLines(*window_, QStringLiteral("一致しました。")), 1);
         QVERIFY(!window_->Memo1->toPlainText().contains(QStringLiteral("old")));
+
+        // A limit that is not a number passes the checks; the run's conversion error is shown.
+        window_->Edit4->setText(QStringLiteral("x"));
+        dialogs_->errors.clear();
+        window_->N1->trigger();
+        QCOMPARE(dialogs_->errors, QStringList{QStringLiteral("'x' は整数ではありません.")});
+        QVERIFY(!window_->runInProgress);
     }
 
     void continuousModeStopsAtTheFirstDifferingPair() {
