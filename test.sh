@@ -11,7 +11,7 @@ export QT_QPA_PLATFORM=offscreen
 echo "== Build and test =="
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
-ctest --test-dir build --output-on-failure -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs" | tee build/ctest.log
 
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer =="
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVEMILO_SANITIZE=ON >/dev/null
@@ -19,7 +19,14 @@ cmake --build build-sanitize -j "$jobs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan-suppressions.txt:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+ctest --test-dir build-sanitize --output-on-failure -j "$jobs" | tee build-sanitize/ctest.log
 
 echo "== Fuzz each target for ${VEMILO_FUZZ_SECONDS:=60} seconds =="
 scripts/fuzz.sh "$VEMILO_FUZZ_SECONDS"
+
+# Any failure above has already ended the script; count what passed in both builds.
+passed=0
+for count in $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' build/ctest.log build-sanitize/ctest.log); do
+  passed=$((passed + count))
+done
+echo "test.sh: ${passed} passed, 0 failed"
