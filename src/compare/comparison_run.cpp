@@ -84,7 +84,6 @@ RunResult ComparisonRun(const FileSlots& fileSlots, Host& host) {
         return Buffer1Failed;
     }
     run.blockBytes = static_cast<uint32_t>(blockBytes);
-    run.framesPerBlock = static_cast<uint32_t>(blockBytes / (format.blockAlign == 0 ? 1 : format.blockAlign));
     const size_t allocation = blockBytes == 0 ? 1 : static_cast<size_t>(blockBytes);
     file1.buffer.reset(new (std::nothrow) uint8_t[allocation]);
     if (!file1.buffer) {

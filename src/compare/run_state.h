@@ -26,7 +26,6 @@ struct RunFile {
 struct RunState {
     RunFile files[2];
     uint32_t blockBytes = 0;
-    uint32_t framesPerBlock = 0;
     uint32_t differenceLimit = 0;
 };
 

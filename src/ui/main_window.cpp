@@ -61,10 +61,8 @@ TForm1::TForm1(const QString& settingsDirectory, QWidget* parent) : QMainWindow(
 }
 
 TForm1::~TForm1() {
-    if (!destroyed_) {
-        destroyed_ = true;
-        guarded([this] { FormDestroy(); });
-    }
+    // Closing the window ends the program; the settings are written as it goes.
+    guarded([this] { FormDestroy(); });
 }
 
 void TForm1::buildControls() {

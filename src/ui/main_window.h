@@ -140,9 +140,6 @@ private:
     void chooseFile(int side, const std::string& path);
     // Selects the list's next row and loads it into the side's slot; false when there is none.
     bool advanceList(commands::FileListBox* list, QLineEdit* field, int side);
-    bool destroyed_ = false;
-
-    friend class FileSelection;
 };
 
 }  // namespace vemilo::ui
