@@ -8,15 +8,11 @@
 #include "commands/file_list_box.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
+#include "ui/qt_text.h"
 #include "wav/wav_file_list.h"
 #include "wav/zero_run_scan.h"
 
 namespace vemilo::ui {
-namespace {
-
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
-
-}  // namespace
 
 void TForm1::chooseFile(int side, const std::string& path) {
     loadFileSlot(fileSlots[side], side, path, *this);
@@ -34,13 +30,13 @@ void TForm1::SpeedButton1Click(QPushButton* sender) {
 
 void TForm1::folder1Click() {
     const std::string path = folder1->selectedPath();
-    Edit2->setText(fromUtf8(path));
+    Edit2->setText(toQString(path));
     chooseFile(0, path);
 }
 
 void TForm1::folder2Click() {
     const std::string path = folder2->selectedPath();
-    Edit3->setText(fromUtf8(path));
+    Edit3->setText(toQString(path));
     chooseFile(1, path);
 }
 
@@ -70,11 +66,11 @@ void TForm1::N11Click(QAction* sender) {
     const int side = first ? 0 : 1;
 
     const std::string path = droppedPath;
-    field->setText(fromUtf8(path));
+    field->setText(toQString(path));
     const size_t separator = path.rfind('/');
     const std::string folderPart = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
     const std::string namePart = separator == std::string::npos ? path : path.substr(separator + 1);
-    button->setText(fromUtf8(folderPart));
+    button->setText(toQString(folderPart));
     list->showFolder(folderPart);
     list->selectRow(commands::FindFileRow(*list, namePart));
     chooseFile(side, path);

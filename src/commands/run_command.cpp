@@ -8,6 +8,7 @@
 #include "compare/comparison_run.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
+#include "ui/qt_text.h"
 
 namespace vemilo::ui {
 namespace {
@@ -29,7 +30,7 @@ bool TForm1::advanceList(commands::FileListBox* list, QLineEdit* field, int side
     if (next == list->rowCount()) return false;
     list->selectRow(next);
     const std::string path = list->selectedPath();
-    field->setText(QString::fromStdString(path));
+    field->setText(toQString(path));
     chooseFile(side, path);
     return true;
 }

@@ -1,8 +1,8 @@
 #include "ui/main_window.h"
+#include "ui/qt_text.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -43,8 +43,6 @@ Widget* place(Widget* widget, int left, int top, int width, int height) {
     widget->setGeometry(left, top, width, height);
     return widget;
 }
-
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<int>(text.size())); }
 
 }  // namespace
 
@@ -317,13 +315,13 @@ void TForm1::dropEvent(QDropEvent* event) {
 }
 
 // Host.
-void TForm1::LogLine(const std::string& text) { Memo1->appendPlainText(fromUtf8(text)); }
+void TForm1::LogLine(const std::string& text) { Memo1->appendPlainText(toQString(text)); }
 
 void TForm1::clearInfo(int side) { (side == 0 ? file1_info : file2_info)->clear(); }
 
-void TForm1::appendInfo(int side, const std::string& text) { (side == 0 ? file1_info : file2_info)->appendPlainText(fromUtf8(text)); }
+void TForm1::appendInfo(int side, const std::string& text) { (side == 0 ? file1_info : file2_info)->appendPlainText(toQString(text)); }
 
-void TForm1::showMessage(const std::string& text) { dialogs().message(fromUtf8(text)); }
+void TForm1::showMessage(const std::string& text) { dialogs().message(toQString(text)); }
 
 void TForm1::processPendingEvents() { QCoreApplication::processEvents(); }
 
