@@ -7,33 +7,33 @@
 
 #include "compare/comparison_run.h"
 #include "compare/option_text.h"
-#include "fuzz_host.h"
+#include "compare/options.h"
+#include "fuzz_support.h"
 #include "wav/trace.h"
-#include "wav/zero_run_scan.h"
+#include "wav/choose_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool silenced = (vemilo::setTraceSink({}), true);
     (void)silenced;
     if (size < 8) return 0;
-    vemilo::fuzz::SilentHost host;
+    vemilo::fuzz::SilentReporter reporter;
+    vemilo::FixedOptions options;
     const uint8_t flags = data[0];
-    host.zeroSkipOn = flags & 1;
-    host.matchPointOn = flags & 2;
-    host.detailsOn = flags & 4;
+    options.values.zeroSkip = flags & 1;
+    options.values.matchPoint = flags & 2;
+    options.values.details = flags & 4;
     const uint16_t matchLength = static_cast<uint16_t>(data[1] | (data[2] << 8));
-    host.matchLength = (flags & 8) ? "x" : std::to_string(matchLength);
-    host.differenceLimit = std::to_string(static_cast<int>(data[3] | (data[4] << 8)) - 100);
+    options.values.matchLength = (flags & 8) ? "x" : std::to_string(matchLength);
+    options.values.differenceLimit = std::to_string(static_cast<int>(data[3] | (data[4] << 8)) - 100);
     const size_t split = 8 + (size - 8) * (data[5] | (data[6] << 8)) / 65536;
 
     const std::string path1 = vemilo::fuzz::writeScratchFile("1.wav", data + 8, split - 8);
     const std::string path2 = vemilo::fuzz::writeScratchFile("2.wav", data + split, size - split);
     vemilo::FileSlots slots;
-    vemilo::loadFileSlot(slots[0], 0, path1, host);
-    vemilo::scanZeroRuns(slots[0], 0, host);
-    vemilo::loadFileSlot(slots[1], 1, (flags & 16) ? path1 : path2, host);
-    vemilo::scanZeroRuns(slots[1], 1, host);
+    vemilo::chooseFile(slots[0], 0, path1, reporter);
+    vemilo::chooseFile(slots[1], 1, (flags & 16) ? path1 : path2, reporter);
     try {
-        const vemilo::RunResult result = vemilo::ComparisonRun(slots, host);
+        const int result = static_cast<int>(vemilo::ComparisonRun(slots, reporter, options));
         if (result < -1 || result > 10) std::abort();
     } catch (const vemilo::ConversionError&) {
         if (!(flags & 8) || !(flags & 2)) std::abort();  // only a non-numeric match length may throw

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <string>
 
-#include "wav_writer.h"
+#include "wav_writer/wav_writer.h"
 
-using namespace vemilo::testing;
+using namespace vemilo::writer;
 
 int main(int argc, char** argv) {
     if (argc != 2) {

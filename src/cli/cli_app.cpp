@@ -2,12 +2,13 @@
 
 #include <exception>
 
-#include "cli/cli_host.h"
-#include "compare/comparison_run.h"
-#include "wav/file_slot.h"
+#include "cli/cli_options.h"
+#include "cli/cli_reporter.h"
+#include "compare/options.h"
+#include "compare/run_series.h"
+#include "wav/choose_file.h"
 #include "wav/trace.h"
 #include "wav/wav_file_list.h"
-#include "wav/zero_run_scan.h"
 
 namespace vemilo::cli {
 namespace {
@@ -30,46 +31,27 @@ private:
     TraceSink previous_;
 };
 
-bool chooseFile(FileSlots& slots, int side, const std::string& path, Host& host) {
-    const bool readable = loadFileSlot(slots[side], side, path, host);
-    scanZeroRuns(slots[side], side, host);
-    return readable;
-}
-
-int showInfo(const CliOptions& options, CliHost& host, std::FILE* out) {
+int showInfo(const CliOptions& options, CliReporter& reporter, std::FILE* out) {
     int status = kExitSame;
     FileSlots slots;
     for (const std::string& path : options.paths) {
-        const int before = host.messagesShown();
-        if (!chooseFile(slots, 0, path, host) || host.messagesShown() != before) status = kExitTrouble;
-        for (const std::string& line : host.info(0)) std::fprintf(out, "%s\n", line.c_str());
+        const int before = reporter.messagesShown();
+        if (!chooseFile(slots[0], 0, path, reporter) || reporter.messagesShown() != before) status = kExitTrouble;
+        for (const std::string& line : reporter.info(0)) std::fprintf(out, "%s\n", line.c_str());
     }
     return status;
 }
 
 // Folds one comparison's result into the exit status: any difference wins, then any early end.
 void noteResult(RunResult result, int& status) {
-    if (result == Different) {
+    if (result == RunResult::Different) {
         status = kExitDifferent;
-    } else if (result != Identical && status == kExitSame) {
+    } else if (result != RunResult::Identical && status == kExitSame) {
         status = kExitTrouble;
     }
 }
 
-// Refuses a pair with a side not named, as the Run command does; true when both are named.
-bool bothNamed(const FileSlots& slots, Host& host) {
-    if (slots[0].path.empty()) {
-        host.showMessage("ファイル1が指定されていません");
-        return false;
-    }
-    if (slots[1].path.empty()) {
-        host.showMessage("ファイル2が指定されていません");
-        return false;
-    }
-    return true;
-}
-
-int compareFolders(const CliOptions& options, CliHost& host, std::FILE* err) {
+int compareFolders(const CliOptions& options, CliReporter& reporter, std::FILE* err) {
     std::vector<std::string> lists[2];
     for (int side = 0; side < 2; ++side) {
         const auto listing = listWavFolder(options.paths[side]);
@@ -80,34 +62,33 @@ int compareFolders(const CliOptions& options, CliHost& host, std::FILE* err) {
         lists[side] = listing->names;
     }
     FileSlots slots;
-    size_t selected[2] = {0, 0};
+    // Each list starts at its first file, as the window's lists do with their first rows selected.
     for (int side = 0; side < 2; ++side) {
-        if (!lists[side].empty()) chooseFile(slots, side, joinPath(options.paths[side], lists[side][0]), host);
+        if (!lists[side].empty()) chooseFile(slots[side], side, joinPath(options.paths[side], lists[side][0]), reporter);
     }
-    if (!bothNamed(slots, host)) return kExitTrouble;
 
+    const FixedOptions comparisonOptions(options.comparison);
     int status = kExitSame;
-    for (;;) {
-        const RunResult result = ComparisonRun(slots, host);
-        noteResult(result, status);
-        if (result == Different) break;
-        // The next pair: file 1 moves on before the end of list 2 is noticed, as in the window.
-        if (selected[0] + 1 == lists[0].size()) break;
-        ++selected[0];
-        chooseFile(slots, 0, joinPath(options.paths[0], lists[0][selected[0]]), host);
-        if (selected[1] + 1 == lists[1].size()) break;
-        ++selected[1];
-        chooseFile(slots, 1, joinPath(options.paths[1], lists[1][selected[1]]), host);
-    }
+    size_t selected[2] = {0, 0};
+    SeriesSteps steps;
+    steps.compared = [&](RunResult result) { noteResult(result, status); };
+    steps.continuous = [] { return true; };
+    steps.advance = [&](int side) {
+        if (selected[side] + 1 >= lists[side].size()) return false;
+        ++selected[side];
+        chooseFile(slots[side], side, joinPath(options.paths[side], lists[side][selected[side]]), reporter);
+        return true;
+    };
+    if (runSeries(slots, reporter, comparisonOptions, steps).refused) return kExitTrouble;
     return status;
 }
 
-int compareFiles(const CliOptions& options, CliHost& host) {
+int compareFiles(const CliOptions& options, CliReporter& reporter) {
     FileSlots slots;
-    chooseFile(slots, 0, options.paths[0], host);
-    chooseFile(slots, 1, options.paths[1], host);
+    chooseFile(slots[0], 0, options.paths[0], reporter);
+    chooseFile(slots[1], 1, options.paths[1], reporter);
     int status = kExitSame;
-    noteResult(ComparisonRun(slots, host), status);
+    noteResult(ComparisonRun(slots, reporter, FixedOptions(options.comparison)), status);
     return status;
 }
 
@@ -127,11 +108,11 @@ int runCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
     const TraceRedirect traceRedirect(options.trace, err);
     int status = kExitTrouble;
     try {
-        CliHost host(options, out, err);
+        CliReporter reporter(out, err);
         switch (options.mode) {
-            case Mode::Info: status = showInfo(options, host, out); break;
-            case Mode::Continuous: status = compareFolders(options, host, err); break;
-            default: status = compareFiles(options, host); break;
+            case Mode::Info: status = showInfo(options, reporter, out); break;
+            case Mode::Continuous: status = compareFolders(options, reporter, err); break;
+            default: status = compareFiles(options, reporter); break;
         }
     } catch (const std::exception& error) {
         std::fprintf(err, "vemilo-cli: %s\n", error.what());

@@ -26,10 +26,11 @@ const char* const kUsage =
 
 namespace {
 
-bool readNumber(const std::string& text, int32_t minimum, int32_t maximum, uint32_t& value) {
+// Takes a whole number within the range as the option's text.
+bool readNumber(const std::string& text, int32_t minimum, int32_t maximum, std::string& value) {
     const std::optional<int32_t> number = parseWholeNumber(text);
     if (!number || *number < minimum || *number > maximum) return false;
-    value = static_cast<uint32_t>(*number);
+    value = std::to_string(*number);
     return true;
 }
 
@@ -42,7 +43,7 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
     bool continuous = false;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        const auto numberArgument = [&](int32_t minimum, int32_t maximum, uint32_t& value) {
+        const auto numberArgument = [&](int32_t minimum, int32_t maximum, std::string& value) {
             if (i + 1 >= arguments.size() || !readNumber(arguments[i + 1], minimum, maximum, value)) {
                 outcome.error = argument + " needs a whole number from " + std::to_string(minimum) + " to " + std::to_string(maximum);
                 return false;
@@ -58,23 +59,23 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (argument == "--continuous") {
             continuous = true;
         } else if (argument == "--zero-skip") {
-            options.zeroSkip = true;
+            options.comparison.zeroSkip = true;
         } else if (argument == "--no-zero-skip") {
-            options.zeroSkip = false;
+            options.comparison.zeroSkip = false;
         } else if (argument == "--match-point") {
-            options.matchPoint = true;
+            options.comparison.matchPoint = true;
         } else if (argument == "--no-match-point") {
-            options.matchPoint = false;
+            options.comparison.matchPoint = false;
         } else if (argument == "--details") {
-            options.details = true;
+            options.comparison.details = true;
         } else if (argument == "--no-details") {
-            options.details = false;
+            options.comparison.details = false;
         } else if (argument == "--trace") {
             options.trace = true;
         } else if (argument == "--match-samples") {
-            if (!numberArgument(1, 32767, options.matchSamples)) return outcome;
+            if (!numberArgument(1, 32767, options.comparison.matchLength)) return outcome;
         } else if (argument == "--max-lines") {
-            if (!numberArgument(1, 2000, options.maxLines)) return outcome;
+            if (!numberArgument(1, 2000, options.comparison.differenceLimit)) return outcome;
         } else if (argument == "--") {
             options.paths.insert(options.paths.end(), arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1, arguments.end());
             break;

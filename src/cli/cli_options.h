@@ -5,17 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "compare/options.h"
+
 namespace vemilo::cli {
 
 enum class Mode { Help, Info, Compare, Continuous };
 
 struct CliOptions {
     Mode mode = Mode::Compare;
-    bool zeroSkip = true;
-    bool matchPoint = true;
-    uint32_t matchSamples = 200;
-    bool details = false;
-    uint32_t maxLines = 200;
+    ComparisonOptions comparison;
     bool trace = false;
     std::vector<std::string> paths;
 };

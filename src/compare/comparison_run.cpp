@@ -8,7 +8,8 @@
 #include "compare/match_search.h"
 #include "compare/option_text.h"
 #include "compare/run_state.h"
-#include "wav/host.h"
+#include "compare/options.h"
+#include "wav/reporter.h"
 #include "wav/text_format.h"
 
 namespace vemilo {
@@ -16,32 +17,32 @@ namespace {
 
 constexpr uint32_t kBlockSeconds = 15;
 
-void logHeader(const RunState& run, Host& host) {
+void logHeader(const RunState& run, Reporter& reporter) {
     for (int side = 0; side < 2; ++side) {
         const FileSlot& slot = run.files[side].slot;
-        host.LogLine(formatText("ファイル%d:", side + 1) + slot.path);
-        host.LogLine(formatText("サンプル数:%u 先頭ゼロ:%u 末尾ゼロ:%u", slot.sampleCount, slot.leadingZeros, slot.trailingZeros));
+        reporter.logLine(formatText("ファイル%d:", side + 1) + slot.path);
+        reporter.logLine(formatText("サンプル数:%u 先頭ゼロ:%u 末尾ゼロ:%u", slot.sampleCount, slot.leadingZeros, slot.trailingZeros));
     }
 }
 
-RunResult checkFormats(const FileSlot& a, const FileSlot& b, Host& host) {
+RunResult checkFormats(const FileSlot& a, const FileSlot& b, Reporter& reporter) {
     if (a.sampleRate != b.sampleRate) {
-        host.showMessage("サンプリングレートが違います。");
-        return RateMismatch;
+        reporter.showMessage("サンプリングレートが違います。");
+        return RunResult::RateMismatch;
     }
     if (a.blockAlign != b.blockAlign) {
-        host.showMessage("ブロックサイズが違います。");
-        return BlockAlignMismatch;
+        reporter.showMessage("ブロックサイズが違います。");
+        return RunResult::BlockAlignMismatch;
     }
     if (a.channels != b.channels) {
-        host.showMessage("チャンネルが違います。");
-        return ChannelMismatch;
+        reporter.showMessage("チャンネルが違います。");
+        return RunResult::ChannelMismatch;
     }
     if (a.bitsPerSample != b.bitsPerSample) {
-        host.showMessage("bit解像度が違います。");
-        return BitsMismatch;
+        reporter.showMessage("bit解像度が違います。");
+        return RunResult::BitsMismatch;
     }
-    return Identical;
+    return RunResult::Identical;
 }
 
 uint64_t frameBytes(uint32_t frames, uint16_t blockAlign) { return static_cast<uint64_t>(frames) * blockAlign; }
@@ -61,17 +62,35 @@ uint32_t searchWindow(uint32_t bytesRead, const RunFile& file) {
 
 }  // namespace
 
-RunResult ComparisonRun(const FileSlots& fileSlots, Host& host) {
+const char* runResultName(RunResult result) {
+    switch (result) {
+        case RunResult::Identical: return "Identical";
+        case RunResult::Different: return "Different";
+        case RunResult::RateMismatch: return "RateMismatch";
+        case RunResult::BlockAlignMismatch: return "BlockAlignMismatch";
+        case RunResult::ChannelMismatch: return "ChannelMismatch";
+        case RunResult::BitsMismatch: return "BitsMismatch";
+        case RunResult::Buffer1Failed: return "Buffer1Failed";
+        case RunResult::Buffer2Failed: return "Buffer2Failed";
+        case RunResult::Open1Failed: return "Open1Failed";
+        case RunResult::Open2Failed: return "Open2Failed";
+        case RunResult::FirstRead1Empty: return "FirstRead1Empty";
+        case RunResult::FirstRead2Empty: return "FirstRead2Empty";
+    }
+    return "?";
+}
+
+RunResult ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options) {
     RunState run;
     run.files[0].slot = fileSlots[0];
     run.files[1].slot = fileSlots[1];
     RunFile& file1 = run.files[0];
     RunFile& file2 = run.files[1];
 
-    logHeader(run, host);
-    if (const RunResult mismatch = checkFormats(file1.slot, file2.slot, host); mismatch != Identical) return mismatch;
+    logHeader(run, reporter);
+    if (const RunResult mismatch = checkFormats(file1.slot, file2.slot, reporter); mismatch != RunResult::Identical) return mismatch;
 
-    run.differenceLimit = convertOptionText(host.differenceLimitText(), 1, 2000);
+    run.differenceLimit = convertOptionText(options.differenceLimitText(), 1, 2000);
 
     const FileSlot& format = file1.slot;
     const uint64_t standardBlockBytes = static_cast<uint64_t>(format.sampleRate) * format.blockAlign * kBlockSeconds;
@@ -80,31 +99,31 @@ RunResult ComparisonRun(const FileSlots& fileSlots, Host& host) {
                                        : (kMinBlockBufferBytes + standardBlockBytes - 1) / standardBlockBytes;
     const uint64_t blockBytes = standardBlockBytes * blocksPerRead;
     if (blockBytes > kMaxBlockBufferBytes) {
-        host.LogLine("buf0 error");
-        return Buffer1Failed;
+        reporter.logLine("buf0 error");
+        return RunResult::Buffer1Failed;
     }
     run.blockBytes = static_cast<uint32_t>(blockBytes);
     const size_t allocation = blockBytes == 0 ? 1 : static_cast<size_t>(blockBytes);
     file1.buffer.reset(new (std::nothrow) uint8_t[allocation]);
     if (!file1.buffer) {
-        host.LogLine("buf0 error");
-        return Buffer1Failed;
+        reporter.logLine("buf0 error");
+        return RunResult::Buffer1Failed;
     }
     file2.buffer.reset(new (std::nothrow) uint8_t[allocation]);
     if (!file2.buffer) {
-        host.LogLine("buf1 error");
-        return Buffer2Failed;
+        reporter.logLine("buf1 error");
+        return RunResult::Buffer2Failed;
     }
     if (file1.reader.open(file1.slot.path) != 0) {
-        host.LogLine("open error(0)");
-        return Open1Failed;
+        reporter.logLine("open error(0)");
+        return RunResult::Open1Failed;
     }
     if (file2.reader.open(file2.slot.path) != 0) {
-        host.LogLine("open error(1)");
-        return Open2Failed;
+        reporter.logLine("open error(1)");
+        return RunResult::Open2Failed;
     }
 
-    const bool zeroSkip = host.zeroSkip();
+    const bool zeroSkip = options.zeroSkip();
     std::string optionLine;
     for (RunFile* file : {&file1, &file2}) {
         file->remaining = file->slot.sampleCount;
@@ -117,28 +136,28 @@ RunResult ComparisonRun(const FileSlots& fileSlots, Host& host) {
     const uint32_t firstBytes1 = file1.reader.read(file1.buffer.get(), run.blockBytes);
     const uint32_t firstBytes2 = file2.reader.read(file2.buffer.get(), run.blockBytes);
     if (firstBytes1 == 0) {
-        host.LogLine("0==0");
-        return FirstRead1Empty;
+        reporter.logLine("0==0");
+        return RunResult::FirstRead1Empty;
     }
     if (firstBytes2 == 0) {
-        host.LogLine("1==0");
-        return FirstRead2Empty;
+        reporter.logLine("1==0");
+        return RunResult::FirstRead2Empty;
     }
 
-    host.LogLine("[debug] " + localTimeText());
-    const bool matchPoint = host.matchPoint();
+    reporter.logLine("[debug] " + localTimeText());
+    const bool matchPoint = options.matchPoint();
     uint32_t matchLength = 0;
     if (matchPoint) {
-        matchLength = convertOptionText(host.matchLengthText(), 1, 32767);
+        matchLength = convertOptionText(options.matchLengthText(), 1, 32767);
         optionLine += formatText(",一致点検索サンプル数 %u", matchLength);
     }
-    host.LogLine(optionLine);
+    reporter.logLine(optionLine);
 
     MatchResult match;
     if (matchPoint) {
         const MatchWindows windows{file1.buffer.get(), searchWindow(firstBytes1, file1), file2.buffer.get(),
                                    searchWindow(firstBytes2, file2), matchLength, format.blockAlign};
-        match = MatchSearch(windows, file1.slot.leadingZeros, file2.slot.leadingZeros, host);
+        match = MatchSearch(windows, file1.slot.leadingZeros, file2.slot.leadingZeros, reporter);
     }
 
     const uint32_t shifts[2] = {match.shift1, match.shift2};
@@ -150,12 +169,12 @@ RunResult ComparisonRun(const FileSlots& fileSlots, Host& host) {
         }
         file.remaining -= std::min(shifts[side], file.remaining);
     }
-    host.LogLine(formatText("[debug]file1 pos %llu", static_cast<unsigned long long>(file1.reader.filePosition)));
-    host.LogLine(formatText("[debug]file2 pos %llu", static_cast<unsigned long long>(file2.reader.filePosition)));
+    reporter.logLine(formatText("[debug]file1 pos %llu", static_cast<unsigned long long>(file1.reader.position())));
+    reporter.logLine(formatText("[debug]file2 pos %llu", static_cast<unsigned long long>(file2.reader.position())));
 
-    const ComparisonCounts counts = compareFrames(run, host);
-    host.LogLine("[debug] " + localTimeText());
-    return counts.differenceCount == 0 ? Identical : Different;
+    const ComparisonCounts counts = compareFrames(run, reporter, options);
+    reporter.logLine("[debug] " + localTimeText());
+    return counts.differenceCount == 0 ? RunResult::Identical : RunResult::Different;
 }
 
 }  // namespace vemilo

@@ -5,9 +5,10 @@
 
 namespace vemilo {
 
-class Host;
+class OptionSource;
+class Reporter;
 
-enum RunResult : int {
+enum class RunResult : int {
     Identical = 0,
     Different = -1,
     RateMismatch = 1,
@@ -22,9 +23,15 @@ enum RunResult : int {
     FirstRead2Empty = 10,
 };
 
-// Copies both slots when it starts, reads the options from the host, writes the log through it and
-// yields to it once per block. Throws ConversionError for an option text that is not a whole
-// number; every file and buffer is released on every way out.
-RunResult ComparisonRun(const FileSlots& fileSlots, Host& host);
+// The result's name as the code spells it, for messages and test output.
+const char* runResultName(RunResult result);
+
+// True for the results that end a run before its comparison (formats, buffers, opens, first reads).
+inline bool endedEarly(RunResult result) { return static_cast<int>(result) > 0; }
+
+// Copies both slots when it starts, reads the options at the moments it needs them, writes the log
+// and yields once per block. Throws ConversionError for an option text that is not a whole number;
+// every file and buffer is released on every way out.
+[[nodiscard]] RunResult ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options);
 
 }  // namespace vemilo

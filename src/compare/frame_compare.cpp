@@ -3,7 +3,8 @@
 #include <string>
 
 #include "compare/run_state.h"
-#include "wav/host.h"
+#include "compare/options.h"
+#include "wav/reporter.h"
 #include "wav/text_format.h"
 
 namespace vemilo {
@@ -33,15 +34,15 @@ uint64_t firstDifferingFrame(const uint8_t* a, const uint8_t* b, uint64_t frameC
 }
 
 // Logs the end line when either file's data has ended; true then.
-bool endOfData(const RunState& run, Host& host) {
+bool endOfData(const RunState& run, Reporter& reporter) {
     const bool ended1 = run.files[0].remaining == 0;
     const bool ended2 = run.files[1].remaining == 0;
     if (ended1 && ended2) {
-        host.LogLine("file1,file2が同時に終わりました。");
+        reporter.logLine("file1,file2が同時に終わりました。");
     } else if (ended1) {
-        host.LogLine("file1が終わりました。");
+        reporter.logLine("file1が終わりました。");
     } else if (ended2) {
-        host.LogLine("file2が終わりました。");
+        reporter.logLine("file2が終わりました。");
     }
     return ended1 || ended2;
 }
@@ -74,7 +75,7 @@ std::string differenceLine(uint32_t frameNumber, uint64_t offset1, uint64_t offs
     return line;
 }
 
-ComparisonCounts compareFrames(RunState& run, Host& host) {
+ComparisonCounts compareFrames(RunState& run, Reporter& reporter, const OptionSource& options) {
     ComparisonCounts counts;
     RunFile& file1 = run.files[0];
     RunFile& file2 = run.files[1];
@@ -82,32 +83,32 @@ ComparisonCounts compareFrames(RunState& run, Host& host) {
     const uint16_t blockAlign = format.blockAlign;
 
     // A file with nothing left to compare (silent throughout and zero skip on) ends at once.
-    bool finished = endOfData(run, host);
+    bool finished = endOfData(run, reporter);
     while (!finished) {
         if (counts.differenceCount > run.differenceLimit) {
-            host.LogLine("相違数がオーバーしました");
+            reporter.logLine("相違数がオーバーしました");
             break;
         }
-        if (file1.reader.fileSize != 0) {
-            const int percent = static_cast<int>(file1.reader.filePosition * 100 / file1.reader.fileSize);
-            if (host.progress() != percent) host.setProgress(percent);
+        if (file1.reader.size() != 0) {
+            const int percent = static_cast<int>(file1.reader.position() * 100 / file1.reader.size());
+            if (reporter.progress() != percent) reporter.setProgress(percent);
         }
         const uint32_t bytes1 = file1.reader.read(file1.buffer.get(), run.blockBytes);
         const uint32_t bytes2 = file2.reader.read(file2.buffer.get(), run.blockBytes);
         if (bytes1 == 0) {
-            host.LogLine("読み取りエラー 0==0");
+            reporter.logLine("読み取りエラー 0==0");
             break;
         }
         if (bytes2 == 0) {
-            host.LogLine("読み取りエラー 1==0");
+            reporter.logLine("読み取りエラー 1==0");
             break;
         }
-        host.processPendingEvents();
+        reporter.processPendingEvents();
 
         // Only whole frames that both buffers really hold take part.
         const uint64_t blockFrames = std::min(bytes1 / blockAlign, bytes2 / blockAlign);
-        const uint64_t blockStart1 = file1.reader.filePosition - bytes1;
-        const uint64_t blockStart2 = file2.reader.filePosition - bytes2;
+        const uint64_t blockStart1 = file1.reader.position() - bytes1;
+        const uint64_t blockStart2 = file2.reader.position() - bytes2;
         uint64_t idx = 0;
         while (idx < blockFrames) {
             const uint64_t span = std::min<uint64_t>({blockFrames - idx, file1.remaining, file2.remaining});
@@ -117,7 +118,7 @@ ComparisonCounts compareFrames(RunState& run, Host& host) {
             countEqualFrames(run, counts, equal);
             idx += equal;
             if (equal == span) {
-                if ((finished = endOfData(run, host))) break;
+                if ((finished = endOfData(run, reporter))) break;
                 continue;
             }
 
@@ -125,24 +126,24 @@ ComparisonCounts compareFrames(RunState& run, Host& host) {
             if (counts.differenceCount > run.differenceLimit) {
                 break;  // the next round reports the overflow
             }
-            if (host.detailDisplay()) {
+            if (options.detailDisplay()) {
                 const uint64_t offset = idx * blockAlign;
-                host.LogLine(differenceLine(counts.comparedCount + 1, blockStart1 + offset, blockStart2 + offset,
+                reporter.logLine(differenceLine(counts.comparedCount + 1, blockStart1 + offset, blockStart2 + offset,
                                             file1.buffer.get() + offset, file2.buffer.get() + offset,
                                             format.bitsPerSample, format.channels, blockAlign));
             }
             countEqualFrames(run, counts, 1);
             ++idx;
-            if ((finished = endOfData(run, host))) break;
+            if ((finished = endOfData(run, reporter))) break;
         }
     }
 
     if (counts.differenceCount == 0) {
-        host.LogLine("一致しました。");
+        reporter.logLine("一致しました。");
     } else {
-        host.LogLine(formatText("相違点がありました。(%u)", counts.differenceCount));
+        reporter.logLine(formatText("相違点がありました。(%u)", counts.differenceCount));
     }
-    host.LogLine(formatText("比較サンプル(%u)", counts.comparedCount));
+    reporter.logLine(formatText("比較サンプル(%u)", counts.comparedCount));
     return counts;
 }
 

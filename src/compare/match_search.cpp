@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "wav/host.h"
+#include "wav/reporter.h"
 #include "wav/text_format.h"
 
 namespace vemilo {
@@ -68,13 +68,13 @@ MatchResult findMatchPoint(const MatchWindows& w) {
     return result;
 }
 
-MatchResult MatchSearch(const MatchWindows& windows, uint32_t leadingZeros1, uint32_t leadingZeros2, Host& host) {
+MatchResult MatchSearch(const MatchWindows& windows, uint32_t leadingZeros1, uint32_t leadingZeros2, Reporter& reporter) {
     const bool short1 = windows.window1 < windows.matchLength;
     const bool short2 = windows.window2 < windows.matchLength;
     if (short1) {
-        host.LogLine("ファイル1:比較サンプル数が足りません。(1)");
+        reporter.logLine("ファイル1:比較サンプル数が足りません。(1)");
     } else if (short2) {
-        host.LogLine("ファイル2:比較サンプル数が足りません。(1)");
+        reporter.logLine("ファイル2:比較サンプル数が足りません。(1)");
     }
     const MatchResult result = findMatchPoint(windows);
     // After trying every shift in vain, the position line shows the first shift not tried.
@@ -82,15 +82,15 @@ MatchResult MatchSearch(const MatchWindows& windows, uint32_t leadingZeros1, uin
     if (result.side == 2 && !short1 && !short2) {
         shown.shift1 = shown.shift2 = (windows.window1 < windows.window2 ? windows.window1 : windows.window2) - windows.matchLength + 1;
     }
-    host.LogLine(formatText("[debug] 一致点pos 0:%u 1:%u (side)%d", shown.shift1, shown.shift2, shown.side));
+    reporter.logLine(formatText("[debug] 一致点pos 0:%u 1:%u (side)%d", shown.shift1, shown.shift2, shown.side));
     if (result.side == 0) {
-        host.LogLine(formatText("ファイル1: 一致点がありました(%u→%llu)", leadingZeros1,
+        reporter.logLine(formatText("ファイル1: 一致点がありました(%u→%llu)", leadingZeros1,
                                 static_cast<unsigned long long>(leadingZeros1) + result.shift1));
     } else if (result.side == 1) {
-        host.LogLine(formatText("ファイル2: 一致点がありました(%u→%llu)", leadingZeros2,
+        reporter.logLine(formatText("ファイル2: 一致点がありました(%u→%llu)", leadingZeros2,
                                 static_cast<unsigned long long>(leadingZeros2) + result.shift2));
     } else {
-        host.LogLine("一致点が見つかりませんでした");
+        reporter.logLine("一致点が見つかりませんでした");
     }
     return result;
 }

@@ -5,7 +5,7 @@
 
 namespace vemilo {
 
-class Host;
+class Reporter;
 
 struct MatchResult {
     uint32_t shift1 = 0;
@@ -26,10 +26,10 @@ struct MatchWindows {
 // in file 2 from frame m (side 1) or file 2's appear in file 1 (side 0). At m = 0 the result is
 // side 0 with both shifts 0; at m > 0 side 1 wins a tie. Linear in the windows (prefix function).
 // Without a match, side 2 with both shifts 0.
-MatchResult findMatchPoint(const MatchWindows& windows);
+[[nodiscard]] MatchResult findMatchPoint(const MatchWindows& windows);
 
 // Runs the search and logs its lines: the shortage line if a window is shorter than N, the
 // position line, then the match line or "一致点が見つかりませんでした".
-MatchResult MatchSearch(const MatchWindows& windows, uint32_t leadingZeros1, uint32_t leadingZeros2, Host& host);
+MatchResult MatchSearch(const MatchWindows& windows, uint32_t leadingZeros1, uint32_t leadingZeros2, Reporter& reporter);
 
 }  // namespace vemilo

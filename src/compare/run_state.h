@@ -34,11 +34,12 @@ struct ComparisonCounts {
     uint32_t comparedCount = 0;
 };
 
-class Host;
+class OptionSource;
+class Reporter;
 
 // Compares both files block by block from their current positions, logs the detail lines, the
 // end line and the verdict lines, and returns the counts.
-ComparisonCounts compareFrames(RunState& run, Host& host);
+ComparisonCounts compareFrames(RunState& run, Reporter& reporter, const OptionSource& options);
 
 // The detail line of one differing frame.
 std::string differenceLine(uint32_t frameNumber, uint64_t offset1, uint64_t offset2, const uint8_t* frame1,

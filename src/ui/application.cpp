@@ -7,7 +7,7 @@
 #include <cmath>
 #include <exception>
 
-#include "ui/dialogs.h"
+#include "ui/widgets/dialogs.h"
 
 namespace vemilo::ui {
 

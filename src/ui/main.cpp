@@ -3,15 +3,15 @@
 #include <exception>
 
 #include "ui/application.h"
-#include "ui/dialogs.h"
+#include "ui/widgets/dialogs.h"
 #include "ui/main_window.h"
 
 int main(int argc, char** argv) {
     vemilo::ui::VemiloApplication application(argc, argv);
     std::setlocale(LC_ALL, "");  // the time of day in the log follows the user's locale
     try {
-        vemilo::ui::TForm1 Form1;
-        Form1.show();
+        vemilo::ui::MainWindow window;
+        window.show();
         application.exec();
     } catch (const std::exception& error) {
         vemilo::ui::showErrorDisplay(QString::fromUtf8(error.what()));

@@ -1,19 +1,18 @@
 #pragma once
-// The main window: every control of the layout, the window's own handlers, and the host through
-// which the core reports. The handlers of the folder panes and commands live in src/commands/.
+// The one window: it builds and owns every control, the two file slots, the folder panes and the
+// Run command, wires them together, and is how the core reports on screen.
 
 #include <QMainWindow>
 #include <QString>
+#include <array>
+#include <memory>
 #include <string>
 
+#include "commands/file_panes.h"
 #include "wav/file_slot.h"
-#include "wav/host.h"
+#include "wav/reporter.h"
 
 class QAction;
-class QCheckBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
@@ -22,114 +21,34 @@ class QStatusBar;
 class QTimer;
 
 namespace vemilo::commands {
-class FileListBox;
+class RunCommand;
 }
 
 namespace vemilo::ui {
 
-class SpinControl;
+class OptionControls;
+struct WindowSettings;
 
-class TForm1 : public QMainWindow, public Host {
+// The two commands of the window-command menu, by their historic identifiers.
+enum class WindowCommand { Move = 10, MoveToTopLeft = 11 };
+
+class MainWindow : public QMainWindow, private Reporter {
 public:
     // settingsDirectory: where vemilo3.ini lives; empty means the executable's folder.
-    explicit TForm1(const QString& settingsDirectory = QString(), QWidget* parent = nullptr);
-    ~TForm1() override;
+    explicit MainWindow(const QString& settingsDirectory = QString(), QWidget* parent = nullptr);
+    ~MainWindow() override;
 
-    // Controls, in the order of the layout.
-    QPlainTextEdit* Memo1;
-    QWidget* Panel1;
-    QGroupBox* GroupBox1;
-    QPushButton* SpeedButton1;
-    QLabel* Label1;
-    QLabel* Label2;
-    QPushButton* SpeedButton2;
-    QGroupBox* GroupBox2;
-    QLineEdit* Edit2;
-    QLabel* Label3;
-    QLabel* Label4;
-    QLineEdit* Edit3;
-    QMenu* PopupMenu1;
-    QAction* N11;
-    QAction* N21;
-    QPlainTextEdit* file1_info;
-    QPlainTextEdit* file2_info;
-    QStatusBar* StatusBar1;
-    QGroupBox* GroupBox3;
-    QCheckBox* cbx_zeroskip;
-    QCheckBox* cbx_matchpoint;
-    QLineEdit* Edit1;
-    SpinControl* UpDown1;
-    QProgressBar* ProgressBar1;
-    commands::FileListBox* folder1;
-    commands::FileListBox* folder2;
-    QCheckBox* cbx_repeat;
-    QPushButton* Button2;
-    QAction* N1;
-    QMenu* N2;
-    QMenu* N3;
-    QAction* N121;
-    QAction* N211;
-    QTimer* Timer1;
-    QMenu* N4;
-    QAction* N12;
-    QAction* N22;
-    QLabel* Label5;
-    QCheckBox* cbx_missout;
-    QLabel* Label6;
-    QLineEdit* Edit4;
-    SpinControl* UpDown2;
-    QMenu* StatusBarMenu;  // stands in for the task-bar entry's window menu
+    const FileSlots& fileSlots() const { return fileSlots_; }
+    commands::FilePanes& filePanes() { return *filePanes_; }
+    commands::RunCommand& runCommand() { return *runCommand_; }
+    OptionControls& optionControls() { return *options_; }
+    Reporter& reporter() { return *this; }
+    const QString& settingsPath() const { return settingsPath_; }
 
-    // Handlers of the window (this folder).
-    void FormCreate();
-    void FormResize();
-    void FormDestroy();
-    void UpDown1Changing();
-    void Edit1Change();
-    void Edit1Exit();
-    void UpDown2Changing();
-    void Edit4Change();
-    void Edit4Exit();
-    void cbx_matchpointClick();
-    void ApplicationMessage(int command);
-    void LoadSettings();
-    void SaveSettings();
-
-    // Handlers of the folder panes and commands (src/commands/).
-    void SpeedButton1Click(QPushButton* sender);
-    void folder1Click();
-    void folder2Click();
-    void Button2Click();
-    void N1Click();
-    void N11Click(QAction* sender);
-    void N121Click(QAction* sender);
-    void N12Click();
-    void N22Click();
-    void Timer1Timer();
-    void WMDropFiles(const QStringList& paths);
-
-    FileSlots fileSlots;
-    QString settingsPath;
-    std::string droppedPath;
-    bool runInProgress = false;
-
-    // Host: how the core reports into this window.
-    void LogLine(const std::string& text) override;
-    void clearInfo(int side) override;
-    void appendInfo(int side, const std::string& text) override;
-    void showMessage(const std::string& text) override;
-    void processPendingEvents() override;
-    int progress() const override;
-    void setProgress(int percent) override;
-    bool zeroSkip() const override;
-    bool matchPoint() const override;
-    bool detailDisplay() const override;
-    std::string matchLengthText() const override;
-    std::string differenceLimitText() const override;
+    void runWindowCommand(WindowCommand command);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -137,9 +56,42 @@ private:
     void buildControls();
     void buildMenus();
     void connectHandlers();
-    void chooseFile(int side, const std::string& path);
-    // Selects the list's next row and loads it into the side's slot; false when there is none.
-    bool advanceList(commands::FileListBox* list, QLineEdit* field, int side);
+    void startUp();
+    void keepMinimumSize();
+    void loadSettings();
+    void saveSettings();
+    void applySettings(const WindowSettings& settings);
+    WindowSettings currentSettings() const;
+
+    // Reporter: the log pane, the information panes, message boxes, the progress bar.
+    void logLine(const std::string& text) override;
+    void clearLog() override;
+    void clearInfo(int side) override;
+    void appendInfo(int side, const std::string& text) override;
+    void showMessage(const std::string& text) override;
+    void processPendingEvents() override;
+    int progress() const override;
+    void setProgress(int percent) override;
+
+    QWidget* controlsPanel_ = nullptr;
+    QPlainTextEdit* logView_ = nullptr;
+    QStatusBar* statusBar_ = nullptr;
+    std::array<commands::SidePane, 2> sides_;
+    QProgressBar* progressBar_ = nullptr;
+    QPushButton* nextFileButton_ = nullptr;
+    OptionControls* options_ = nullptr;
+    QAction* runAction_ = nullptr;
+    std::array<QAction*, 2> syncActions_{};    // "1→2", "2→1"
+    std::array<QAction*, 2> rereadActions_{};  // "更新" → "1", "2"
+    QMenu* dropMenu_ = nullptr;
+    std::array<QAction*, 2> dropActions_{};    // "ファイル1", "ファイル2"
+    QMenu* windowCommandMenu_ = nullptr;
+    QTimer* folderWatchTimer_ = nullptr;
+
+    FileSlots fileSlots_;
+    QString settingsPath_;
+    commands::FilePanes* filePanes_ = nullptr;
+    std::unique_ptr<commands::RunCommand> runCommand_;
 };
 
 }  // namespace vemilo::ui

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "wav/host.h"
+#include "wav/reporter.h"
 #include "wav/text_format.h"
 #include "wav/wav_header.h"
 
@@ -33,7 +33,7 @@ int formatDuration(double seconds, std::string& text) {
     return 0;
 }
 
-bool loadFileSlot(FileSlot& slot, int side, const std::string& path, Host& host) {
+bool loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporter& reporter) {
     static uint64_t nextLoadId = 0;
 
     WavFormatInfo info;
@@ -49,9 +49,9 @@ bool loadFileSlot(FileSlot& slot, int side, const std::string& path, Host& host)
     slot.channels = info.channels;
     slot.loadId = ++nextLoadId;
 
-    host.clearInfo(side);
-    host.appendInfo(side, side == 0 ? "ファイル1" : "ファイル2");
-    host.appendInfo(side, formatText("%uHz %ubit %s", info.sampleRate, static_cast<unsigned>(info.bitsPerSample),
+    reporter.clearInfo(side);
+    reporter.appendInfo(side, side == 0 ? "ファイル1" : "ファイル2");
+    reporter.appendInfo(side, formatText("%uHz %ubit %s", info.sampleRate, static_cast<unsigned>(info.bitsPerSample),
                                      info.channels == 1 ? "mono" : "stereo"));
 
     // The playing time is known only for PCM with a usable rate and frame size.
@@ -59,8 +59,8 @@ bool loadFileSlot(FileSlot& slot, int side, const std::string& path, Host& host)
     if (info.formatTag == 1 && info.sampleRate != 0 && info.blockAlign != 0) {
         formatDuration(static_cast<double>(slot.sampleCount) / static_cast<double>(info.sampleRate), duration);
     }
-    host.appendInfo(side, "再生時間 " + duration);
-    host.appendInfo(side, formatText("サンプル数 %12u", slot.sampleCount));
+    reporter.appendInfo(side, "再生時間 " + duration);
+    reporter.appendInfo(side, formatText("サンプル数 %12u", slot.sampleCount));
     return walk == 0 && info.sampleRate != 0 && info.blockAlign != 0;
 }
 

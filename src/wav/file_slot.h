@@ -7,7 +7,7 @@
 
 namespace vemilo {
 
-class Host;
+class Reporter;
 
 struct FileSlot {
     std::string path;  // empty: no file chosen for this side
@@ -30,7 +30,7 @@ using FileSlots = std::array<FileSlot, 2>;
 // Reads the header of the file at path into the slot and writes the four summary lines to
 // the side's information pane. Leaves the zero counts to the zero-run scan that follows.
 // True when the file was read as a WAV file with a usable format (the window ignores it).
-bool loadFileSlot(FileSlot& slot, int side, const std::string& path, Host& host);
+bool loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporter& reporter);
 
 // Writes h:mm:ss.mmm for a playing time in seconds into text; returns 0.
 int formatDuration(double seconds, std::string& text);

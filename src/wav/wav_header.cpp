@@ -15,10 +15,10 @@ unsigned low32(uint64_t value) { return static_cast<unsigned>(value & 0xFFFFFFFF
 // Reads the fixed part of a "fmt " body, leaving the reader at the body start. Bytes past the
 // body's declared size belong to the next chunk and are taken as zero.
 void readFormatBlock(WavReader& reader, uint32_t bodySize, uint8_t (&block)[kFormatBlockBytes]) {
-    const uint64_t bodyStart = reader.filePosition;
+    const uint64_t bodyStart = reader.position();
     std::memset(block, 0, sizeof block);
     const uint32_t wanted = bodySize < kFormatBlockBytes ? bodySize : kFormatBlockBytes;
-    reader.read(block, wanted);
+    (void)reader.read(block, wanted);  // bytes the file does not hold stay zero
     reader.seek(static_cast<int64_t>(bodyStart), SeekOrigin::Begin);
 
     trace("%d codecid\n", readU16LE(block + 0));
@@ -32,11 +32,11 @@ void readFormatBlock(WavReader& reader, uint32_t bodySize, uint8_t (&block)[kFor
         trace("拡張フォーマット読み\n");
         uint8_t extension[2] = {0, 0};
         reader.seek(static_cast<int64_t>(bodyStart + kFormatBlockBytes), SeekOrigin::Begin);
-        reader.read(extension, bodySize > kFormatBlockBytes + 1 ? 2 : 1);
+        (void)reader.read(extension, bodySize > kFormatBlockBytes + 1 ? 2 : 1);
         reader.seek(static_cast<int64_t>(bodyStart), SeekOrigin::Begin);
         if (readU16LE(extension) != 0) trace("exbuf読み\n");
     }
-    trace("fmt pos: fmt 0x%x\n", low32(reader.filePosition));
+    trace("fmt pos: fmt 0x%x\n", low32(reader.position()));
 }
 
 }  // namespace
@@ -57,7 +57,7 @@ int parseWavHeader(const std::string& path, WavFormatInfo& info) {
     reader.seek(12, SeekOrigin::Begin);
 
     uint8_t formatBlock[kFormatBlockBytes] = {};
-    while (reader.filePosition < reader.fileSize) {
+    while (reader.position() < reader.size()) {
         uint8_t id[4] = {};
         const uint32_t idBytes = reader.read(id, 4);
         if (idBytes == 0) {
@@ -79,13 +79,13 @@ int parseWavHeader(const std::string& path, WavFormatInfo& info) {
         }
         if (idBytes == 4 && std::memcmp(id, "data", 4) == 0) {
             info.dataBytes = bodySize;
-            info.dataOffset = low32(reader.filePosition);
+            info.dataOffset = low32(reader.position());
         }
 
         reader.seek(static_cast<int64_t>(bodySize), SeekOrigin::Current);
         const int32_t skipped = reader.skipZeroBytes();
         trace("skipnum=%d\n", skipped);
-        trace("data pos: 0x%x\n", low32(reader.filePosition));
+        trace("data pos: 0x%x\n", low32(reader.position()));
     }
     reader.close();
 

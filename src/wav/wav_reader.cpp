@@ -21,8 +21,8 @@ int WavReader::open(const std::string& path) {
         ::close(fd);
         return 1;
     }
-    fileHandle = fd;
-    fileSize = static_cast<uint64_t>(status.st_size);
+    fileHandle_ = fd;
+    fileSize_ = static_cast<uint64_t>(status.st_size);
     return 0;
 }
 
@@ -33,32 +33,32 @@ uint64_t WavReader::seek(int64_t distance, SeekOrigin origin) {
         const uint64_t maxTarget = static_cast<uint64_t>(INT64_MAX);
         if (distance >= 0) {
             const uint64_t udist = static_cast<uint64_t>(distance);
-            target = static_cast<int64_t>(filePosition > maxTarget - udist ? maxTarget : filePosition + udist);
+            target = static_cast<int64_t>(filePosition_ > maxTarget - udist ? maxTarget : filePosition_ + udist);
         } else {
             const uint64_t back = static_cast<uint64_t>(-(distance + 1)) + 1;
-            target = static_cast<int64_t>(back >= filePosition ? 0 : filePosition - back);
+            target = static_cast<int64_t>(back >= filePosition_ ? 0 : filePosition_ - back);
         }
     }
     if (target < 0) target = 0;
-    if (fileHandle >= 0) {
-        const off_t result = ::lseek(fileHandle, static_cast<off_t>(target), SEEK_SET);
+    if (fileHandle_ >= 0) {
+        const off_t result = ::lseek(fileHandle_, static_cast<off_t>(target), SEEK_SET);
         if (result >= 0) target = result;
     }
-    filePosition = static_cast<uint64_t>(target);
-    return filePosition;
+    filePosition_ = static_cast<uint64_t>(target);
+    return filePosition_;
 }
 
 uint32_t WavReader::read(void* buffer, uint32_t count) {
-    if (fileHandle < 0 || count == 0) return 0;
+    if (fileHandle_ < 0 || count == 0) return 0;
     auto* out = static_cast<uint8_t*>(buffer);
     uint32_t total = 0;
     while (total < count) {
-        const ssize_t got = ::read(fileHandle, out + total, count - total);
+        const ssize_t got = ::read(fileHandle_, out + total, count - total);
         if (got < 0) {
             if (errno == EINTR) continue;
             if (total == 0) {
-                // Leave the descriptor where filePosition says, as if nothing had been read.
-                ::lseek(fileHandle, static_cast<off_t>(filePosition), SEEK_SET);
+                // Leave the descriptor where the position says, as if nothing had been read.
+                ::lseek(fileHandle_, static_cast<off_t>(filePosition_), SEEK_SET);
                 return 0;
             }
             break;
@@ -66,14 +66,14 @@ uint32_t WavReader::read(void* buffer, uint32_t count) {
         if (got == 0) break;
         total += static_cast<uint32_t>(got);
     }
-    filePosition += total;
+    filePosition_ += total;
     return total;
 }
 
 int WavReader::close() {
-    if (fileHandle < 0) return 0;
-    const int result = ::close(fileHandle);
-    fileHandle = -1;
+    if (fileHandle_ < 0) return 0;
+    const int result = ::close(fileHandle_);
+    fileHandle_ = -1;
     return result;
 }
 
@@ -85,16 +85,16 @@ int32_t WavReader::skipZeroBytes() {
     for (;;) {
         const uint32_t got = read(block, sizeof block);
         if (got == 0) {
-            trace("zeroskip err(readsize=0) %x\n", static_cast<unsigned>(filePosition & 0xFFFFFFFFu));
+            trace("zeroskip err(readsize=0) %x\n", static_cast<unsigned>(filePosition_ & 0xFFFFFFFFu));
             return -1;
         }
         uint32_t index = 0;
         while (index < got && block[index] == 0) ++index;
         count += index;
         if (index < got) {
-            seek(static_cast<int64_t>(filePosition - got + index), SeekOrigin::Begin);
+            seek(static_cast<int64_t>(filePosition_ - got + index), SeekOrigin::Begin);
             const int32_t shown = count > INT32_MAX ? INT32_MAX : static_cast<int32_t>(count);
-            trace("skip num=%d pos:%x\n", shown, static_cast<unsigned>(filePosition & 0xFFFFFFFFu));
+            trace("skip num=%d pos:%x\n", shown, static_cast<unsigned>(filePosition_ & 0xFFFFFFFFu));
             return shown;
         }
     }

@@ -16,9 +16,9 @@ public:
     WavReader(const WavReader&) = delete;
     WavReader& operator=(const WavReader&) = delete;
 
-    // 0 on success with fileSize set; 1 when the file cannot be opened for reading or is not a
+    // 0 on success with the size set; 1 when the file cannot be opened for reading or is not a
     // regular file (a FIFO or a device would block or never end).
-    int open(const std::string& path);
+    [[nodiscard]] int open(const std::string& path);
 
     // Moves to an absolute offset or by a signed distance; stores and returns the new position.
     // A position before the start of the file is clamped to 0.
@@ -26,7 +26,7 @@ public:
 
     // Reads up to count bytes; returns the bytes read (0 at end of file or on failure, and then
     // the position is unchanged). Keeps reading after a short read until count or end of file.
-    uint32_t read(void* buffer, uint32_t count);
+    [[nodiscard]] uint32_t read(void* buffer, uint32_t count);
 
     // Closes the file if open; returns 0 on success. Safe to call more than once.
     int close();
@@ -34,11 +34,15 @@ public:
     // Steps over a run of zero bytes; returns their count, or -1 when the file ends inside it.
     int32_t skipZeroBytes();
 
-    bool isOpen() const { return fileHandle >= 0; }
+    bool isOpen() const { return fileHandle_ >= 0; }
+    // The offset at which the next read starts, and the file's size as taken by open.
+    uint64_t position() const { return filePosition_; }
+    uint64_t size() const { return fileSize_; }
 
-    int fileHandle = -1;
-    uint64_t filePosition = 0;
-    uint64_t fileSize = 0;
+private:
+    int fileHandle_ = -1;
+    uint64_t filePosition_ = 0;
+    uint64_t fileSize_ = 0;
 };
 
 uint16_t readU16LE(const uint8_t* bytes);

@@ -5,7 +5,7 @@
 #include <memory>
 #include <new>
 
-#include "wav/host.h"
+#include "wav/reporter.h"
 #include "wav/text_format.h"
 #include "wav/wav_reader.h"
 
@@ -20,7 +20,7 @@ namespace {
 struct ScanState {
     const FileSlot file;  // the slot as loaded when the scan began
     FileSlot& slot;
-    Host& host;
+    Reporter& reporter;
     WavReader reader;
     std::unique_ptr<uint8_t[]> buffer;
     uint32_t bufferBytes = 0;
@@ -28,9 +28,9 @@ struct ScanState {
 
     bool isSilent(const uint8_t* frame) const { return std::memcmp(frame, silence.data(), silence.size()) == 0; }
 
-    // Yields to the host; false when the slot was loaded again meanwhile.
+    // Lets the window handle what is pending; false when the slot was loaded again meanwhile.
     bool yieldStillCurrent() {
-        host.processPendingEvents();
+        reporter.processPendingEvents();
         return slot.loadId == file.loadId;
     }
 };
@@ -73,13 +73,13 @@ PassEnd trailingPass(ScanState& scan, uint64_t blockCount, uint32_t& trailingZer
         const uint64_t start = back >= wholeFramesEnd - dataStart ? dataStart : wholeFramesEnd - back;
         scan.reader.seek(static_cast<int64_t>(start), SeekOrigin::Begin);
         uint64_t got = scan.reader.read(scan.buffer.get(), scan.bufferBytes);
-        if (scan.reader.filePosition > dataEnd) {
-            const uint64_t excess = scan.reader.filePosition - dataEnd;
+        if (scan.reader.position() > dataEnd) {
+            const uint64_t excess = scan.reader.position() - dataEnd;
             got -= std::min(got, excess);
-            scan.host.LogLine(formatText("readsize %llu 修正", static_cast<unsigned long long>(excess)));
+            scan.reporter.logLine(formatText("readsize %llu 修正", static_cast<unsigned long long>(excess)));
         }
         if (got == 0) {
-            scan.host.LogLine("m==0");
+            scan.reporter.logLine("m==0");
             return PassEnd::NotFound;
         }
         if (!scan.yieldStillCurrent()) return PassEnd::Abandoned;
@@ -98,30 +98,30 @@ PassEnd trailingPass(ScanState& scan, uint64_t blockCount, uint32_t& trailingZer
 
 }  // namespace
 
-void scanZeroRuns(FileSlot& slot, int side, Host& host) {
+void scanZeroRuns(FileSlot& slot, int side, Reporter& reporter) {
     // Counts left from an earlier file must never show for this one.
     slot.leadingZeros = 0;
     slot.trailingZeros = 0;
     slot.trailerBytes = 0;
 
-    ScanState scan{slot, slot, host, {}, {}, 0, {}};
+    ScanState scan{slot, slot, reporter, {}, {}, 0, {}};
     const FileSlot& file = scan.file;
 
     const uint64_t secondBytes = static_cast<uint64_t>(file.sampleRate) * file.blockAlign;
     const uint64_t secondsPerBlock = secondBytes == 0 || secondBytes >= kMinScanBlockBytes ? 1 : (kMinScanBlockBytes + secondBytes - 1) / secondBytes;
     const uint64_t bufferBytes = secondBytes * secondsPerBlock;
     if (bufferBytes > kMaxScanBufferBytes) {
-        host.showMessage("buf error");
+        reporter.showMessage("buf error");
         return;
     }
     scan.bufferBytes = static_cast<uint32_t>(bufferBytes);
     scan.buffer.reset(new (std::nothrow) uint8_t[std::max<uint64_t>(bufferBytes, 1)]);
     if (!scan.buffer) {
-        host.showMessage("buf error");
+        reporter.showMessage("buf error");
         return;
     }
     if (scan.reader.open(file.path) != 0) {
-        host.showMessage("open error");
+        reporter.showMessage("open error");
         return;
     }
 
@@ -136,16 +136,16 @@ void scanZeroRuns(FileSlot& slot, int side, Host& host) {
         scan.silence = buildSilenceFrame(file.bitsPerSample, file.blockAlign);
         if (leadingPass(scan, blockCount, leadingZeros) == PassEnd::Abandoned) return;
     }
-    host.appendInfo(side, formatText("先頭ｾﾞﾛｻﾝﾌﾟﾙ %u", leadingZeros));
+    reporter.appendInfo(side, formatText("先頭ｾﾞﾛｻﾝﾌﾟﾙ %u", leadingZeros));
 
     if (scannable && leadingZeros == file.sampleCount) {
         trailingZeros = file.sampleCount;  // silent throughout: every frame is also a trailing one
     } else if (scannable) {
         const uint64_t dataEnd = static_cast<uint64_t>(file.dataOffset) + file.dataBytes;
-        trailerBytes = scan.reader.fileSize > dataEnd ? scan.reader.fileSize - dataEnd : 0;
+        trailerBytes = scan.reader.size() > dataEnd ? scan.reader.size() - dataEnd : 0;
         if (trailingPass(scan, blockCount, trailingZeros) == PassEnd::Abandoned) return;
     }
-    host.appendInfo(side, formatText("末尾ｾﾞﾛｻﾝﾌﾟﾙ %u", trailingZeros));
+    reporter.appendInfo(side, formatText("末尾ｾﾞﾛｻﾝﾌﾟﾙ %u", trailingZeros));
 
     slot.leadingZeros = leadingZeros;
     slot.trailingZeros = trailingZeros;

@@ -8,7 +8,7 @@
 
 namespace vemilo {
 
-class Host;
+class Reporter;
 
 // One silent sample per width, in the order 8, 16, 24 and 32 bits: unsigned 8-bit audio is
 // silent at its mid value, every other width at all bits zero.
@@ -24,9 +24,9 @@ inline constexpr uint64_t kMaxScanBufferBytes = 256ull << 20;
 // absurdly low rate cannot turn a large file into billions of tiny reads.
 inline constexpr uint64_t kMinScanBlockBytes = 4096;
 
-// Scans the slot's file in one-second blocks, yielding to the host after each, appends the two
+// Scans the slot's file in one-second blocks, yielding to the reporter after each, appends the two
 // count lines to the side's pane and stores the counts. If the slot is loaded again while the scan
 // yields, the scan stops and leaves slot and pane to the newer load.
-void scanZeroRuns(FileSlot& slot, int side, Host& host);
+void scanZeroRuns(FileSlot& slot, int side, Reporter& reporter);
 
 }  // namespace vemilo

@@ -8,12 +8,13 @@
 #include <sstream>
 
 #include "support/temp_dir.h"
-#include "wav_writer.h"
+#include "wav_writer/wav_writer.h"
 
 namespace vemilo::cli {
 namespace {
 
 using namespace vemilo::testing;
+using namespace vemilo::writer;
 using Lines = std::vector<std::string>;
 
 struct CliRun {

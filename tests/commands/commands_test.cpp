@@ -9,21 +9,22 @@
 #include <filesystem>
 
 #include "cli/cli_app.h"
-#include "commands/file_list_box.h"
+
 #include "ui/window_test_support.h"
 #include "wav/trace.h"
-#include "wav_writer.h"
+#include "wav_writer/wav_writer.h"
 
 using namespace vemilo;
 using namespace vemilo::testing;
+using namespace vemilo::writer;
 
 namespace {
 
 const PcmFormat kCd{1, 2, 44100, 16};
 
-QStringList logLines(const ui::TForm1& window) { return window.Memo1->toPlainText().split(u'\n'); }
+QStringList logLines(const ui::MainWindow& window) { return Controls(window).logView->toPlainText().split(u'\n'); }
 
-int countLines(const ui::TForm1& window, const QString& prefix) {
+int countLines(const ui::MainWindow& window, const QString& prefix) {
     int count = 0;
     for (const QString& line : logLines(window)) count += line.startsWith(prefix);
     return count;
@@ -36,7 +37,8 @@ class CommandsTest : public QObject {
 
     std::unique_ptr<TempDir> dir_;
     std::unique_ptr<RecordingDialogs> dialogs_;
-    std::unique_ptr<ui::TForm1> window_;
+    std::unique_ptr<ui::MainWindow> window_;
+    std::unique_ptr<Controls> c_;
     TraceSink previousTrace_;
 
     std::string folder(const std::string& name) {
@@ -50,12 +52,12 @@ class CommandsTest : public QObject {
     // Points both panes at folders as the folder picker would.
     void pickFolders(const std::string& one, const std::string& two) {
         dialogs_->folderToChoose = QString::fromStdString(folder(one));
-        window_->SpeedButton1Click(window_->SpeedButton1);
+        window_->filePanes().chooseFolder(0);
         dialogs_->folderToChoose = QString::fromStdString(folder(two));
-        window_->SpeedButton1Click(window_->SpeedButton2);
+        window_->filePanes().chooseFolder(1);
     }
     // Selects a row as the user would, with the keyboard.
-    void userSelects(commands::FileListBox* list, int row) {
+    void userSelects(ui::FileListBox* list, int row) {
         list->setFocus();
         list->setCurrentRow(row);
     }
@@ -66,8 +68,10 @@ private slots:
         dir_ = std::make_unique<TempDir>();
         dialogs_ = std::make_unique<RecordingDialogs>();
         window_ = makeWindow(*dir_);
+        c_ = std::make_unique<Controls>(*window_);
     }
     void cleanup() {
+        c_.reset();
         window_.reset();
         dialogs_.reset();
         dir_.reset();
@@ -78,77 +82,78 @@ private slots:
         wav("a", "1.wav");
         wav("a", "2.wav");
         pickFolders("a", "a");
-        QCOMPARE(window_->SpeedButton1->text(), QString::fromStdString(folder("a")));
-        QCOMPARE(window_->folder1->rowCount(), 2);
-        window_->folder1->selectRow(1);
-        QCOMPARE(window_->folder1->selectedRow(), 1);
-        QVERIFY(window_->fileSlots[0].path.empty());
-        QVERIFY(window_->Edit2->text().isEmpty());
+        QCOMPARE(c_->folderButton[0]->text(), QString::fromStdString(folder("a")));
+        QCOMPARE(c_->list[0]->rowCount(), 2);
+        c_->list[0]->selectRow(1);
+        QCOMPARE(c_->list[0]->selectedRow(), 1);
+        QVERIFY(window_->fileSlots()[0].path.empty());
+        QVERIFY(c_->pathEdit[0]->text().isEmpty());
 
         // A click on a row loads it; taking the focus alone loads nothing.
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-        window_->folder2->setFocus();
-        QCOMPARE(window_->folder2->selectedRow(), -1);
-        QVERIFY(window_->fileSlots[1].path.empty());
-        const QRect firstRow = window_->folder2->visualItemRect(window_->folder2->item(0));
-        QTest::mouseClick(window_->folder2->viewport(), Qt::LeftButton, {}, firstRow.center());
-        QCOMPARE(window_->fileSlots[1].path, folder("a") + "/1.wav");
-        QCOMPARE(window_->Edit3->text(), QString::fromStdString(folder("a") + "/1.wav"));
-        window_->fileSlots[1].path.clear();
-        QTest::mouseClick(window_->folder2->viewport(), Qt::LeftButton, {}, firstRow.center());  // again
-        QCOMPARE(window_->fileSlots[1].path, folder("a") + "/1.wav");
-        QTest::keyClick(window_->folder2, Qt::Key_Down);
-        QCOMPARE(window_->folder2->selectedRow(), 1);
-        QCOMPARE(window_->fileSlots[1].path, folder("a") + "/2.wav");
-        QCOMPARE(window_->Edit3->text(), QString::fromStdString(folder("a") + "/2.wav"));
-        QCOMPARE(window_->file2_info->toPlainText().split(u'\n').size(), 6);
+        c_->list[1]->setFocus();
+        QCOMPARE(c_->list[1]->selectedRow(), -1);
+        QVERIFY(window_->fileSlots()[1].path.empty());
+        const QRect firstRow = c_->list[1]->visualItemRect(c_->list[1]->item(0));
+        QTest::mouseClick(c_->list[1]->viewport(), Qt::LeftButton, {}, firstRow.center());
+        QCOMPARE(window_->fileSlots()[1].path, folder("a") + "/1.wav");
+        QCOMPARE(c_->pathEdit[1]->text(), QString::fromStdString(folder("a") + "/1.wav"));
+        const uint64_t firstLoad = window_->fileSlots()[1].loadId;
+        QTest::mouseClick(c_->list[1]->viewport(), Qt::LeftButton, {}, firstRow.center());  // again: loaded again
+        QVERIFY(window_->fileSlots()[1].loadId != firstLoad);
+        QCOMPARE(window_->fileSlots()[1].path, folder("a") + "/1.wav");
+        QTest::keyClick(c_->list[1], Qt::Key_Down);
+        QCOMPARE(c_->list[1]->selectedRow(), 1);
+        QCOMPARE(window_->fileSlots()[1].path, folder("a") + "/2.wav");
+        QCOMPARE(c_->pathEdit[1]->text(), QString::fromStdString(folder("a") + "/2.wav"));
+        QCOMPARE(c_->infoPane[1]->toPlainText().split(u'\n').size(), 6);
     }
 
     void cancelledPickerChangesNothing() {
         wav("a", "1.wav");
         pickFolders("a", "a");
         dialogs_->folderToChoose.clear();
-        window_->SpeedButton1Click(window_->SpeedButton1);
+        window_->filePanes().chooseFolder(0);
         QCOMPARE(dialogs_->titles.last(), QStringLiteral("ディレクトリを開くダイアログ"));
-        QCOMPARE(window_->SpeedButton1->text(), QString::fromStdString(folder("a")));
-        QCOMPARE(window_->folder1->rowCount(), 1);
+        QCOMPARE(c_->folderButton[0]->text(), QString::fromStdString(folder("a")));
+        QCOMPARE(c_->list[0]->rowCount(), 1);
     }
 
     void watchFollowsTheFolder() {
         wav("a", "1.wav");
         wav("a", ".hidden.wav");
         pickFolders("a", "a");
-        window_->folder1->selectRow(0);
-        window_->Timer1Timer();  // a hidden file alone never causes a re-read
-        QCOMPARE(window_->folder1->selectedRow(), 0);
+        c_->list[0]->selectRow(0);
+        window_->filePanes().watchFolders();  // a hidden file alone never causes a re-read
+        QCOMPARE(c_->list[0]->selectedRow(), 0);
         wav("a", "0.wav");
-        QTRY_COMPARE_WITH_TIMEOUT(window_->folder1->rowCount(), 2, 2500);  // the timer's own tick
-        QCOMPARE(window_->folder1->selectedRow(), -1);
-        QCOMPARE(window_->folder1->rowText(0), std::string("0.wav"));
+        QTRY_COMPARE_WITH_TIMEOUT(c_->list[0]->rowCount(), 2, 2500);  // the timer's own tick
+        QCOMPARE(c_->list[0]->selectedRow(), -1);
+        QCOMPARE(c_->list[0]->rowText(0), std::string("0.wav"));
 
         // A folder that disappears is emptied once, quietly; when it returns it is read again.
         std::filesystem::remove_all(folder("a"));
-        window_->Timer1Timer();
-        QCOMPARE(window_->folder1->rowCount(), 0);
-        window_->Timer1Timer();
+        window_->filePanes().watchFolders();
+        QCOMPARE(c_->list[0]->rowCount(), 0);
+        window_->filePanes().watchFolders();
         QVERIFY(dialogs_->errors.isEmpty());
         wav("a", "5.wav");
-        window_->Timer1Timer();
-        QCOMPARE(window_->folder1->rowCount(), 1);
-        window_->N12Click();
-        QCOMPARE(window_->folder1->rowCount(), 1);
+        window_->filePanes().watchFolders();
+        QCOMPARE(c_->list[0]->rowCount(), 1);
+        window_->filePanes().rereadList(0);
+        QCOMPARE(c_->list[0]->rowCount(), 1);
     }
 
     void refreshKeepsTheSlot() {
         wav("a", "1.wav");
         pickFolders("a", "a");
-        userSelects(window_->folder1, 0);
-        QVERIFY(!window_->fileSlots[0].path.empty());
-        window_->N12Click();
-        QCOMPARE(window_->folder1->selectedRow(), -1);
-        QCOMPARE(window_->fileSlots[0].path, folder("a") + "/1.wav");
-        QCOMPARE(window_->Edit2->text(), QString::fromStdString(folder("a") + "/1.wav"));
+        userSelects(c_->list[0], 0);
+        QVERIFY(!window_->fileSlots()[0].path.empty());
+        window_->filePanes().rereadList(0);
+        QCOMPARE(c_->list[0]->selectedRow(), -1);
+        QCOMPARE(window_->fileSlots()[0].path, folder("a") + "/1.wav");
+        QCOMPARE(c_->pathEdit[0]->text(), QString::fromStdString(folder("a") + "/1.wav"));
     }
 
     void dropAssignsTheFirstFile() {
@@ -157,89 +162,89 @@ private slots:
         wav("b", "z.wav");
         pickFolders("a", "a");
         const QString dropped = QString::fromStdString(folder("b") + "/z.wav");
-        window_->WMDropFiles({dropped, QString::fromStdString(folder("a") + "/x.wav"), QStringLiteral("/etc/passwd")});
-        QCOMPARE(window_->droppedPath, dropped.toStdString());
-        window_->PopupMenu1->hide();
-        window_->N11Click(window_->N21);
-        QCOMPARE(window_->Edit3->text(), dropped);
-        QCOMPARE(window_->SpeedButton2->text(), QString::fromStdString(folder("b") + "/"));
-        QCOMPARE(window_->folder2->folder(), folder("b"));
-        QCOMPARE(window_->folder2->selectedRow(), 1);
-        QCOMPARE(window_->fileSlots[1].path, dropped.toStdString());
-        QCOMPARE(window_->folder1->folder(), folder("a"));  // the other pane is untouched
+        window_->filePanes().offerDroppedFile({dropped, QString::fromStdString(folder("a") + "/x.wav"), QStringLiteral("/etc/passwd")});
+        QCOMPARE(window_->filePanes().droppedPath(), dropped.toStdString());
+        c_->dropMenu->hide();
+        window_->filePanes().assignDroppedFile(1);
+        QCOMPARE(c_->pathEdit[1]->text(), dropped);
+        QCOMPARE(c_->folderButton[1]->text(), QString::fromStdString(folder("b") + "/"));
+        QCOMPARE(c_->list[1]->folder(), folder("b"));
+        QCOMPARE(c_->list[1]->selectedRow(), 1);
+        QCOMPARE(window_->fileSlots()[1].path, dropped.toStdString());
+        QCOMPARE(c_->list[0]->folder(), folder("a"));  // the other pane is untouched
 
         // Letter case counts in the row lookup: no row is selected then.
-        window_->WMDropFiles({QString::fromStdString(folder("b") + "/y.wav")});
-        window_->N11Click(window_->N21);
-        QCOMPARE(window_->folder2->selectedRow(), -1);
-        QCOMPARE(commands::FindFileRow(*window_->folder2, "Y.wav"), 0);
-        QCOMPARE(commands::FindFileRow(*window_->folder2, "y.wav"), 2);
+        window_->filePanes().offerDroppedFile({QString::fromStdString(folder("b") + "/y.wav")});
+        window_->filePanes().assignDroppedFile(1);
+        QCOMPARE(c_->list[1]->selectedRow(), -1);
+        QCOMPARE(ui::FindFileRow(*c_->list[1], "Y.wav"), 0);
+        QCOMPARE(ui::FindFileRow(*c_->list[1], "y.wav"), 2);
 
         // A very long path works like any other.
         std::string deep = folder("c");
         while (deep.size() < 1200) deep += "/" + std::string(100, 'd');
         std::filesystem::create_directories(deep);
         writeCanonicalWav(deep + "/long.wav", kCd, noiseFrames(kCd, 10));
-        window_->WMDropFiles({QString::fromStdString(deep + "/long.wav")});
-        window_->N11Click(window_->N11);
-        QCOMPARE(window_->folder1->folder(), deep);
-        QCOMPARE(window_->folder1->selectedRow(), 0);
-        QCOMPARE(window_->fileSlots[0].sampleCount, 10u);
+        window_->filePanes().offerDroppedFile({QString::fromStdString(deep + "/long.wav")});
+        window_->filePanes().assignDroppedFile(0);
+        QCOMPARE(c_->list[0]->folder(), deep);
+        QCOMPARE(c_->list[0]->selectedRow(), 0);
+        QCOMPARE(window_->fileSlots()[0].sampleCount, 10u);
     }
 
     void synchronisation() {
-        window_->N121Click(window_->N121);
+        window_->filePanes().copyFolder(0, 1);
         QCOMPARE(dialogs_->messages, QStringList{QStringLiteral("フォルダ1が設定されていません")});
-        window_->N121Click(window_->N211);
+        window_->filePanes().copyFolder(1, 0);
         QCOMPARE(dialogs_->messages.last(), QStringLiteral("フォルダ2が設定されていません"));
 
         wav("a", "1.wav");
         wav("b", "1.wav");
         wav("b", "2.wav");
         pickFolders("a", "b");
-        window_->folder2->selectRow(1);
-        window_->N121Click(window_->N121);
-        QCOMPARE(window_->SpeedButton2->text(), QString::fromStdString(folder("a")));
-        QCOMPARE(window_->folder2->rowCount(), 1);
-        QCOMPARE(window_->folder2->selectedRow(), -1);
-        window_->folder2->selectRow(0);
-        window_->N121Click(window_->N121);  // the same folder: the selection stays
-        QCOMPARE(window_->folder2->selectedRow(), 0);
-        QVERIFY(window_->fileSlots[0].path.empty());
+        c_->list[1]->selectRow(1);
+        window_->filePanes().copyFolder(0, 1);
+        QCOMPARE(c_->folderButton[1]->text(), QString::fromStdString(folder("a")));
+        QCOMPARE(c_->list[1]->rowCount(), 1);
+        QCOMPARE(c_->list[1]->selectedRow(), -1);
+        c_->list[1]->selectRow(0);
+        window_->filePanes().copyFolder(0, 1);  // the same folder: the selection stays
+        QCOMPARE(c_->list[1]->selectedRow(), 0);
+        QVERIFY(window_->fileSlots()[0].path.empty());
 
         std::filesystem::remove_all(folder("b"));
-        window_->SpeedButton2->setText(QString::fromStdString(dir_->file("b")));
-        window_->N211->trigger();  // the error display shows why, and the list keeps its folder
+        c_->folderButton[1]->setText(QString::fromStdString(dir_->file("b")));
+        c_->syncAction[1]->trigger();  // the error display shows why, and the list keeps its folder
         QCOMPARE(dialogs_->errors, QStringList{QStringLiteral("フォルダ ") + QString::fromStdString(dir_->file("b")) + QStringLiteral(" を開けません.")});
-        QCOMPARE(window_->SpeedButton1->text(), QString::fromStdString(dir_->file("b")));
-        QCOMPARE(window_->folder1->folder(), folder("a"));
+        QCOMPARE(c_->folderButton[0]->text(), QString::fromStdString(dir_->file("b")));
+        QCOMPARE(c_->list[0]->folder(), folder("a"));
     }
 
     void runChecksInOrder() {
-        window_->Edit1->clear();
-        window_->N1Click();
+        c_->matchLengthEdit->clear();
+        window_->runCommand().run();
         QCOMPARE(dialogs_->messages.last(), QStringLiteral("一致点のサンプル数を指定してください。"));
-        window_->cbx_matchpoint->setChecked(false);
-        window_->N1Click();
+        c_->matchPoint->setChecked(false);
+        window_->runCommand().run();
         QCOMPARE(dialogs_->messages.last(), QStringLiteral("ファイル1が指定されていません"));
         wav("a", "1.wav");
         pickFolders("a", "a");
-        userSelects(window_->folder1, 0);
-        window_->Memo1->setPlainText(QStringLiteral("old"));
-        window_->N1Click();
+        userSelects(c_->list[0], 0);
+        c_->logView->setPlainText(QStringLiteral("old"));
+        window_->runCommand().run();
         QCOMPARE(dialogs_->messages.last(), QStringLiteral("ファイル2が指定されていません"));
-        QCOMPARE(window_->Memo1->toPlainText(), QStringLiteral("old"));
-        userSelects(window_->folder2, 0);
-        window_->N1Click();  // an empty Edit1 is fine with match point off
+        QCOMPARE(c_->logView->toPlainText(), QStringLiteral("old"));
+        userSelects(c_->list[1], 0);
+        window_->runCommand().run();  // an empty match length is fine with match point off
         QCOMPARE(countLines(*window_, QStringLiteral("一致しました。")), 1);
-        QVERIFY(!window_->Memo1->toPlainText().contains(QStringLiteral("old")));
+        QVERIFY(!c_->logView->toPlainText().contains(QStringLiteral("old")));
 
         // A limit that is not a number passes the checks; the run's conversion error is shown.
-        window_->Edit4->setText(QStringLiteral("x"));
+        c_->differenceLimitEdit->setText(QStringLiteral("x"));
         dialogs_->errors.clear();
-        window_->N1->trigger();
+        c_->runAction->trigger();
         QCOMPARE(dialogs_->errors, QStringList{QStringLiteral("'x' は整数ではありません.")});
-        QVERIFY(!window_->runInProgress);
+        QVERIFY(!window_->runCommand().isRunning());
     }
 
     void continuousModeStopsAtTheFirstDifferingPair() {
@@ -250,16 +255,16 @@ private slots:
         wav("b", "2.wav", 9);
         wav("b", "3.wav", 3);
         pickFolders("a", "b");
-        userSelects(window_->folder1, 0);
-        userSelects(window_->folder2, 0);
-        window_->cbx_repeat->setChecked(true);
-        window_->N1Click();
+        userSelects(c_->list[0], 0);
+        userSelects(c_->list[1], 0);
+        c_->continuous->setChecked(true);
+        window_->runCommand().run();
         QCOMPARE(countLines(*window_, QStringLiteral("ファイル1:/")), 2);
         QCOMPARE(countLines(*window_, QStringLiteral("一致しました。")), 1);
         QCOMPARE(countLines(*window_, QStringLiteral("相違点がありました。")), 1);
-        QCOMPARE(window_->folder1->selectedRow(), 1);
-        QCOMPARE(window_->folder2->selectedRow(), 1);
-        QCOMPARE(window_->Edit3->text(), QString::fromStdString(folder("b") + "/2.wav"));
+        QCOMPARE(c_->list[0]->selectedRow(), 1);
+        QCOMPARE(c_->list[1]->selectedRow(), 1);
+        QCOMPARE(c_->pathEdit[1]->text(), QString::fromStdString(folder("b") + "/2.wav"));
     }
 
     void continuousModeGoesOnPastAFormatMismatchAndStopsAtTheEnd() {
@@ -271,37 +276,37 @@ private slots:
         wav("b", "2.wav", 2);
         wav("b", "3.wav", 3);
         pickFolders("a", "b");
-        window_->cbx_repeat->setChecked(true);
+        c_->continuous->setChecked(true);
         // No row selected: the first run uses the slots, the series starts at each first row.
-        window_->WMDropFiles({QString::fromStdString(folder("a") + "/1.wav")});
-        window_->N11Click(window_->N11);
-        window_->WMDropFiles({QString::fromStdString(folder("b") + "/1.wav")});
-        window_->N11Click(window_->N21);
-        window_->folder1->selectRow(-1);
-        window_->folder2->selectRow(-1);
-        window_->N1Click();
+        window_->filePanes().offerDroppedFile({QString::fromStdString(folder("a") + "/1.wav")});
+        window_->filePanes().assignDroppedFile(0);
+        window_->filePanes().offerDroppedFile({QString::fromStdString(folder("b") + "/1.wav")});
+        window_->filePanes().assignDroppedFile(1);
+        c_->list[0]->selectRow(-1);
+        c_->list[1]->selectRow(-1);
+        window_->runCommand().run();
         QCOMPARE(dialogs_->messages, QStringList{QStringLiteral("サンプリングレートが違います。")});
         QCOMPARE(countLines(*window_, QStringLiteral("ファイル1:/")), 4);
         QCOMPARE(countLines(*window_, QStringLiteral("一致しました。")), 3);
         // File 1 moved on to 4.wav before the end of list 2 was noticed.
-        QCOMPARE(window_->folder1->selectedRow(), 3);
-        QCOMPARE(window_->fileSlots[0].path, folder("a") + "/4.wav");
-        QCOMPARE(window_->folder2->selectedRow(), 2);
+        QCOMPARE(c_->list[0]->selectedRow(), 3);
+        QCOMPARE(window_->fileSlots()[0].path, folder("a") + "/4.wav");
+        QCOMPARE(c_->list[1]->selectedRow(), 2);
     }
 
     void continuousModeWithEmptyLists() {
         wav("a", "1.wav");
         pickFolders("a", "a");
-        userSelects(window_->folder1, 0);
-        userSelects(window_->folder2, 0);
+        userSelects(c_->list[0], 0);
+        userSelects(c_->list[1], 0);
         folder("empty");
         dialogs_->folderToChoose = QString::fromStdString(folder("empty"));
-        window_->SpeedButton1Click(window_->SpeedButton1);
-        window_->SpeedButton1Click(window_->SpeedButton2);
-        window_->cbx_repeat->setChecked(true);
-        window_->N1Click();
+        window_->filePanes().chooseFolder(0);
+        window_->filePanes().chooseFolder(1);
+        c_->continuous->setChecked(true);
+        window_->runCommand().run();
         QCOMPARE(countLines(*window_, QStringLiteral("ファイル1:/")), 1);
-        window_->N1Click();  // a second command starts with an empty log
+        window_->runCommand().run();  // a second command starts with an empty log
         QCOMPARE(countLines(*window_, QStringLiteral("ファイル1:/")), 1);
     }
 
@@ -310,18 +315,18 @@ private slots:
         std::vector<uint8_t> audio = noiseFrames(format, 8000 * 40);  // three blocks, three yields
         writeCanonicalWav(folder("a") + "/1.wav", format, audio);
         pickFolders("a", "a");
-        userSelects(window_->folder1, 0);
-        userSelects(window_->folder2, 0);
+        userSelects(c_->list[0], 0);
+        userSelects(c_->list[1], 0);
         int nested = 0;
         QTimer::singleShot(0, window_.get(), [&] {
             ++nested;
-            window_->N1Click();
+            window_->runCommand().run();
         });
-        window_->N1Click();
+        window_->runCommand().run();
         QCOMPARE(nested, 1);
         QCOMPARE(countLines(*window_, QStringLiteral("ファイル1:/")), 1);
         QCOMPARE(countLines(*window_, QStringLiteral("一致しました。")), 1);
-        QVERIFY(!window_->runInProgress);
+        QVERIFY(!window_->runCommand().isRunning());
     }
 
     void windowLogMatchesTheCommandLine() {
@@ -334,11 +339,11 @@ private slots:
         writeCanonicalWav(folder("a") + "/p.wav", kCd, audio);
         writeCanonicalWav(folder("b") + "/p.wav", kCd, changed);
         pickFolders("a", "b");
-        userSelects(window_->folder1, 0);
-        userSelects(window_->folder2, 0);
-        window_->cbx_missout->setChecked(true);
-        window_->Edit1->setText(QStringLiteral("150"));
-        window_->N1Click();
+        userSelects(c_->list[0], 0);
+        userSelects(c_->list[1], 0);
+        c_->details->setChecked(true);
+        c_->matchLengthEdit->setText(QStringLiteral("150"));
+        window_->runCommand().run();
 
         char* text = nullptr;
         size_t size = 0;

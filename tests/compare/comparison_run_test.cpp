@@ -4,17 +4,19 @@
 #include <unistd.h>
 
 #include "compare/option_text.h"
-#include "support/recording_host.h"
+#include "support/recording_reporter.h"
 #include "support/temp_dir.h"
 #include "support/trace_silencer.h"
 #include "wav/trace.h"
+#include "wav/choose_file.h"
 #include "wav/zero_run_scan.h"
-#include "wav_writer.h"
+#include "wav_writer/wav_writer.h"
 
 namespace vemilo {
 namespace {
 
 using namespace testing;
+using namespace writer;
 using Lines = std::vector<std::string>;
 
 const PcmFormat kCd{1, 2, 44100, 16};
@@ -26,8 +28,7 @@ protected:
         chooseExisting(side, name);
     }
     void chooseExisting(int side, const std::string& name) {
-        loadFileSlot(slots[side], side, dir.file(name), host);
-        scanZeroRuns(slots[side], side, host);
+        chooseFile(slots[side], side, dir.file(name), host);
     }
     void choosePair(const PcmFormat& format1, const std::vector<uint8_t>& audio1, const PcmFormat& format2,
                     const std::vector<uint8_t>& audio2) {
@@ -41,7 +42,7 @@ protected:
         host.yields = 0;
         host.progressHistory.clear();
         const int before = openDescriptorCount();
-        const RunResult result = ComparisonRun(slots, host);
+        const RunResult result = ComparisonRun(slots, host, host.options);
         EXPECT_EQ(openDescriptorCount(), before);
         return result;
     }
@@ -50,7 +51,7 @@ protected:
     Lines tail(size_t fromLine = 8) const { return Lines(host.log.begin() + fromLine, host.log.end() - 1); }
 
     TempDir dir;
-    RecordingHost host;
+    RecordingReporter host;
     FileSlots slots;
 
     TraceSilencer silencer_;
@@ -63,10 +64,10 @@ TEST_F(ComparisonRunTest, FormatCheckOrderShowsOnlyTheFirstMismatch) {
         const char* message;
     };
     const Case cases[] = {
-        {{1, 2, 44100, 16}, {1, 1, 48000, 16}, RateMismatch, "サンプリングレートが違います。"},
-        {{1, 2, 44100, 16}, {1, 2, 44100, 24}, BlockAlignMismatch, "ブロックサイズが違います。"},
-        {{1, 2, 44100, 16}, {1, 1, 44100, 32}, ChannelMismatch, "チャンネルが違います。"},
-        {{1, 2, 44100, 16}, {1, 2, 44100, 12, 4}, BitsMismatch, "bit解像度が違います。"},
+        {{1, 2, 44100, 16}, {1, 1, 48000, 16}, RunResult::RateMismatch, "サンプリングレートが違います。"},
+        {{1, 2, 44100, 16}, {1, 2, 44100, 24}, RunResult::BlockAlignMismatch, "ブロックサイズが違います。"},
+        {{1, 2, 44100, 16}, {1, 1, 44100, 32}, RunResult::ChannelMismatch, "チャンネルが違います。"},
+        {{1, 2, 44100, 16}, {1, 2, 44100, 12, 4}, RunResult::BitsMismatch, "bit解像度が違います。"},
     };
     for (const Case& c : cases) {
         host.messages.clear();
@@ -83,7 +84,7 @@ TEST_F(ComparisonRunTest, FormatCheckOrderShowsOnlyTheFirstMismatch) {
 TEST_F(ComparisonRunTest, IdenticalTenSecondFilesWithoutOptions) {
     const std::vector<uint8_t> audio = noiseFrames(kCd, 441000);
     choosePair(kCd, audio, kCd, audio);
-    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(run(), RunResult::Identical);
     EXPECT_EQ(host.log[5], "");  // the option line with neither option
     EXPECT_EQ(host.log[6], "[debug]file1 pos 44");
     EXPECT_EQ(host.log[7], "[debug]file2 pos 44");
@@ -97,11 +98,11 @@ TEST_F(ComparisonRunTest, DifferentLengthsAndTheFirstFrame) {
     std::vector<uint8_t> longer = audio;
     appendBytes(longer, noiseFrames(kCd, 1, 99));
     choosePair(kCd, audio, kCd, longer);
-    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(run(), RunResult::Identical);
     EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。", "比較サンプル(1000)"}));
 
     choosePair(kCd, longer, kCd, audio);
-    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(run(), RunResult::Identical);
     EXPECT_EQ(tail(), (Lines{"file2が終わりました。", "一致しました。", "比較サンプル(1000)"}));
 
     // A difference in the very first frame, with zero skip shifting both starts.
@@ -110,9 +111,9 @@ TEST_F(ComparisonRunTest, DifferentLengthsAndTheFirstFrame) {
     std::vector<uint8_t> changed = skipped;
     changed[10 * 4] ^= 1;
     choosePair(kCd, skipped, kCd, changed);
-    host.zeroSkipOn = true;
-    host.detailsOn = true;
-    EXPECT_EQ(run(), Different);
+    host.options.values.zeroSkip = true;
+    host.options.values.details = true;
+    EXPECT_EQ(run(), RunResult::Different);
     EXPECT_EQ(host.log[5], "ゼロスキップ ○");
     EXPECT_EQ(host.log[6], "[debug]file1 pos 84");
     EXPECT_EQ(host.log[8].substr(0, std::string("相違点          1(1:54 2:54)\t").size()), "相違点          1(1:54 2:54)\t");
@@ -125,8 +126,8 @@ TEST_F(ComparisonRunTest, DifferenceLimitWithAndWithoutDetails) {
     for (int frame = 0; frame < 500; ++frame) changed[frame * 2] ^= 0x10;
     choosePair(mono, audio, mono, changed);
     for (bool details : {true, false}) {
-        host.detailsOn = details;
-        EXPECT_EQ(run(), Different);
+        host.options.values.details = details;
+        EXPECT_EQ(run(), RunResult::Different);
         const Lines lines = tail();
         ASSERT_EQ(lines.size(), (details ? 200u : 0u) + 3u);
         EXPECT_EQ(Lines(lines.end() - 3, lines.end()), (Lines{"相違数がオーバーしました", "相違点がありました。(201)", "比較サンプル(200)"}));
@@ -141,8 +142,8 @@ TEST_F(ComparisonRunTest, DetailDisplayIsReadAtEachDifference) {
     changed[120040] ^= 1;  // block 2
     changed[240020] ^= 1;  // block 3
     choosePair(slow, audio, slow, changed);
-    host.onYield = [&] { host.detailsOn = host.yields == 2; };  // on for the second block only
-    EXPECT_EQ(run(), Different);
+    host.onYield = [&] { host.options.values.details = host.yields == 2; };  // on for the second block only
+    EXPECT_EQ(run(), RunResult::Different);
     const Lines lines = tail();
     ASSERT_EQ(lines.size(), 4u);
     // Frames of the second block are numbered on from the first block's 120000.
@@ -157,12 +158,12 @@ TEST_F(ComparisonRunTest, OverDeclaredDataEndsWithAReadError) {
     const std::vector<uint8_t> audio = noiseFrames(kCd, 1000);
     choose(0, "1.wav", canonicalWav(kCd, audio));
     choose(1, "2.wav", WavBuilder().riffHeader().fmt(kCd).data(audio, 4000 + 8 * 176400 * 15).bytes());
-    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(run(), RunResult::Identical);
     EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。", "比較サンプル(1000)"}));
 
     choose(0, "1.wav", WavBuilder().riffHeader().fmt(kCd).data(audio, 4000 + 8 * 176400 * 15).bytes());
     choose(1, "2.wav", WavBuilder().riffHeader().fmt(kCd).data(audio, 4000 + 8 * 176400 * 15).bytes());
-    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(run(), RunResult::Identical);
     EXPECT_EQ(tail(), (Lines{"読み取りエラー 0==0", "一致しました。", "比較サンプル(1000)"}));
 }
 
@@ -170,54 +171,54 @@ TEST_F(ComparisonRunTest, EarlyExitsReleaseWhatTheyHold) {
     const std::vector<uint8_t> audio = noiseFrames(kCd, 100);
     choosePair(kCd, audio, kCd, audio);
     ::unlink(dir.file("2.wav").c_str());
-    EXPECT_EQ(run(), Open2Failed);
+    EXPECT_EQ(run(), RunResult::Open2Failed);
     EXPECT_EQ(host.log.back(), "open error(1)");
     ::unlink(dir.file("1.wav").c_str());
-    EXPECT_EQ(run(), Open1Failed);
+    EXPECT_EQ(run(), RunResult::Open1Failed);
     EXPECT_EQ(host.log.back(), "open error(0)");
 
     // An empty data chunk at the end of the file: the first read gives nothing.
     choosePair(kCd, {}, kCd, audio);
-    EXPECT_EQ(run(), FirstRead1Empty);
+    EXPECT_EQ(run(), RunResult::FirstRead1Empty);
     EXPECT_EQ(host.log.back(), "0==0");
     choosePair(kCd, audio, kCd, {});
-    EXPECT_EQ(run(), FirstRead2Empty);
+    EXPECT_EQ(run(), RunResult::FirstRead2Empty);
     EXPECT_EQ(host.log.back(), "1==0");
     EXPECT_EQ(host.log.size(), 5u);
 
     // Fifteen seconds of a format far beyond any in use is refused like a failed allocation.
     const PcmFormat absurd{1, 8, 0x7FFFFFFF, 32};
     choosePair(absurd, std::vector<uint8_t>(64, 1), absurd, std::vector<uint8_t>(64, 1));
-    EXPECT_EQ(run(), Buffer1Failed);
+    EXPECT_EQ(run(), RunResult::Buffer1Failed);
     EXPECT_EQ(host.log.back(), "buf0 error");
 
     // Files with no usable format at all compare nothing and divide by nothing.
     choose(0, "1.wav", std::vector<uint8_t>(100, 'x'));
     choose(1, "2.wav", std::vector<uint8_t>(100, 'y'));
-    EXPECT_EQ(run(), FirstRead1Empty);
+    EXPECT_EQ(run(), RunResult::FirstRead1Empty);
 }
 
 TEST_F(ComparisonRunTest, OptionTextsThatAreNotNumbers) {
     const std::vector<uint8_t> audio = noiseFrames(kCd, 100);
     choosePair(kCd, audio, kCd, audio);
-    host.matchPointOn = true;
-    host.matchLength = "abc";
+    host.options.values.matchPoint = true;
+    host.options.values.matchLength = "abc";
     const int before = openDescriptorCount();
     try {
-        ComparisonRun(slots, host);
+        (void)ComparisonRun(slots, host, host.options);
         FAIL() << "no conversion error";
     } catch (const ConversionError& error) {
         EXPECT_STREQ(error.what(), "'abc' は整数ではありません");
     }
     EXPECT_EQ(openDescriptorCount(), before);
 
-    host.differenceLimit = "";
-    EXPECT_THROW(ComparisonRun(slots, host), ConversionError);
+    host.options.values.differenceLimit = "";
+    EXPECT_THROW((void)ComparisonRun(slots, host, host.options), ConversionError);
 
     // Out of range: clamped.
-    host.differenceLimit = "0";
-    host.matchLength = "99999";
-    EXPECT_EQ(run(), Identical);
+    host.options.values.differenceLimit = "0";
+    host.options.values.matchLength = "99999";
+    EXPECT_EQ(run(), RunResult::Identical);
     EXPECT_EQ(host.log[5], ",一致点検索サンプル数 32767");
     EXPECT_EQ(host.log[6], "ファイル1:比較サンプル数が足りません。(1)");
 }
@@ -226,11 +227,11 @@ TEST_F(ComparisonRunTest, MatchPointAlignsALeadIn) {
     const std::vector<uint8_t> common = noiseFrames(kCd, 44100, 5);
     std::vector<uint8_t> leadIn = noiseFrames(kCd, 100, 77);
     appendBytes(leadIn, common);
-    host.zeroSkipOn = true;
-    host.matchPointOn = true;
+    host.options.values.zeroSkip = true;
+    host.options.values.matchPoint = true;
 
     choosePair(kCd, common, kCd, leadIn);
-    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(run(), RunResult::Identical);
     EXPECT_EQ(host.log[5], "ゼロスキップ ○,一致点検索サンプル数 200");
     EXPECT_EQ(host.log[6], "[debug] 一致点pos 0:0 1:100 (side)1");
     EXPECT_EQ(host.log[7], "ファイル2: 一致点がありました(0→100)");
@@ -238,14 +239,14 @@ TEST_F(ComparisonRunTest, MatchPointAlignsALeadIn) {
     EXPECT_EQ(tail(10), (Lines{"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(44100)"}));
 
     choosePair(kCd, leadIn, kCd, common);
-    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(run(), RunResult::Identical);
     EXPECT_EQ(host.log[7], "ファイル1: 一致点がありました(0→100)");
     EXPECT_EQ(host.log[8], "[debug]file1 pos 444");
 
     // With match point alone, the option line starts with its comma.
-    host.zeroSkipOn = false;
+    host.options.values.zeroSkip = false;
     choosePair(kCd, common, kCd, common);
-    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(run(), RunResult::Identical);
     EXPECT_EQ(host.log[5], ",一致点検索サンプル数 200");
     EXPECT_EQ(host.log[6], "[debug] 一致点pos 0:0 1:0 (side)0");
 }
@@ -255,9 +256,9 @@ TEST_F(ComparisonRunTest, NoMatchPointStartsBothFilesUnshiftedEvenWithoutZeroSki
     const std::vector<uint8_t> a = noiseFrames(slow, 3000, 1);
     std::vector<uint8_t> b = noiseFrames(slow, 3000, 2);
     choosePair(slow, a, slow, b);
-    host.matchPointOn = true;
-    host.zeroSkipOn = false;
-    EXPECT_EQ(run(), Different);
+    host.options.values.matchPoint = true;
+    host.options.values.zeroSkip = false;
+    EXPECT_EQ(run(), RunResult::Different);
     EXPECT_EQ(host.log[6], "[debug] 一致点pos 0:801 1:801 (side)2");
     EXPECT_EQ(host.log[7], "一致点が見つかりませんでした");
     EXPECT_EQ(host.log[8], "[debug]file1 pos 44");
@@ -269,12 +270,12 @@ TEST_F(ComparisonRunTest, NothingLeftAfterZeroSkip) {
     const std::vector<uint8_t> silent = silentFrames(kCd, 500);
     choose(0, "1.wav", WavBuilder().riffHeader().fmt(kCd).data(silent).chunk("LIST", {1, 2, 3, 4}).bytes());
     choose(1, "2.wav", WavBuilder().riffHeader().fmt(kCd).data(silent).chunk("LIST", {1, 2, 3, 4}).bytes());
-    host.zeroSkipOn = true;
-    EXPECT_EQ(run(), Identical);
+    host.options.values.zeroSkip = true;
+    EXPECT_EQ(run(), RunResult::Identical);
     EXPECT_EQ(tail(), (Lines{"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(0)"}));
 
     choose(1, "3.wav", canonicalWav(kCd, noiseFrames(kCd, 50)));
-    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(run(), RunResult::Identical);
     EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。", "比較サンプル(0)"}));
 }
 
@@ -289,7 +290,7 @@ TEST_F(ComparisonRunTest, TheRunKeepsTheSlotsItStartedWith) {
         reloaded = true;
         chooseExisting(0, "other.wav");
     };
-    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(run(), RunResult::Identical);
     // The scan of the file loaded meanwhile logs its own line; the run's closing lines are unchanged.
     EXPECT_EQ(Lines(host.log.end() - 4, host.log.end() - 1),
               (Lines{"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(5000)"}));
@@ -305,7 +306,7 @@ TEST_F(ComparisonRunTest, FileTruncatedBetweenBlocks) {
             ASSERT_EQ(::truncate(dir.file("2.wav").c_str(), 44 + 120000), 0);
         }
     };
-    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(run(), RunResult::Identical);
     EXPECT_EQ(tail(), (Lines{"読み取りエラー 1==0", "一致しました。", "比較サンプル(120000)"}));
 }
 
@@ -314,7 +315,7 @@ TEST_F(ComparisonRunTest, AbsurdlyLowRatesReadLargeBlocks) {
     const PcmFormat crawl{1, 1, 1, 8};
     const std::vector<uint8_t> audio = noiseFrames(crawl, 200000);
     choosePair(crawl, audio, crawl, audio);
-    EXPECT_EQ(run(), Identical);
+    EXPECT_EQ(run(), RunResult::Identical);
     EXPECT_LE(host.yields, 4);
     EXPECT_EQ(tail(), (Lines{"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(200000)"}));
 }

@@ -5,17 +5,18 @@
 
 #include "compare/comparison_run.h"
 #include "compare/run_state.h"
-#include "support/recording_host.h"
+#include "support/recording_reporter.h"
 #include "support/temp_dir.h"
 #include "wav/text_format.h"
 #include "wav/trace.h"
 #include "wav/zero_run_scan.h"
-#include "wav_writer.h"
+#include "wav_writer/wav_writer.h"
 
 namespace vemilo {
 namespace {
 
 using namespace testing;
+using namespace writer;
 
 TEST(DifferenceLine, SampleValuesByWidthAndChannels) {
     const uint8_t a8[] = {0x80};
@@ -140,23 +141,23 @@ TEST(FrameComparison, BulkComparisonAgreesWithFrameByFrameOnRandomPairs) {
 
         writeFile(dir.file("1.wav"), fileBytes(pair.format, pair.audio1, pair.trailer1, pair.declared1));
         writeFile(dir.file("2.wav"), fileBytes(pair.format, pair.audio2, pair.trailer2, pair.declared2));
-        RecordingHost host;
-        host.detailsOn = true;
-        host.differenceLimit = std::to_string(limit);
+        RecordingReporter host;
+        host.options.values.details = true;
+        host.options.values.differenceLimit = std::to_string(limit);
         FileSlots slots;
         loadFileSlot(slots[0], 0, dir.file("1.wav"), host);
         loadFileSlot(slots[1], 1, dir.file("2.wav"), host);
-        const RunResult result = ComparisonRun(slots, host);
+        const RunResult result = ComparisonRun(slots, host, host.options);
         const std::vector<std::string> expected = compareByFrames(pair, limit);
-        if (host.log.size() < 9 || result > 0) {
+        if (host.log.size() < 9 || endedEarly(result)) {
             // An empty first read ends the run before the comparison.
-            ASSERT_TRUE(result == FirstRead1Empty || result == FirstRead2Empty)
-                << "trial " << trial << " result " << result << " log " << ::testing::PrintToString(host.log);
+            ASSERT_TRUE(result == RunResult::FirstRead1Empty || result == RunResult::FirstRead2Empty)
+                << "trial " << trial << " result " << runResultName(result) << " log " << ::testing::PrintToString(host.log);
             continue;
         }
         const std::vector<std::string> compared(host.log.begin() + 8, host.log.end() - 1);
         ASSERT_EQ(compared, expected) << "trial " << trial;
-        ASSERT_EQ(result, expected[expected.size() - 2] == "一致しました。" ? Identical : Different);
+        ASSERT_EQ(result, expected[expected.size() - 2] == "一致しました。" ? RunResult::Identical : RunResult::Different);
     }
     setTraceSink(previous);
 }

@@ -7,10 +7,11 @@
 #include "support/temp_dir.h"
 #include "ui/ini_store.h"
 #include "ui/window_test_support.h"
-#include "wav_writer.h"
+#include "wav_writer/wav_writer.h"
 
 using namespace vemilo;
 using namespace vemilo::testing;
+using namespace vemilo::writer;
 
 namespace {
 
@@ -33,6 +34,7 @@ private slots:
         RecordingDialogs dialogs;
         {
             auto window = makeWindow(settings);
+            const Controls c(*window);
             window->move(208, 169);
         }
         QCOMPARE(QString::fromStdString(readAll(settings.file("vemilo3.ini"))),
@@ -45,52 +47,61 @@ private slots:
         RecordingDialogs dialogs;
         {
             auto window = makeWindow(settings);
+            const Controls c(*window);
             window->move(-40, 77);
-            window->cbx_matchpoint->setChecked(false);
-            window->cbx_zeroskip->setChecked(false);
-            window->cbx_repeat->setChecked(true);
-            window->cbx_missout->setChecked(true);
-            window->Edit1->setText(QString());
-            window->Edit4->setText(QStringLiteral("1000"));
+            c.matchPoint->setChecked(false);
+            c.zeroSkip->setChecked(false);
+            c.continuous->setChecked(true);
+            c.details->setChecked(true);
+            c.matchLengthEdit->setText(QString());
+            c.differenceLimitEdit->setText(QStringLiteral("1000"));
         }
         auto window = makeWindow(settings);
+        const Controls c(*window);
         QCOMPARE(window->pos(), QPoint(-40, 77));
-        QVERIFY(!window->cbx_zeroskip->isChecked());
-        QVERIFY(!window->cbx_matchpoint->isChecked());
-        QVERIFY(window->cbx_repeat->isChecked());
-        QVERIFY(window->cbx_missout->isChecked());
-        QCOMPARE(window->Edit1->text(), QString());
-        QCOMPARE(window->Edit4->text(), QStringLiteral("1000"));
+        QVERIFY(!c.zeroSkip->isChecked());
+        QVERIFY(!c.matchPoint->isChecked());
+        QVERIFY(c.continuous->isChecked());
+        QVERIFY(c.details->isChecked());
+        QCOMPARE(c.matchLengthEdit->text(), QString());
+        QCOMPARE(c.differenceLimitEdit->text(), QStringLiteral("1000"));
         QVERIFY(dialogs.errors.isEmpty());
     }
 
+    void storedEdgeCases_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("zeroSkip");
+        QTest::addColumn<bool>("matchPoint");
+        QTest::addColumn<QString>("matchLength");
+        QTest::addColumn<QPoint>("position");
+        QTest::newRow("empty file") << QByteArray("") << false << false << QStringLiteral("200") << QPoint(0, 0);
+        QTest::newRow("match point alone") << QByteArray("[setting]\nzeroskip=0\nmatchpoint=1\n") << false << true
+                                           << QStringLiteral("200") << QPoint(0, 0);
+        QTest::newRow("zero skip alone") << QByteArray("[setting]\nzeroskip=1\nmatchpoint=0\n") << true << false
+                                         << QStringLiteral("200") << QPoint(0, 0);
+        QTest::newRow("empty count") << QByteArray("[setting]\nicchi_sample=\n") << false << false << QString() << QPoint(0, 0);
+        QTest::newRow("case and hex") << QByteArray("[POSITION]\ntop=0x20\nLeft = -5\n[Setting]\nZEROSKIP=2\n") << true
+                                      << false << QStringLiteral("200") << QPoint(-5, 32);
+        QTest::newRow("not integers") << QByteArray("[setting]\nzeroskip=yes\nmatchpoint=0x\n") << false << false
+                                      << QStringLiteral("200") << QPoint(0, 0);
+    }
     void storedEdgeCases() {
-        struct Case {
-            const char* file;
-            bool zeroskip, matchpoint;
-            QString edit1;
-            QPoint position;
-        };
-        const Case cases[] = {
-            {"", false, false, QStringLiteral("200"), QPoint(0, 0)},
-            {"[setting]\nzeroskip=0\nmatchpoint=1\n", false, true, QStringLiteral("200"), QPoint(0, 0)},
-            {"[setting]\nzeroskip=1\nmatchpoint=0\n", true, false, QStringLiteral("200"), QPoint(0, 0)},
-            {"[setting]\nicchi_sample=\n", false, false, QString(), QPoint(0, 0)},
-            {"[POSITION]\ntop=0x20\nLeft = -5\n[Setting]\nZEROSKIP=2\n", true, false, QStringLiteral("200"), QPoint(-5, 32)},
-            {"[setting]\nzeroskip=yes\nmatchpoint=0x\n", false, false, QStringLiteral("200"), QPoint(0, 0)},
-        };
-        for (const Case& c : cases) {
-            TempDir settings;
-            RecordingDialogs dialogs;
-            writeText(settings.file("vemilo3.ini"), c.file);
-            auto window = makeWindow(settings);
-            QCOMPARE(window->cbx_zeroskip->isChecked(), c.zeroskip);
-            QCOMPARE(window->cbx_matchpoint->isChecked(), c.matchpoint);
-            QCOMPARE(window->Edit1->text(), c.edit1);
-            QCOMPARE(window->Edit4->text(), QStringLiteral("200"));
-            QCOMPARE(window->pos(), c.position);
-            QVERIFY(!window->cbx_repeat->isChecked());
-        }
+        QFETCH(QByteArray, file);
+        QFETCH(bool, zeroSkip);
+        QFETCH(bool, matchPoint);
+        QFETCH(QString, matchLength);
+        QFETCH(QPoint, position);
+        TempDir settings;
+        RecordingDialogs dialogs;
+        writeText(settings.file("vemilo3.ini"), file.toStdString());
+        auto window = makeWindow(settings);
+        const Controls c(*window);
+        QCOMPARE(c.zeroSkip->isChecked(), zeroSkip);
+        QCOMPARE(c.matchPoint->isChecked(), matchPoint);
+        QCOMPARE(c.matchLengthEdit->text(), matchLength);
+        QCOMPARE(c.differenceLimitEdit->text(), QStringLiteral("200"));
+        QCOMPARE(window->pos(), position);
+        QVERIFY(!c.continuous->isChecked());
     }
 
     void storedTextThatIsNotANumberIsReportedAndStartUpGoesOn() {
@@ -98,10 +109,11 @@ private slots:
         RecordingDialogs dialogs;
         writeText(settings.file("vemilo3.ini"), "[setting]\nicchi_sample=abc\nmissout_count=300\n");
         auto window = makeWindow(settings);
+        const Controls c(*window);
         QCOMPARE(dialogs.errors, QStringList{QStringLiteral("'abc' は整数ではありません.")});
-        QCOMPARE(window->Edit1->text(), QStringLiteral("abc"));
+        QCOMPARE(c.matchLengthEdit->text(), QStringLiteral("abc"));
         QVERIFY(window->acceptDrops());  // the rest of start-up happened
-        QVERIFY(window->fileSlots[0].path.empty());
+        QVERIFY(window->fileSlots()[0].path.empty());
     }
 
     void unwritableFileShowsTheErrorAndShutdownGoesOn() {

@@ -1,12 +1,26 @@
 #pragma once
-// What the window tests share: recording dialogs and a window with settings of its own.
+// What the window tests share: recording dialogs, a window with settings of its own, and the
+// window's controls found by their object names.
 
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QStringList>
+#include <QTimer>
 #include <memory>
 
 #include "support/temp_dir.h"
-#include "ui/dialogs.h"
+#include "commands/run_command.h"
 #include "ui/main_window.h"
+#include "ui/widgets/dialogs.h"
+#include "ui/widgets/file_list_box.h"
+#include "ui/widgets/spin_control.h"
 
 namespace vemilo::testing {
 
@@ -29,8 +43,69 @@ private:
 };
 
 // A window whose vemilo3.ini lives in a folder of its own.
-inline std::unique_ptr<ui::TForm1> makeWindow(const TempDir& settingsDir) {
-    return std::make_unique<ui::TForm1>(QString::fromStdString(settingsDir.path()));
+inline std::unique_ptr<ui::MainWindow> makeWindow(const TempDir& settingsDir) {
+    return std::make_unique<ui::MainWindow>(QString::fromStdString(settingsDir.path()));
 }
+
+template <typename T>
+T* findControl(const QObject& window, const char* name) {
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (!found) qFatal("the window has no control named %s", name);
+    return found;
+}
+
+// The window's controls, as a user sees them.
+struct Controls {
+    explicit Controls(const ui::MainWindow& w)
+        : logView(findControl<QPlainTextEdit>(w, "logView")),
+          controlsPanel(findControl<QWidget>(w, "controlsPanel")),
+          folderGroup(findControl<QGroupBox>(w, "folderGroup")),
+          optionsGroup(findControl<QGroupBox>(w, "optionsGroup")),
+          folderButton{findControl<QPushButton>(w, "folderButton1"), findControl<QPushButton>(w, "folderButton2")},
+          list{findControl<ui::FileListBox>(w, "fileList1"), findControl<ui::FileListBox>(w, "fileList2")},
+          pathEdit{findControl<QLineEdit>(w, "pathEdit1"), findControl<QLineEdit>(w, "pathEdit2")},
+          infoPane{findControl<QPlainTextEdit>(w, "infoPane1"), findControl<QPlainTextEdit>(w, "infoPane2")},
+          progressBar(findControl<QProgressBar>(w, "progressBar")),
+          nextFileButton(findControl<QPushButton>(w, "nextFileButton")),
+          zeroSkip(findControl<QCheckBox>(w, "zeroSkipCheck")),
+          matchPoint(findControl<QCheckBox>(w, "matchPointCheck")),
+          details(findControl<QCheckBox>(w, "detailsCheck")),
+          continuous(findControl<QCheckBox>(w, "continuousCheck")),
+          matchLengthEdit(findControl<QLineEdit>(w, "matchLengthEdit")),
+          matchLengthSpin(findControl<ui::SpinControl>(w, "matchLengthSpin")),
+          differenceLimitEdit(findControl<QLineEdit>(w, "differenceLimitEdit")),
+          differenceLimitSpin(findControl<ui::SpinControl>(w, "differenceLimitSpin")),
+          runAction(findControl<QAction>(w, "runAction")),
+          syncAction{findControl<QAction>(w, "syncOneToTwoAction"), findControl<QAction>(w, "syncTwoToOneAction")},
+          rereadAction{findControl<QAction>(w, "rereadOneAction"), findControl<QAction>(w, "rereadTwoAction")},
+          dropMenu(findControl<QMenu>(w, "dropMenu")),
+          windowCommandMenu(findControl<QMenu>(w, "windowCommandMenu")),
+          folderWatchTimer(findControl<QTimer>(w, "folderWatchTimer")) {}
+
+    QPlainTextEdit* logView;
+    QWidget* controlsPanel;
+    QGroupBox* folderGroup;
+    QGroupBox* optionsGroup;
+    QPushButton* folderButton[2];
+    ui::FileListBox* list[2];
+    QLineEdit* pathEdit[2];
+    QPlainTextEdit* infoPane[2];
+    QProgressBar* progressBar;
+    QPushButton* nextFileButton;
+    QCheckBox* zeroSkip;
+    QCheckBox* matchPoint;
+    QCheckBox* details;
+    QCheckBox* continuous;
+    QLineEdit* matchLengthEdit;
+    ui::SpinControl* matchLengthSpin;
+    QLineEdit* differenceLimitEdit;
+    ui::SpinControl* differenceLimitSpin;
+    QAction* runAction;
+    QAction* syncAction[2];
+    QAction* rereadAction[2];
+    QMenu* dropMenu;
+    QMenu* windowCommandMenu;
+    QTimer* folderWatchTimer;
+};
 
 }  // namespace vemilo::testing

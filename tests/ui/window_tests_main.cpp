@@ -1,6 +1,11 @@
-// Runs every window test class in one application, as the window runs in one.
+// Runs one window test class, named by the first argument, in an application like the window's
+// own (its notify shows errors raised by handlers).
 
 #include <QTest>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
 
 #include "ui/application.h"
 
@@ -10,11 +15,19 @@ int runOptionControlTests(int argc, char** argv);
 int runCommandTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
+    const std::map<std::string, std::function<int(int, char**)>> classes = {
+        {"MainWindowTest", runMainWindowTests},
+        {"SettingsTest", runSettingsTests},
+        {"OptionControlsTest", runOptionControlTests},
+        {"CommandsTest", runCommandTests},
+    };
+    if (argc < 2 || !classes.count(argv[1])) {
+        std::fprintf(stderr, "usage: vemilo_window_tests MainWindowTest|SettingsTest|OptionControlsTest|CommandsTest [QTest options]\n");
+        return 2;
+    }
+    const auto run = classes.at(argv[1]);
+    // QTest sees the program name and its own options only.
+    argv[1] = argv[0];
     vemilo::ui::VemiloApplication application(argc, argv);
-    int failed = 0;
-    failed += runMainWindowTests(argc, argv);
-    failed += runSettingsTests(argc, argv);
-    failed += runOptionControlTests(argc, argv);
-    failed += runCommandTests(argc, argv);
-    return failed == 0 ? 0 : 1;
+    return run(argc - 1, argv + 1);
 }

@@ -4,21 +4,22 @@
 
 #include <filesystem>
 
-#include "support/recording_host.h"
+#include "support/recording_reporter.h"
 #include "support/temp_dir.h"
 #include "support/trace_silencer.h"
 #include "wav/trace.h"
-#include "wav_writer.h"
+#include "wav_writer/wav_writer.h"
 
 namespace vemilo {
 namespace {
 
 using namespace testing;
+using namespace writer;
 
 class FileSlotTest : public ::testing::Test {
 protected:
     TempDir dir;
-    RecordingHost host;
+    RecordingReporter host;
     FileSlot slot;
 
     TraceSilencer silencer_;

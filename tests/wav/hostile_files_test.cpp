@@ -9,18 +9,20 @@
 #include <functional>
 
 #include "compare/comparison_run.h"
-#include "support/recording_host.h"
+#include "support/recording_reporter.h"
 #include "support/temp_dir.h"
 #include "support/trace_silencer.h"
 #include "wav/trace.h"
 #include "wav/wav_header.h"
+#include "wav/choose_file.h"
 #include "wav/zero_run_scan.h"
-#include "wav_writer.h"
+#include "wav_writer/wav_writer.h"
 
 namespace vemilo {
 namespace {
 
 using namespace testing;
+using namespace writer;
 using Bytes = std::vector<uint8_t>;
 
 const PcmFormat kCd{1, 2, 44100, 16};
@@ -43,6 +45,9 @@ struct HostileCase {
     std::function<Bytes()> bytes;
     int walkResult;  // what parseWavHeader returns
 };
+
+// GoogleTest names each case in its output by the file it describes.
+void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
 
 const HostileCase kCases[] = {
     {"chunk size 0x80000000", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).raw({'j', 'u', 'n', 'k', 0, 0, 0, 0x80, 1}).bytes(); }, 0},
@@ -79,8 +84,7 @@ protected:
     // Loads and scans; returns whether the scan showed a message instead of its two lines.
     void choose(FileSlots& slots, int side, const std::string& path) {
         const size_t messagesBefore = host.messages.size();
-        loadFileSlot(slots[side], side, path, host);
-        scanZeroRuns(slots[side], side, host);
+        chooseFile(slots[side], side, path, host);
         const bool messageShown = host.messages.size() > messagesBefore;
         EXPECT_EQ(host.info[side].size(), messageShown ? 4u : 6u);
         EXPECT_LE(slots[side].leadingZeros, slots[side].sampleCount);
@@ -92,17 +96,17 @@ protected:
         writeCanonicalWav(normal, kCd, noiseFrames(kCd, 500));
         for (const auto& [first, second] : {std::pair{path, path}, std::pair{path, normal}, std::pair{normal, path}}) {
             for (int options = 0; options < 8; ++options) {
-                host.zeroSkipOn = options & 1;
-                host.matchPointOn = options & 2;
-                host.detailsOn = options & 4;
+                host.options.values.zeroSkip = options & 1;
+                host.options.values.matchPoint = options & 2;
+                host.options.values.details = options & 4;
                 FileSlots slots;
                 choose(slots, 0, first);
                 choose(slots, 1, second);
                 host.log.clear();
-                const RunResult result = ComparisonRun(slots, host);
-                EXPECT_GE(result, Different);
-                EXPECT_LE(result, FirstRead2Empty);
-                if (result == Identical || result == Different) {
+                const RunResult result = ComparisonRun(slots, host, host.options);
+                EXPECT_GE(result, RunResult::Different);
+                EXPECT_LE(result, RunResult::FirstRead2Empty);
+                if (result == RunResult::Identical || result == RunResult::Different) {
                     EXPECT_EQ(host.log.back().rfind("[debug] ", 0), 0u);
                     EXPECT_EQ(host.log[host.log.size() - 2].rfind("比較サンプル(", 0), 0u);
                 }
@@ -111,7 +115,7 @@ protected:
     }
 
     TempDir dir;
-    RecordingHost host;
+    RecordingReporter host;
 
     TraceSilencer silencer_;
 };
@@ -153,14 +157,13 @@ TEST(HostilePaths, FoldersFifosAndUnreadableFilesGiveTheOpenError) {
     for (const std::string& path : {dir.path(), fifo, locked, dir.file("missing.wav")}) {
         if (path == locked && lockedIsReadable) continue;
         SCOPED_TRACE(path);
-        RecordingHost host;
+        RecordingReporter host;
         FileSlot slot;
-        loadFileSlot(slot, 0, path, host);
-        scanZeroRuns(slot, 0, host);
+        chooseFile(slot, 0, path, host);
         EXPECT_EQ(host.messages, std::vector<std::string>{"open error"});
         EXPECT_EQ(host.info[0].size(), 4u);
         FileSlots slots{slot, slot};
-        EXPECT_EQ(ComparisonRun(slots, host), Open1Failed);
+        EXPECT_EQ(ComparisonRun(slots, host, host.options), RunResult::Open1Failed);
         EXPECT_EQ(host.log.back(), "open error(0)");
     }
     EXPECT_EQ(openDescriptorCount(), before);

@@ -5,12 +5,13 @@
 #include <filesystem>
 
 #include "support/temp_dir.h"
-#include "wav_writer.h"
+#include "wav_writer/wav_writer.h"
 
 namespace vemilo {
 namespace {
 
 using namespace testing;
+using namespace writer;
 
 TEST(WavFileList, MaskHiddenFoldersAndByteOrder) {
     TempDir dir;

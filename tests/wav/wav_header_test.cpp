@@ -4,12 +4,13 @@
 
 #include "support/temp_dir.h"
 #include "wav/trace.h"
-#include "wav_writer.h"
+#include "wav_writer/wav_writer.h"
 
 namespace vemilo {
 namespace {
 
 using namespace testing;
+using namespace writer;
 
 struct Walk {
     int result;

@@ -7,13 +7,13 @@
 
 #include "support/temp_dir.h"
 #include "wav/trace.h"
-#include "wav_writer.h"
+#include "wav_writer/wav_writer.h"
 
 namespace vemilo {
 namespace {
 
 using testing::TempDir;
-using testing::writeFile;
+using writer::writeFile;
 
 class TraceCapture {
 public:
@@ -42,13 +42,13 @@ TEST(WavReader, LargeSparseFileHas64BitSizeAndPositions) {
 
     WavReader reader;
     ASSERT_EQ(reader.open(path), 0);
-    EXPECT_EQ(reader.fileSize, 4294967306ull);
+    EXPECT_EQ(reader.size(), 4294967306ull);
     EXPECT_EQ(reader.seek(0x80000000LL, SeekOrigin::Begin), 2147483648ull);
-    EXPECT_EQ(reader.filePosition, 2147483648ull);
+    EXPECT_EQ(reader.position(), 2147483648ull);
     EXPECT_EQ(reader.seek(0x80000000LL, SeekOrigin::Current), 4294967296ull);
     uint8_t buffer[16];
     EXPECT_EQ(reader.read(buffer, 16), 10u);
-    EXPECT_EQ(reader.filePosition, reader.fileSize);
+    EXPECT_EQ(reader.position(), reader.size());
 }
 
 TEST(WavReader, ShortReadAtEndThenNothing) {
@@ -64,11 +64,11 @@ TEST(WavReader, ShortReadAtEndThenNothing) {
     reader.seek(90, SeekOrigin::Begin);
     EXPECT_EQ(reader.read(buffer, 16), 10u);
     EXPECT_EQ(reader.read(buffer, 16), 0u);
-    EXPECT_EQ(reader.filePosition, 100u);
+    EXPECT_EQ(reader.position(), 100u);
     // A seek beyond the end succeeds; the next read finds nothing.
     EXPECT_EQ(reader.seek(1000, SeekOrigin::Begin), 1000u);
     EXPECT_EQ(reader.read(buffer, 16), 0u);
-    EXPECT_EQ(reader.filePosition, 1000u);
+    EXPECT_EQ(reader.position(), 1000u);
 }
 
 TEST(WavReader, RefusesWhatIsNotAReadableRegularFile) {
@@ -98,7 +98,7 @@ TEST(WavReader, SkipZeroBytesStopsBeforeTheFirstNonZeroByte) {
     EXPECT_EQ(reader.read(&byte, 1), 1u);
     EXPECT_EQ(byte, 0x4C);
     EXPECT_EQ(reader.skipZeroBytes(), -1);
-    EXPECT_EQ(reader.filePosition, reader.fileSize);
+    EXPECT_EQ(reader.position(), reader.size());
     EXPECT_EQ(trace.text, "skip num=2 pos:2\nzeroskip err(readsize=0) 4\n");
 }
 
@@ -113,7 +113,7 @@ TEST(WavReader, SkipZeroBytesOverALongRunAcrossBlocks) {
     ASSERT_EQ(reader.open(path), 0);
     reader.seek(0, SeekOrigin::Begin);
     EXPECT_EQ(reader.skipZeroBytes(), 100000);
-    EXPECT_EQ(reader.filePosition, 100000u);
+    EXPECT_EQ(reader.position(), 100000u);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "wav/zero_run_scan.h"
+#include "wav/choose_file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -6,24 +7,24 @@
 
 #include <random>
 
-#include "support/recording_host.h"
+#include "support/recording_reporter.h"
 #include "support/temp_dir.h"
 #include "support/trace_silencer.h"
 #include "wav/trace.h"
-#include "wav_writer.h"
+#include "wav_writer/wav_writer.h"
 
 namespace vemilo {
 namespace {
 
 using namespace testing;
+using namespace writer;
 
 class ZeroRunScanTest : public ::testing::Test {
 protected:
     // Loads and scans a file; returns the slot.
     FileSlot scanFile(const std::string& path, int side = 0) {
         FileSlot slot;
-        loadFileSlot(slot, side, path, host);
-        scanZeroRuns(slot, side, host);
+        chooseFile(slot, side, path, host);
         return slot;
     }
 
@@ -41,7 +42,7 @@ protected:
     }
 
     TempDir dir;
-    RecordingHost host;
+    RecordingReporter host;
 
     TraceSilencer silencer_;
 };
@@ -208,8 +209,7 @@ TEST_F(ZeroRunScanTest, ALoadDuringTheScanWins) {
     host.onYield = [&] {
         if (reloaded) return;
         reloaded = true;
-        loadFileSlot(slot, 0, second, host);
-        scanZeroRuns(slot, 0, host);
+        chooseFile(slot, 0, second, host);
     };
     scanZeroRuns(slot, 0, host);
     EXPECT_EQ(slot.path, second);

@@ -1,33 +1,29 @@
 #pragma once
-// The host of the command-line tool: the log to standard output, messages to standard error.
+// How the core reports in the command-line tool: the log to standard output, messages to standard
+// error, the progress as a percentage on a terminal.
 
 #include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "cli/cli_options.h"
-#include "wav/host.h"
+#include "wav/reporter.h"
 
 namespace vemilo::cli {
 
-class CliHost : public Host {
+class CliReporter : public Reporter {
 public:
-    CliHost(const CliOptions& options, std::FILE* out, std::FILE* err);
-    ~CliHost() override;
+    CliReporter(std::FILE* out, std::FILE* err);
+    ~CliReporter() override;
 
-    void LogLine(const std::string& text) override;
+    void logLine(const std::string& text) override;
+    void clearLog() override {}
     void clearInfo(int side) override;
     void appendInfo(int side, const std::string& text) override;
     void showMessage(const std::string& text) override;
     void processPendingEvents() override {}
     int progress() const override { return progress_; }
     void setProgress(int percent) override;
-    bool zeroSkip() const override { return options_.zeroSkip; }
-    bool matchPoint() const override { return options_.matchPoint; }
-    bool detailDisplay() const override { return options_.details; }
-    std::string matchLengthText() const override { return std::to_string(options_.matchSamples); }
-    std::string differenceLimitText() const override { return std::to_string(options_.maxLines); }
 
     const std::vector<std::string>& info(int side) const { return info_[side]; }
     int messagesShown() const { return messagesShown_; }
@@ -35,7 +31,6 @@ public:
 private:
     void clearProgress();
 
-    CliOptions options_;
     std::FILE* out_;
     std::FILE* err_;
     bool progressOnTerminal_;

@@ -1,12 +1,12 @@
 #pragma once
-// Builds WAV files byte by byte for tests, the demo files and the fuzz corpus, including
+// Builds WAV files byte by byte for the demo files, the fuzz corpus and the tests, including
 // malformed ones: every field can be set by hand and chunks can be added in any order.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace vemilo::testing {
+namespace vemilo::writer {
 
 struct PcmFormat {
     uint16_t formatTag = 1;
@@ -49,4 +49,4 @@ std::vector<uint8_t> silentFrames(const PcmFormat& format, uint32_t frameCount);
 void appendBytes(std::vector<uint8_t>& to, const std::vector<uint8_t>& from);
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
-}  // namespace vemilo::testing
+}  // namespace vemilo::writer

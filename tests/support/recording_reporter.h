@@ -1,18 +1,25 @@
 #pragma once
-// A host that records what the core reports, with options the test sets.
+// A reporter that records what the core reports, with the options a test sets.
 
 #include <array>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
-#include "wav/host.h"
+#include "compare/comparison_run.h"
+#include "compare/options.h"
+#include "wav/reporter.h"
 
 namespace vemilo::testing {
 
-class RecordingHost : public Host {
+class RecordingReporter : public Reporter {
 public:
-    void LogLine(const std::string& text) override { log.push_back(text); }
+    void logLine(const std::string& text) override { log.push_back(text); }
+    void clearLog() override {
+        log.clear();
+        ++logClears;
+    }
     void clearInfo(int side) override { info[side].clear(); }
     void appendInfo(int side, const std::string& text) override { info[side].push_back(text); }
     void showMessage(const std::string& text) override { messages.push_back(text); }
@@ -25,13 +32,9 @@ public:
         progressValue = percent;
         progressHistory.push_back(percent);
     }
-    bool zeroSkip() const override { return zeroSkipOn; }
-    bool matchPoint() const override { return matchPointOn; }
-    bool detailDisplay() const override { return detailsOn; }
-    std::string matchLengthText() const override { return matchLength; }
-    std::string differenceLimitText() const override { return differenceLimit; }
 
     std::vector<std::string> log;
+    int logClears = 0;
     std::array<std::vector<std::string>, 2> info;
     std::vector<std::string> messages;
     int yields = 0;
@@ -39,11 +42,15 @@ public:
     int progressValue = 0;
     std::vector<int> progressHistory;
 
-    bool zeroSkipOn = false;
-    bool matchPointOn = false;
-    bool detailsOn = false;
-    std::string matchLength = "200";
-    std::string differenceLimit = "200";
+    // Every option off, so that each test turns on what it exercises.
+    FixedOptions options{ComparisonOptions{false, false, false, "200", "200"}};
 };
 
 }  // namespace vemilo::testing
+
+namespace vemilo {
+
+// GoogleTest prints a RunResult by its name.
+inline void PrintTo(RunResult result, std::ostream* out) { *out << runResultName(result); }
+
+}  // namespace vemilo

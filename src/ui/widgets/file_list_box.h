@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-namespace vemilo::commands {
+namespace vemilo::ui {
 
 class FileListBox : public QListWidget {
 public:
@@ -47,4 +47,4 @@ private:
 // The index of the first row whose text equals name byte for byte, or the row count when none does.
 int FindFileRow(const FileListBox& list, const std::string& name);
 
-}  // namespace vemilo::commands
+}  // namespace vemilo::ui

@@ -1,4 +1,4 @@
-#include "ui/dialogs.h"
+#include "ui/widgets/dialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "ui/spin_control.h"
+#include "ui/widgets/spin_control.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -1,17 +1,19 @@
 #pragma once
-// What the core needs from its surroundings. The main window implements it with its panes,
-// message boxes and event loop; the command-line tool and the tests provide their own.
+// Where the core reports: the log, the two information panes, message boxes, the progress bar,
+// and the moments at which the window may handle what is pending. The main window implements it
+// with its panes, the command-line tool with its streams, the tests with a recorder.
 
 #include <string>
 
 namespace vemilo {
 
-class Host {
+class Reporter {
 public:
-    virtual ~Host() = default;
+    virtual ~Reporter() = default;
 
-    // Appends one line at the foot of the log pane.
-    virtual void LogLine(const std::string& text) = 0;
+    // Appends one line at the foot of the log; clears the whole log.
+    virtual void logLine(const std::string& text) = 0;
+    virtual void clearLog() = 0;
 
     // Clears, or appends one line to, the information pane of a side (0 = file 1, 1 = file 2).
     virtual void clearInfo(int side) = 0;
@@ -27,13 +29,6 @@ public:
     // The progress bar, 0 to 100.
     virtual int progress() const = 0;
     virtual void setProgress(int percent) = 0;
-
-    // The comparison options as the controls hold them at the moment of the call.
-    virtual bool zeroSkip() const = 0;
-    virtual bool matchPoint() const = 0;
-    virtual bool detailDisplay() const = 0;
-    virtual std::string matchLengthText() const = 0;
-    virtual std::string differenceLimitText() const = 0;
 };
 
 }  // namespace vemilo

@@ -1,32 +1,32 @@
-#include "cli/cli_host.h"
+#include "cli/cli_reporter.h"
 
 #include <unistd.h>
 
 namespace vemilo::cli {
 
-CliHost::CliHost(const CliOptions& options, std::FILE* out, std::FILE* err)
-    : options_(options), out_(out), err_(err), progressOnTerminal_(::isatty(::fileno(err)) == 1) {}
+CliReporter::CliReporter(std::FILE* out, std::FILE* err)
+    : out_(out), err_(err), progressOnTerminal_(::isatty(::fileno(err)) == 1) {}
 
-CliHost::~CliHost() { clearProgress(); }
+CliReporter::~CliReporter() { clearProgress(); }
 
-void CliHost::LogLine(const std::string& text) {
+void CliReporter::logLine(const std::string& text) {
     clearProgress();
     std::fwrite(text.data(), 1, text.size(), out_);
     std::fputc('\n', out_);
 }
 
-void CliHost::clearInfo(int side) { info_[side].clear(); }
+void CliReporter::clearInfo(int side) { info_[side].clear(); }
 
-void CliHost::appendInfo(int side, const std::string& text) { info_[side].push_back(text); }
+void CliReporter::appendInfo(int side, const std::string& text) { info_[side].push_back(text); }
 
-void CliHost::showMessage(const std::string& text) {
+void CliReporter::showMessage(const std::string& text) {
     clearProgress();
     ++messagesShown_;
     std::fflush(out_);
     std::fprintf(err_, "%s\n", text.c_str());
 }
 
-void CliHost::setProgress(int percent) {
+void CliReporter::setProgress(int percent) {
     progress_ = percent;
     if (!progressOnTerminal_) return;
     std::fflush(out_);
@@ -35,7 +35,7 @@ void CliHost::setProgress(int percent) {
     progressShown_ = true;
 }
 
-void CliHost::clearProgress() {
+void CliReporter::clearProgress() {
     if (!progressShown_) return;
     std::fprintf(err_, "\r    \r");
     std::fflush(err_);

@@ -1,9 +1,9 @@
-#include "wav_writer.h"
+#include "wav_writer/wav_writer.h"
 
 #include <fstream>
 #include <stdexcept>
 
-namespace vemilo::testing {
+namespace vemilo::writer {
 namespace {
 
 void putU16(std::vector<uint8_t>& out, uint16_t value) {
@@ -116,4 +116,4 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-}  // namespace vemilo::testing
+}  // namespace vemilo::writer

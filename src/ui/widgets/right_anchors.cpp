@@ -1,4 +1,4 @@
-#include "ui/right_anchors.h"
+#include "ui/widgets/right_anchors.h"
 
 #include <QEvent>
 #include <QWidget>

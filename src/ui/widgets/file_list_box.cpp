@@ -1,4 +1,4 @@
-#include "commands/file_list_box.h"
+#include "ui/widgets/file_list_box.h"
 
 #include <QDir>
 #include <QMouseEvent>
@@ -6,7 +6,7 @@
 
 #include "wav/wav_file_list.h"
 
-namespace vemilo::commands {
+namespace vemilo::ui {
 namespace {
 
 // The same folder whether or not a path ends with its separator.
@@ -103,4 +103,4 @@ int FindFileRow(const FileListBox& list, const std::string& name) {
     return list.rowCount();
 }
 
-}  // namespace vemilo::commands
+}  // namespace vemilo::ui

@@ -1,4 +1,4 @@
-#include "fuzz_host.h"
+#include "fuzz_support.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,0 +1,97 @@
+#include "commands/file_panes.h"
+
+#include <QCursor>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+#include "ui/widgets/dialogs.h"
+#include "ui/widgets/file_list_box.h"
+#include "ui/widgets/qt_text.h"
+#include "wav/choose_file.h"
+#include "wav/wav_file_list.h"
+
+namespace vemilo::commands {
+
+FilePanes::FilePanes(std::array<SidePane, 2> panes, QMenu* dropMenu, FileSlots& fileSlots, Reporter& reporter,
+                     QObject* parent)
+    : QObject(parent), panes_(panes), dropMenu_(dropMenu), fileSlots_(fileSlots), reporter_(reporter) {}
+
+void FilePanes::chooseFile(int side, const std::string& path) {
+    vemilo::chooseFile(fileSlots_[side], side, path, reporter_);
+}
+
+void FilePanes::chooseFolder(int side) {
+    const QString chosen = ui::dialogs().chooseFolder(QStringLiteral("ディレクトリを開くダイアログ"));
+    // A cancelled picker changes nothing, so the caption keeps naming the list's folder.
+    if (chosen.isEmpty()) return;
+    panes_[side].folderButton->setText(chosen);
+    panes_[side].list->showFolder(chosen.toStdString());
+}
+
+void FilePanes::selectFileFromList(int side) {
+    const std::string path = panes_[side].list->selectedPath();
+    panes_[side].pathEdit->setText(ui::toQString(path));
+    chooseFile(side, path);
+}
+
+void FilePanes::rereadList(int side) { panes_[side].list->reread(); }
+
+void FilePanes::copyFolder(int from, int to) {
+    // The source is the button's caption, which names the folder the user chose.
+    const QString folder = panes_[from].folderButton->text();
+    if (folder.isEmpty()) {
+        ui::dialogs().message(from == 0 ? QStringLiteral("フォルダ1が設定されていません")
+                                        : QStringLiteral("フォルダ2が設定されていません"));
+        return;
+    }
+    panes_[to].folderButton->setText(folder);
+    panes_[to].list->showFolder(folder.toStdString());
+}
+
+void FilePanes::watchFolders() {
+    // A list is read again when its folder's count of matching files no longer matches what the
+    // list last saw there; hidden files count on both sides, so they never cause a re-read.
+    for (const SidePane& pane : panes_) {
+        if (CountWavFiles(pane.list->folder()) != pane.list->matchingEntries()) pane.list->rereadQuietly();
+    }
+}
+
+void FilePanes::offerDroppedFile(const QStringList& paths) {
+    if (paths.isEmpty()) return;
+    droppedPath_ = paths.front().toStdString();
+    dropMenu_->popup(QCursor::pos());
+}
+
+void FilePanes::assignDroppedFile(int side) {
+    const SidePane& pane = panes_[side];
+    const std::string path = droppedPath_;
+    pane.pathEdit->setText(ui::toQString(path));
+    const size_t separator = path.rfind('/');
+    const std::string folderPart = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+    const std::string namePart = separator == std::string::npos ? path : path.substr(separator + 1);
+    pane.folderButton->setText(ui::toQString(folderPart));
+    pane.list->showFolder(folderPart);
+    pane.list->selectRow(ui::FindFileRow(*pane.list, namePart));
+    chooseFile(side, path);
+}
+
+void FilePanes::selectNextFile() {
+    const int next = panes_[0].list->selectedRow() + 1;
+    if (next >= panes_[0].list->rowCount()) return;
+    panes_[0].list->selectRow(next);
+    selectFileFromList(0);
+}
+
+bool FilePanes::advanceToNextRow(int side) {
+    const SidePane& pane = panes_[side];
+    const int next = pane.list->selectedRow() + 1;
+    if (next == pane.list->rowCount()) return false;
+    pane.list->selectRow(next);
+    const std::string path = pane.list->selectedPath();
+    pane.pathEdit->setText(ui::toQString(path));
+    chooseFile(side, path);
+    return true;
+}
+
+}  // namespace vemilo::commands

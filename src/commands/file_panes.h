@@ -1,0 +1,75 @@
+#pragma once
+// The two folder panes: how the user names file 1 and file 2, by a row of a folder list or by a
+// dropped file, and how the lists follow their folders.
+
+#include <QObject>
+#include <QStringList>
+#include <array>
+#include <string>
+
+#include "wav/file_slot.h"
+
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace vemilo {
+class Reporter;
+}
+
+namespace vemilo::ui {
+class FileListBox;
+}
+
+namespace vemilo::commands {
+
+// The controls of one side: its folder button (captioned with the folder), its list, its path
+// field (display only) and its information pane.
+struct SidePane {
+    QPushButton* folderButton = nullptr;
+    ui::FileListBox* list = nullptr;
+    QLineEdit* pathEdit = nullptr;
+    QPlainTextEdit* infoPane = nullptr;
+};
+
+class FilePanes : public QObject {
+public:
+    // dropMenu: the popup offering "ファイル1" and "ファイル2" after a drop; its choice calls
+    // assignDroppedFile. Files are loaded into fileSlots and reported through reporter.
+    FilePanes(std::array<SidePane, 2> panes, QMenu* dropMenu, FileSlots& fileSlots, Reporter& reporter,
+              QObject* parent = nullptr);
+
+    const SidePane& pane(int side) const { return panes_[side]; }
+    const std::string& droppedPath() const { return droppedPath_; }
+
+    // The folder picker, then the side's caption and list. A cancelled picker changes nothing.
+    void chooseFolder(int side);
+    // The user selected a row of the side's list: its path field, slot and pane follow.
+    void selectFileFromList(int side);
+    // "更新": reads the side's list again; no row stays selected.
+    void rereadList(int side);
+    // "同期": the target pane takes the source pane's caption and shows that folder.
+    void copyFolder(int from, int to);
+    // Once a second: a list whose folder's count of WAV files changed is read again.
+    void watchFolders();
+    // A drop: keeps the first path and opens the drop menu at the cursor.
+    void offerDroppedFile(const QStringList& paths);
+    // The drop menu's choice: the dropped file becomes the side's file, its folder the side's folder.
+    void assignDroppedFile(int side);
+    // The hidden next-file button: the row below the selection of list 1 becomes file 1.
+    void selectNextFile();
+    // A step of continuous mode: selects the side's next row and loads it; false when there is none.
+    bool advanceToNextRow(int side);
+
+private:
+    void chooseFile(int side, const std::string& path);
+
+    std::array<SidePane, 2> panes_;
+    QMenu* dropMenu_;
+    FileSlots& fileSlots_;
+    Reporter& reporter_;
+    std::string droppedPath_;
+};
+
+}  // namespace vemilo::commands

@@ -1,0 +1,35 @@
+#pragma once
+// "実行": the checks, one comparison, and continuous mode through both folder lists.
+
+#include <functional>
+
+#include "wav/file_slot.h"
+
+namespace vemilo {
+class OptionSource;
+class Reporter;
+}
+
+namespace vemilo::commands {
+
+class FilePanes;
+
+class RunCommand {
+public:
+    // continuousMode: read after each comparison, as the "連続モード" check box holds it then.
+    RunCommand(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options, FilePanes& panes,
+               std::function<bool()> continuousMode);
+
+    void run();
+    bool isRunning() const { return running_; }
+
+private:
+    const FileSlots& fileSlots_;
+    Reporter& reporter_;
+    const OptionSource& options_;
+    FilePanes& panes_;
+    std::function<bool()> continuousMode_;
+    bool running_ = false;
+};
+
+}  // namespace vemilo::commands

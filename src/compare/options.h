@@ -1,0 +1,43 @@
+#pragma once
+// The six comparison options: where the engine reads them, and a fixed set for callers without
+// option controls (the command-line tool, tests, fuzz targets).
+
+#include <string>
+
+namespace vemilo {
+
+// The options as the controls hold them at the moment of each call.
+class OptionSource {
+public:
+    virtual ~OptionSource() = default;
+    virtual bool zeroSkip() const = 0;
+    virtual bool matchPoint() const = 0;
+    virtual bool detailDisplay() const = 0;
+    virtual std::string matchLengthText() const = 0;
+    virtual std::string differenceLimitText() const = 0;
+};
+
+// Values with the window's designed defaults.
+struct ComparisonOptions {
+    bool zeroSkip = true;
+    bool matchPoint = true;
+    bool details = false;
+    std::string matchLength = "200";
+    std::string differenceLimit = "200";
+};
+
+class FixedOptions : public OptionSource {
+public:
+    FixedOptions() = default;
+    explicit FixedOptions(ComparisonOptions options) : values(std::move(options)) {}
+
+    bool zeroSkip() const override { return values.zeroSkip; }
+    bool matchPoint() const override { return values.matchPoint; }
+    bool detailDisplay() const override { return values.details; }
+    std::string matchLengthText() const override { return values.matchLength; }
+    std::string differenceLimitText() const override { return values.differenceLimit; }
+
+    ComparisonOptions values;
+};
+
+}  // namespace vemilo

@@ -1,0 +1,113 @@
+#include "ui/option_controls.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <algorithm>
+
+#include "compare/option_text.h"
+#include "ui/widgets/dialogs.h"
+#include "ui/widgets/spin_control.h"
+
+namespace vemilo::ui {
+namespace {
+
+template <typename Widget>
+Widget* place(Widget* widget, const char* name, int left, int top, int width, int height) {
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(left, top, width, height);
+    return widget;
+}
+
+}  // namespace
+
+OptionControls::OptionControls(QWidget* parent) : QObject(parent) {
+    group_ = place(new QGroupBox(QStringLiteral("比較オプション"), parent), "optionsGroup", 16, 392, 377, 83);
+    zeroSkipCheck_ = place(new QCheckBox(QStringLiteral("ゼロスキップ"), group_), "zeroSkipCheck", 8, 16, 73, 17);
+    matchPointCheck_ = place(new QCheckBox(QStringLiteral("一致点を探す"), group_), "matchPointCheck", 104, 16, 97, 17);
+    detailsCheck_ = place(new QCheckBox(QStringLiteral("相違詳細表示"), group_), "detailsCheck", 224, 16, 97, 17);
+    place(new QLabel(QStringLiteral("最大表示行"), group_), "differenceLimitLabel", 240, 32, 60, 13);
+    place(new QLabel(QStringLiteral("一致検出ｻﾝﾌﾟﾙ数"), group_), "matchLengthLabel", 104, 34, 93, 13);
+    continuousCheck_ = place(new QCheckBox(QStringLiteral("連続モード"), group_), "continuousCheck", 8, 39, 74, 17);
+    matchLength_.edit = place(new QLineEdit(QStringLiteral("200"), group_), "matchLengthEdit", 120, 49, 41, 21);
+    matchLength_.spin = place(new SpinControl(group_, 1, 32767, 100, 200), "matchLengthSpin", 161, 49, 17, 21);
+    matchLength_.emptyMessage = QStringLiteral("サンプル数を指定してください");
+    differenceLimit_.edit = place(new QLineEdit(QStringLiteral("200"), group_), "differenceLimitEdit", 240, 48, 41, 21);
+    differenceLimit_.spin = place(new SpinControl(group_, 1, 2000, 20, 200), "differenceLimitSpin", 281, 48, 16, 21);
+    differenceLimit_.emptyMessage = QStringLiteral("相違詳細表示行を指定してください");
+    for (NumberField* field : {&matchLength_, &differenceLimit_}) field->spin->setBuddy(field->edit);
+    zeroSkipCheck_->setChecked(true);
+    matchPointCheck_->setChecked(true);
+    // The layout's captions are wider than its check boxes in today's fonts; let them show whole.
+    for (QCheckBox* box : {zeroSkipCheck_, matchPointCheck_, detailsCheck_, continuousCheck_}) {
+        box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
+    }
+    connectHandlers();
+}
+
+void OptionControls::connectHandlers() {
+    connect(matchPointCheck_, &QCheckBox::toggled, this, [this] { guarded([this] { matchPointToggled(); }); });
+    for (NumberField* field : {&matchLength_, &differenceLimit_}) {
+        connect(field->edit, &QLineEdit::textChanged, this, [this, field] { guarded([this, field] { numberTextChanged(*field); }); });
+        field->spin->onChanging = [this, field] { guarded([this, field] { spinChanging(*field); }); };
+        field->edit->installEventFilter(this);
+    }
+}
+
+QList<QWidget*> OptionControls::tabChain() const {
+    return {zeroSkipCheck_, matchPointCheck_, matchLength_.edit, continuousCheck_, detailsCheck_, differenceLimit_.edit};
+}
+
+bool OptionControls::zeroSkip() const { return zeroSkipCheck_->isChecked(); }
+bool OptionControls::matchPoint() const { return matchPointCheck_->isChecked(); }
+bool OptionControls::detailDisplay() const { return detailsCheck_->isChecked(); }
+bool OptionControls::continuousMode() const { return continuousCheck_->isChecked(); }
+std::string OptionControls::matchLengthText() const { return matchLength_.edit->text().toStdString(); }
+std::string OptionControls::differenceLimitText() const { return differenceLimit_.edit->text().toStdString(); }
+QString OptionControls::matchLengthEditText() const { return matchLength_.edit->text(); }
+QString OptionControls::differenceLimitEditText() const { return differenceLimit_.edit->text(); }
+
+void OptionControls::setZeroSkip(bool on) { zeroSkipCheck_->setChecked(on); }
+void OptionControls::setMatchPoint(bool on) { matchPointCheck_->setChecked(on); }
+void OptionControls::setContinuousMode(bool on) { continuousCheck_->setChecked(on); }
+void OptionControls::setDetailDisplay(bool on) { detailsCheck_->setChecked(on); }
+void OptionControls::setMatchLengthText(const QString& text) { matchLength_.edit->setText(text); }
+void OptionControls::setDifferenceLimitText(const QString& text) { differenceLimit_.edit->setText(text); }
+
+void OptionControls::matchPointToggled() {
+    // Turning match point on turns zero skip on; the reverse couples nothing.
+    if (matchPointCheck_->isChecked()) zeroSkipCheck_->setChecked(true);
+}
+
+void OptionControls::numberTextChanged(NumberField& field) {
+    // A whole number moves the spin control (to the nearest bound when outside its range, and the
+    // edit box then shows that bound); anything else but an empty text is an error.
+    const std::string text = field.edit->text().toStdString();
+    if (text.empty()) return;
+    const std::optional<int32_t> value = parseWholeNumber(text);
+    if (!value) throw ConversionError(text);
+    field.spin->setPosition(*value);
+    if (*value != field.spin->currentPosition()) field.edit->setText(QString::number(field.spin->currentPosition()));
+}
+
+void OptionControls::spinChanging(NumberField& field) {
+    // An arrow continues from the spin control's own position, whatever the edit box held.
+    field.edit->setText(QString::number(field.spin->currentPosition()));
+}
+
+void OptionControls::numberFieldLeft(NumberField& field) {
+    if (field.edit->text().isEmpty()) dialogs().message(field.emptyMessage);
+}
+
+bool OptionControls::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut) {
+        for (NumberField* field : {&matchLength_, &differenceLimit_}) {
+            if (watched == field->edit) guarded([this, field] { numberFieldLeft(*field); });
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace vemilo::ui

@@ -1,0 +1,16 @@
+#pragma once
+// Naming a file for one side: its header into the slot and the pane, then its silent frames.
+
+#include <string>
+
+#include "wav/file_slot.h"
+
+namespace vemilo {
+
+class Reporter;
+
+// loadFileSlot, then scanZeroRuns, on the same slot and side. True when the file was read as a
+// WAV file with a usable format; the window ignores it, the command-line tool reports it.
+bool chooseFile(FileSlot& slot, int side, const std::string& path, Reporter& reporter);
+
+}  // namespace vemilo
