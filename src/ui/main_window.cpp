@@ -23,6 +23,7 @@
 #include "ui/ini_store.h"
 #include "ui/option_controls.h"
 #include "ui/settings.h"
+#include "ui/widgets/designed_geometry.h"
 #include "ui/widgets/dialogs.h"
 #include "ui/widgets/file_list_box.h"
 #include "ui/widgets/fonts.h"
@@ -38,13 +39,6 @@ constexpr int kLogHeight = 180;
 constexpr int kStatusHeight = 25;
 constexpr int kMinOuterWidth = 450;
 constexpr int kMinOuterHeight = 720;
-
-template <typename Widget>
-Widget* place(Widget* widget, const char* name, int left, int top, int width, int height) {
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(left, top, width, height);
-    return widget;
-}
 
 }  // namespace
 

@@ -8,20 +8,11 @@
 #include <algorithm>
 
 #include "compare/option_text.h"
+#include "ui/widgets/designed_geometry.h"
 #include "ui/widgets/dialogs.h"
 #include "ui/widgets/spin_control.h"
 
 namespace vemilo::ui {
-namespace {
-
-template <typename Widget>
-Widget* place(Widget* widget, const char* name, int left, int top, int width, int height) {
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(left, top, width, height);
-    return widget;
-}
-
-}  // namespace
 
 OptionControls::OptionControls(QWidget* parent) : QObject(parent) {
     group_ = place(new QGroupBox(QStringLiteral("比較オプション"), parent), "optionsGroup", 16, 392, 377, 83);
