@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vemilo::chooseFile(slots[1], 1, (flags & 16) ? path1 : path2, reporter);
     try {
         const int result = static_cast<int>(vemilo::ComparisonRun(slots, reporter, options));
-        if (result < -1 || result > 10) std::abort();
+        if (result < -1 || result > 13) std::abort();
     } catch (const vemilo::ConversionError&) {
         if (!(flags & 8) || !(flags & 2)) std::abort();  // only a non-numeric match length may throw
     }

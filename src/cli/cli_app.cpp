@@ -1,5 +1,8 @@
 #include "cli/cli_app.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 
 #include "cli/cli_options.h"
@@ -9,6 +12,7 @@
 #include "wav/choose_file.h"
 #include "wav/trace.h"
 #include "wav/wav_file_list.h"
+#include "wav/zero_run_scan.h"
 
 namespace vemilo::cli {
 namespace {
@@ -16,6 +20,15 @@ namespace {
 constexpr int kExitSame = 0;
 constexpr int kExitDifferent = 1;
 constexpr int kExitTrouble = 2;
+
+int exitStatus(Verdict verdict) {
+    switch (verdict) {
+        case Verdict::Identical: return kExitSame;
+        case Verdict::Different: return kExitDifferent;
+        case Verdict::Trouble: break;
+    }
+    return kExitTrouble;
+}
 
 // Restores the default trace sink when the run ends.
 class TraceRedirect {
@@ -26,29 +39,40 @@ public:
           })
                                          : TraceSink())) {}
     ~TraceRedirect() { setTraceSink(previous_); }
+    TraceRedirect(const TraceRedirect&) = delete;
+    TraceRedirect& operator=(const TraceRedirect&) = delete;
 
 private:
     TraceSink previous_;
 };
 
-int showInfo(const CliOptions& options, CliReporter& reporter, std::FILE* out) {
+// Names one side's file, and says on standard error, as cmp does, why it cannot be compared.
+class FileChooser {
+public:
+    FileChooser(CliReporter& reporter, std::FILE* err) : reporter_(reporter), err_(err) {}
+
+    bool choose(FileSlot& slot, int side, const std::string& path) {
+        const bool usable = chooseFile(slot, side, path, reporter_, &scanBuffer_);
+        if (!usable) std::fprintf(err_, "vemilo-cli: %s: %s\n", path.c_str(), slotProblem(slot).c_str());
+        return usable;
+    }
+
+private:
+    CliReporter& reporter_;
+    std::FILE* err_;
+    ScanBuffer scanBuffer_;  // one buffer for every scan of the run
+};
+
+int showInfo(const CliOptions& options, CliReporter& reporter, std::FILE* out, std::FILE* err) {
     int status = kExitSame;
+    FileChooser chooser(reporter, err);
     FileSlots slots;
     for (const std::string& path : options.paths) {
         const int before = reporter.messagesShown();
-        if (!chooseFile(slots[0], 0, path, reporter) || reporter.messagesShown() != before) status = kExitTrouble;
+        if (!chooser.choose(slots[0], 0, path) || reporter.messagesShown() != before) status = kExitTrouble;
         for (const std::string& line : reporter.info(0)) std::fprintf(out, "%s\n", line.c_str());
     }
     return status;
-}
-
-// Folds one comparison's result into the exit status: any difference wins, then any early end.
-void noteResult(RunResult result, int& status) {
-    if (result == RunResult::Different) {
-        status = kExitDifferent;
-    } else if (result != RunResult::Identical && status == kExitSame) {
-        status = kExitTrouble;
-    }
 }
 
 int compareFolders(const CliOptions& options, CliReporter& reporter, std::FILE* err) {
@@ -56,39 +80,47 @@ int compareFolders(const CliOptions& options, CliReporter& reporter, std::FILE* 
     for (int side = 0; side < 2; ++side) {
         const auto listing = listWavFolder(options.paths[side]);
         if (!listing) {
-            std::fprintf(err, "vemilo-cli: cannot read folder %s\n", options.paths[side].c_str());
+            std::fprintf(err, "vemilo-cli: %s: %s\n", options.paths[side].c_str(), std::strerror(errno ? errno : ENOENT));
             return kExitTrouble;
         }
         lists[side] = listing->names;
     }
+    FileChooser chooser(reporter, err);
     FileSlots slots;
     // Each list starts at its first file, as the window's lists do with their first rows selected.
     for (int side = 0; side < 2; ++side) {
-        if (!lists[side].empty()) chooseFile(slots[side], side, joinPath(options.paths[side], lists[side][0]), reporter);
+        if (!lists[side].empty()) chooser.choose(slots[side], side, joinPath(options.paths[side], lists[side][0]));
     }
 
-    const FixedOptions comparisonOptions(options.comparison);
-    int status = kExitSame;
     size_t selected[2] = {0, 0};
     SeriesSteps steps;
-    steps.compared = [&](RunResult result) { noteResult(result, status); };
     steps.continuous = [] { return true; };
     steps.advance = [&](int side) {
         if (selected[side] + 1 >= lists[side].size()) return false;
         ++selected[side];
-        chooseFile(slots[side], side, joinPath(options.paths[side], lists[side][selected[side]]), reporter);
+        chooser.choose(slots[side], side, joinPath(options.paths[side], lists[side][selected[side]]));
         return true;
     };
-    if (runSeries(slots, reporter, comparisonOptions, steps).refused) return kExitTrouble;
-    return status;
+    const SeriesOutcome series = runSeries(slots, reporter, FixedOptions(options.comparison), steps);
+    return series.refused ? kExitTrouble : exitStatus(series.worst);
 }
 
-int compareFiles(const CliOptions& options, CliReporter& reporter) {
+int compareFiles(const CliOptions& options, CliReporter& reporter, std::FILE* err) {
+    FileChooser chooser(reporter, err);
     FileSlots slots;
-    chooseFile(slots[0], 0, options.paths[0], reporter);
-    chooseFile(slots[1], 1, options.paths[1], reporter);
-    int status = kExitSame;
-    noteResult(ComparisonRun(slots, reporter, FixedOptions(options.comparison)), status);
+    chooser.choose(slots[0], 0, options.paths[0]);
+    chooser.choose(slots[1], 1, options.paths[1]);
+    return exitStatus(verdictOf(ComparisonRun(slots, reporter, FixedOptions(options.comparison))));
+}
+
+// Everything written must have reached standard output: a report cut short by a full disk must
+// never leave an exit status that says all was well.
+int checkOutput(std::FILE* out, std::FILE* err, int status) {
+    errno = 0;
+    if (std::fflush(out) != 0 || std::ferror(out)) {
+        std::fprintf(err, "vemilo-cli: write error: %s\n", std::strerror(errno ? errno : EIO));
+        return kExitTrouble;
+    }
     return status;
 }
 
@@ -97,29 +129,28 @@ int compareFiles(const CliOptions& options, CliReporter& reporter) {
 int runCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err) {
     const ParseOutcome parsed = parseCommandLine(arguments);
     if (!parsed.error.empty()) {
-        std::fprintf(err, "vemilo-cli: %s\n\n%s", parsed.error.c_str(), kUsage);
+        std::fprintf(err, "vemilo-cli: %s\nTry 'vemilo-cli --help' for more information.\n", parsed.error.c_str());
         return kExitTrouble;
     }
     const CliOptions& options = parsed.options;
-    if (options.mode == Mode::Help) {
-        std::fputs(kUsage, out);
-        return kExitSame;
+    if (options.mode == Mode::Help || options.mode == Mode::Version) {
+        std::fputs(options.mode == Mode::Help ? kUsage : kVersion, out);
+        return checkOutput(out, err, kExitSame);
     }
     const TraceRedirect traceRedirect(options.trace, err);
     int status = kExitTrouble;
     try {
         CliReporter reporter(out, err);
         switch (options.mode) {
-            case Mode::Info: status = showInfo(options, reporter, out); break;
+            case Mode::Info: status = showInfo(options, reporter, out, err); break;
             case Mode::Continuous: status = compareFolders(options, reporter, err); break;
-            default: status = compareFiles(options, reporter); break;
+            default: status = compareFiles(options, reporter, err); break;
         }
     } catch (const std::exception& error) {
         std::fprintf(err, "vemilo-cli: %s\n", error.what());
         status = kExitTrouble;
     }
-    std::fflush(out);
-    return status;
+    return checkOutput(out, err, status);
 }
 
 }  // namespace vemilo::cli

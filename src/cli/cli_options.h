@@ -1,7 +1,6 @@
 #pragma once
 // The command line of vemilo-cli.
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,7 +8,7 @@
 
 namespace vemilo::cli {
 
-enum class Mode { Help, Info, Compare, Continuous };
+enum class Mode { Help, Version, Info, Compare, Continuous };
 
 struct CliOptions {
     Mode mode = Mode::Compare;
@@ -20,11 +19,12 @@ struct CliOptions {
 
 struct ParseOutcome {
     CliOptions options;
-    std::string error;  // non-empty: a usage error
+    std::string error;  // non-empty: a usage error, one line naming the problem
 };
 
 ParseOutcome parseCommandLine(const std::vector<std::string>& arguments);
 
 extern const char* const kUsage;
+extern const char* const kVersion;
 
 }  // namespace vemilo::cli

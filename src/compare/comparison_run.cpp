@@ -7,57 +7,55 @@
 #include "compare/local_time.h"
 #include "compare/match_search.h"
 #include "compare/option_text.h"
-#include "compare/run_state.h"
 #include "compare/options.h"
+#include "compare/run_state.h"
 #include "wav/reporter.h"
 #include "wav/text_format.h"
 
 namespace vemilo {
 namespace {
 
-constexpr uint32_t kBlockSeconds = 15;
-
 void logHeader(const RunState& run, Reporter& reporter) {
     for (int side = 0; side < 2; ++side) {
         const FileSlot& slot = run.files[side].slot;
         reporter.logLine(formatText("ファイル%d:", side + 1) + slot.path);
-        reporter.logLine(formatText("サンプル数:%u 先頭ゼロ:%u 末尾ゼロ:%u", slot.sampleCount, slot.leadingZeros, slot.trailingZeros));
+        reporter.logLine(formatText("サンプル数:%llu 先頭ゼロ:%llu 末尾ゼロ:%llu", static_cast<unsigned long long>(slot.sampleCount),
+                                    static_cast<unsigned long long>(slot.leadingZeros),
+                                    static_cast<unsigned long long>(slot.trailingZeros)));
     }
 }
 
-RunResult checkFormats(const FileSlot& a, const FileSlot& b, Reporter& reporter) {
-    if (a.sampleRate != b.sampleRate) {
-        reporter.showMessage("サンプリングレートが違います。");
-        return RunResult::RateMismatch;
-    }
-    if (a.blockAlign != b.blockAlign) {
-        reporter.showMessage("ブロックサイズが違います。");
-        return RunResult::BlockAlignMismatch;
-    }
-    if (a.channels != b.channels) {
-        reporter.showMessage("チャンネルが違います。");
-        return RunResult::ChannelMismatch;
-    }
-    if (a.bitsPerSample != b.bitsPerSample) {
-        reporter.showMessage("bit解像度が違います。");
-        return RunResult::BitsMismatch;
-    }
-    return RunResult::Identical;
+// The first property in which the two files differ, with its message; Identical when none does.
+std::pair<RunResult, const char*> formatMismatch(const FileSlot& a, const FileSlot& b) {
+    // A file that is no WAV file at all is named as such, not as a rate that differs.
+    if (!isUsable(a)) return {RunResult::Unreadable1, "ファイル1をWAVファイルとして読めませんでした。"};
+    if (!isUsable(b)) return {RunResult::Unreadable2, "ファイル2をWAVファイルとして読めませんでした。"};
+    if (a.sampleRate != b.sampleRate) return {RunResult::RateMismatch, "サンプリングレートが違います。"};
+    if (a.blockAlign != b.blockAlign) return {RunResult::BlockAlignMismatch, "ブロックサイズが違います。"};
+    if (a.channels != b.channels) return {RunResult::ChannelMismatch, "チャンネルが違います。"};
+    if (a.bitsPerSample != b.bitsPerSample) return {RunResult::BitsMismatch, "bit解像度が違います。"};
+    // The same bytes mean other sounds as integers and as floats.
+    if (a.dataFormat != b.dataFormat) return {RunResult::DataFormatMismatch, "データ形式が違います。"};
+    return {RunResult::Identical, nullptr};
 }
 
-uint64_t frameBytes(uint32_t frames, uint16_t blockAlign) { return static_cast<uint64_t>(frames) * blockAlign; }
-
-// Positions a file at its first compared frame: past its leading zeros with zero skip.
-void seekToComparedStream(RunFile& file, bool zeroSkip) {
-    file.reader.seek(file.slot.dataOffset, SeekOrigin::Begin);
-    if (zeroSkip) file.reader.seek(static_cast<int64_t>(frameBytes(file.slot.leadingZeros, file.slot.blockAlign)), SeekOrigin::Current);
+// The block size for a format: the usual block, or the second the match search needs if that is
+// larger, in whole frames.
+size_t blockCapacity(const FileSlot& format) {
+    const uint64_t second = static_cast<uint64_t>(format.sampleRate) * format.blockAlign;
+    const uint64_t wanted = std::max<uint64_t>(kCompareBlockBytes, std::min<uint64_t>(second, kSearchWindowBudget));
+    return static_cast<size_t>(std::max<uint64_t>(wanted / format.blockAlign, 1) * format.blockAlign);
 }
 
-uint32_t searchWindow(uint32_t bytesRead, const RunFile& file) {
-    uint32_t frames = bytesRead / file.slot.blockAlign;
-    if (frames > file.slot.sampleRate) frames = file.slot.sampleRate;
-    if (frames > file.remaining) frames = file.remaining;  // bytes after the data never take part
-    return frames;
+uint32_t searchWindow(const FrameStream& file) {
+    return static_cast<uint32_t>(std::min<uint64_t>({file.frames(), file.slot.sampleRate, file.remaining}));
+}
+
+RunOutcome endEarly(RunResult result, const std::string& message) {
+    RunOutcome outcome;
+    outcome.result = result;
+    outcome.message = message;
+    return outcome;
 }
 
 }  // namespace
@@ -76,72 +74,100 @@ const char* runResultName(RunResult result) {
         case RunResult::Open2Failed: return "Open2Failed";
         case RunResult::FirstRead1Empty: return "FirstRead1Empty";
         case RunResult::FirstRead2Empty: return "FirstRead2Empty";
+        case RunResult::Unreadable1: return "Unreadable1";
+        case RunResult::Unreadable2: return "Unreadable2";
+        case RunResult::DataFormatMismatch: return "DataFormatMismatch";
     }
     return "?";
 }
 
-RunResult ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options) {
+Verdict verdictOf(const RunOutcome& outcome) {
+    if (endedEarly(outcome.result)) return Verdict::Trouble;
+    switch (outcome.end) {
+        case ComparisonEnd::NotStarted:
+        case ComparisonEnd::ReadError1:
+        case ComparisonEnd::ReadError2:
+        case ComparisonEnd::Stopped: return Verdict::Trouble;
+        case ComparisonEnd::File1Ended:
+        case ComparisonEnd::File2Ended:
+        case ComparisonEnd::LimitExceeded: return Verdict::Different;
+        case ComparisonEnd::BothEnded: break;
+    }
+    return outcome.differences == 0 ? Verdict::Identical : Verdict::Different;
+}
+
+uint8_t* ComparisonBuffers::reserve(int side, size_t bytes) {
+    if (bytes > sizes_[side]) {
+        if (bytes > largestBuffer_) return nullptr;
+        buffers_[side].reset(new (std::nothrow) uint8_t[bytes]);
+        sizes_[side] = buffers_[side] ? bytes : 0;
+    }
+    return buffers_[side].get();
+}
+
+RunOutcome ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options,
+                         ComparisonBuffers* lentBuffers) {
     RunState run;
-    run.files[0].slot = fileSlots[0];
-    run.files[1].slot = fileSlots[1];
-    RunFile& file1 = run.files[0];
-    RunFile& file2 = run.files[1];
+    FrameStream& file1 = run.files[0];
+    FrameStream& file2 = run.files[1];
+    file1.slot = fileSlots[0];
+    file2.slot = fileSlots[1];
 
     logHeader(run, reporter);
-    if (const RunResult mismatch = checkFormats(file1.slot, file2.slot, reporter); mismatch != RunResult::Identical) return mismatch;
+    if (const auto [mismatch, message] = formatMismatch(file1.slot, file2.slot); mismatch != RunResult::Identical) {
+        reporter.showMessage(message);
+        return endEarly(mismatch, message);
+    }
 
     run.differenceLimit = convertOptionText(options.differenceLimitText(), 1, 2000);
 
+    ComparisonBuffers ownBuffers;
+    ComparisonBuffers& buffers = lentBuffers ? *lentBuffers : ownBuffers;
     const FileSlot& format = file1.slot;
-    const uint64_t standardBlockBytes = static_cast<uint64_t>(format.sampleRate) * format.blockAlign * kBlockSeconds;
-    const uint64_t blocksPerRead = standardBlockBytes == 0 || standardBlockBytes >= kMinBlockBufferBytes
-                                       ? 1
-                                       : (kMinBlockBufferBytes + standardBlockBytes - 1) / standardBlockBytes;
-    const uint64_t blockBytes = standardBlockBytes * blocksPerRead;
-    if (blockBytes > kMaxBlockBufferBytes) {
-        reporter.logLine("buf0 error");
-        return RunResult::Buffer1Failed;
+    const size_t capacity = blockCapacity(format);
+    for (int side = 0; side < 2; ++side) {
+        FrameStream& file = run.files[side];
+        file.capacity = capacity;
+        file.buffer = buffers.reserve(side, capacity);
+        if (!file.buffer) {
+            const char* line = side == 0 ? "buf0 error" : "buf1 error";
+            reporter.logLine(line);
+            return endEarly(side == 0 ? RunResult::Buffer1Failed : RunResult::Buffer2Failed, line);
+        }
     }
-    run.blockBytes = static_cast<uint32_t>(blockBytes);
-    const size_t allocation = blockBytes == 0 ? 1 : static_cast<size_t>(blockBytes);
-    file1.buffer.reset(new (std::nothrow) uint8_t[allocation]);
-    if (!file1.buffer) {
-        reporter.logLine("buf0 error");
-        return RunResult::Buffer1Failed;
-    }
-    file2.buffer.reset(new (std::nothrow) uint8_t[allocation]);
-    if (!file2.buffer) {
-        reporter.logLine("buf1 error");
-        return RunResult::Buffer2Failed;
-    }
-    if (file1.reader.open(file1.slot.path) != 0) {
-        reporter.logLine("open error(0)");
-        return RunResult::Open1Failed;
-    }
-    if (file2.reader.open(file2.slot.path) != 0) {
-        reporter.logLine("open error(1)");
-        return RunResult::Open2Failed;
+    for (int side = 0; side < 2; ++side) {
+        FrameStream& file = run.files[side];
+        if (file.reader.open(file.slot.path) != 0) {
+            const char* line = side == 0 ? "open error(0)" : "open error(1)";
+            reporter.logLine(line);
+            return endEarly(side == 0 ? RunResult::Open1Failed : RunResult::Open2Failed, line);
+        }
     }
 
+    // Each file stands at its data, past its leading silent frames with zero skip.
     const bool zeroSkip = options.zeroSkip();
-    std::string optionLine;
-    for (RunFile* file : {&file1, &file2}) {
+    for (FrameStream* file : {&file1, &file2}) {
         file->remaining = file->slot.sampleCount;
-        if (zeroSkip) file->remaining -= std::min(file->slot.leadingZeros, file->remaining);
-        seekToComparedStream(*file, zeroSkip);
+        uint64_t start = file->slot.dataOffset;
+        if (zeroSkip) {
+            const uint64_t skipped = std::min(file->slot.leadingZeros, file->remaining);
+            start += file->slot.leadingZeros * format.blockAlign;
+            file->remaining -= skipped;
+        }
+        file->reader.seek(static_cast<int64_t>(std::min<uint64_t>(start, INT64_MAX)), SeekOrigin::Begin);
     }
-    if (zeroSkip) optionLine = "ゼロスキップ ○";
+    std::string optionLine = zeroSkip ? "ゼロスキップ ○" : "";
 
-    // Zero bytes read also covers a format without rate or frame size (blockBytes 0).
-    const uint32_t firstBytes1 = file1.reader.read(file1.buffer.get(), run.blockBytes);
-    const uint32_t firstBytes2 = file2.reader.read(file2.buffer.get(), run.blockBytes);
-    if (firstBytes1 == 0) {
+    // The first loads serve the match search and then the comparison itself.
+    file1.refill();
+    file2.refill();
+    if (file1.end == 0) {
         reporter.logLine("0==0");
-        return RunResult::FirstRead1Empty;
+        return endEarly(RunResult::FirstRead1Empty, "0==0");
     }
-    if (firstBytes2 == 0) {
+    if (file2.end == 0) {
         reporter.logLine("1==0");
-        return RunResult::FirstRead2Empty;
+        return endEarly(RunResult::FirstRead2Empty, "1==0");
     }
 
     reporter.logLine("[debug] " + localTimeText());
@@ -155,26 +181,26 @@ RunResult ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const Op
 
     MatchResult match;
     if (matchPoint) {
-        const MatchWindows windows{file1.buffer.get(), searchWindow(firstBytes1, file1), file2.buffer.get(),
-                                   searchWindow(firstBytes2, file2), matchLength, format.blockAlign};
+        const MatchWindows windows{file1.next(), searchWindow(file1), file2.next(), searchWindow(file2), matchLength,
+                                   format.blockAlign};
         match = MatchSearch(windows, file1.slot.leadingZeros, file2.slot.leadingZeros, reporter);
     }
 
+    RunOutcome outcome;
     const uint32_t shifts[2] = {match.shift1, match.shift2};
     for (int side = 0; side < 2; ++side) {
-        RunFile& file = run.files[side];
-        seekToComparedStream(file, zeroSkip);
-        if (shifts[side] != 0) {
-            file.reader.seek(static_cast<int64_t>(frameBytes(shifts[side], format.blockAlign)), SeekOrigin::Current);
-        }
-        file.remaining -= std::min(shifts[side], file.remaining);
+        FrameStream& file = run.files[side];
+        const uint64_t shift = std::min<uint64_t>(shifts[side], file.remaining);
+        outcome.skipped[side] = file.slot.sampleCount - file.remaining + shift;
+        file.take(shift);
     }
-    reporter.logLine(formatText("[debug]file1 pos %llu", static_cast<unsigned long long>(file1.reader.position())));
-    reporter.logLine(formatText("[debug]file2 pos %llu", static_cast<unsigned long long>(file2.reader.position())));
+    reporter.logLine(formatText("[debug]file1 pos %llu", static_cast<unsigned long long>(file1.offset())));
+    reporter.logLine(formatText("[debug]file2 pos %llu", static_cast<unsigned long long>(file2.offset())));
 
-    const ComparisonCounts counts = compareFrames(run, reporter, options);
+    compareFrames(run, reporter, options, outcome);
     reporter.logLine("[debug] " + localTimeText());
-    return counts.differenceCount == 0 ? RunResult::Identical : RunResult::Different;
+    outcome.result = outcome.differences == 0 ? RunResult::Identical : RunResult::Different;
+    return outcome;
 }
 
 }  // namespace vemilo

@@ -1,6 +1,15 @@
 #pragma once
 // One comparison of file 1 against file 2, from the format check to the verdict.
 
+#include <array>
+#include <cstdint>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "wav/file_slot.h"
 
 namespace vemilo {
@@ -21,6 +30,9 @@ enum class RunResult : int {
     Open2Failed = 8,
     FirstRead1Empty = 9,
     FirstRead2Empty = 10,
+    Unreadable1 = 11,  // file 1 could not be read as a WAV file with a usable format
+    Unreadable2 = 12,
+    DataFormatMismatch = 13,  // integer PCM against IEEE float, or any other two encodings
 };
 
 // The result's name as the code spells it, for messages and test output.
@@ -29,9 +41,63 @@ const char* runResultName(RunResult result);
 // True for the results that end a run before its comparison (formats, buffers, opens, first reads).
 inline bool endedEarly(RunResult result) { return static_cast<int>(result) > 0; }
 
+// How the frame comparison ended.
+enum class ComparisonEnd : uint8_t {
+    NotStarted,     // the run ended early
+    BothEnded,      // both files' data ended together
+    File1Ended,     // file 1's data ended first; file 2 went on
+    File2Ended,
+    ReadError1,     // file 1 ended while frames were still declared
+    ReadError2,
+    LimitExceeded,  // more differing frames than the limit tolerates
+    Stopped,        // the program is ending
+};
+
+// What one run found, beyond the log.
+struct RunOutcome {
+    RunResult result = RunResult::Identical;
+    ComparisonEnd end = ComparisonEnd::NotStarted;
+    std::string message;  // why an early exit ended the run, as shown or logged
+    uint64_t comparedFrames = 0;
+    uint64_t differences = 0;  // differing frames counted: the limit + 1 when it overflowed
+    std::array<uint64_t, 2> skipped{};     // frames of each file passed over: zero skip and match point
+    std::array<uint64_t, 2> uncompared{};  // frames of each file left when the comparison ended
+    uint64_t comparable = 0;               // frames both files held for comparison at its start
+    // Frame indexes from the start of each file's data, as {file 1, file 2}.
+    std::optional<std::array<uint64_t, 2>> firstDifference;
+    std::optional<std::array<uint64_t, 2>> lastDifference;
+    std::vector<uint64_t> differingFrames;    // 0-based ordinals among the compared frames, as counted
+    std::vector<uint64_t> channelsDiffering;  // per channel: frames in which that channel differs
+    std::vector<uint64_t> maxAbsDifference;   // per channel, integer PCM of 8 to 32 bits only
+};
+
+// What a comparison tells a user who has to trust a copy.
+enum class Verdict { Identical, Different, Trouble };
+
+// Trouble when the pair was not compared to its end (an early exit, a read error, a stop);
+// Different when a frame differed, the limit overflowed or one file ended before the other;
+// Identical only when every frame compared equal and both files ended together.
+Verdict verdictOf(const RunOutcome& outcome);
+
+// The block buffers of a run. A caller running many comparisons in a row lends them to each.
+class ComparisonBuffers {
+public:
+    // largestBuffer: a buffer larger than this is refused as a failed allocation would be.
+    explicit ComparisonBuffers(size_t largestBuffer = SIZE_MAX) : largestBuffer_(largestBuffer) {}
+
+    // The side's buffer, at least bytes long; nullptr when that much memory cannot be had.
+    uint8_t* reserve(int side, size_t bytes);
+
+private:
+    size_t largestBuffer_;
+    std::unique_ptr<uint8_t[]> buffers_[2];
+    size_t sizes_[2] = {0, 0};
+};
+
 // Copies both slots when it starts, reads the options at the moments it needs them, writes the log
-// and yields once per block. Throws ConversionError for an option text that is not a whole number;
-// every file and buffer is released on every way out.
-[[nodiscard]] RunResult ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options);
+// and yields once per block read. Throws ConversionError for an option text that is not a whole
+// number; every file and buffer it opens or allocates is released on every way out.
+[[nodiscard]] RunOutcome ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options,
+                                       ComparisonBuffers* buffers = nullptr);
 
 }  // namespace vemilo

@@ -2,15 +2,25 @@
 #include <cstring>
 #include <string>
 
-#include "compare/run_state.h"
 #include "compare/options.h"
+#include "compare/run_state.h"
 #include "wav/reporter.h"
 #include "wav/text_format.h"
 
 namespace vemilo {
 namespace {
 
-int64_t sampleValue(const uint8_t* bytes, uint16_t bitsPerSample) {
+constexpr uint16_t kIntegerPcm = 1;
+constexpr uint16_t kIeeeFloat = 3;
+
+bool isFloat(const FileSlot& format) {
+    return format.dataFormat == kIeeeFloat && (format.bitsPerSample == 32 || format.bitsPerSample == 64);
+}
+
+bool isIntegerWidth(uint16_t bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
+
+// A sample of integer audio, from its little-endian bytes; 8-bit audio is unsigned.
+int64_t integerSample(const uint8_t* bytes, uint16_t bitsPerSample) {
     switch (bitsPerSample) {
         case 8: return bytes[0];
         case 16: return static_cast<int16_t>(readU16LE(bytes));
@@ -20,6 +30,26 @@ int64_t sampleValue(const uint8_t* bytes, uint16_t bitsPerSample) {
         }
         default: return static_cast<int32_t>(readU32LE(bytes));
     }
+}
+
+double floatSample(const uint8_t* bytes, uint16_t bitsPerSample) {
+    if (bitsPerSample == 32) {
+        const uint32_t raw = readU32LE(bytes);
+        float value;
+        std::memcpy(&value, &raw, sizeof value);
+        return value;
+    }
+    const uint64_t raw = readU32LE(bytes) | (static_cast<uint64_t>(readU32LE(bytes + 4)) << 32);
+    double value;
+    std::memcpy(&value, &raw, sizeof value);
+    return value;
+}
+
+// One channel's value as the detail line shows it, right-aligned in eight places.
+std::string sampleText(const uint8_t* frame, int channel, const FileSlot& format) {
+    const uint8_t* bytes = frame + channel * (format.bitsPerSample / 8);
+    if (isFloat(format)) return formatText(format.bitsPerSample == 32 ? "%8.9g" : "%8.17g", floatSample(bytes, format.bitsPerSample));
+    return formatText("%8lld", static_cast<long long>(integerSample(bytes, format.bitsPerSample)));
 }
 
 // Index of the first frame in which the spans differ, or frameCount when they agree.
@@ -34,117 +64,161 @@ uint64_t firstDifferingFrame(const uint8_t* a, const uint8_t* b, uint64_t frameC
 }
 
 // Logs the end line when either file's data has ended; true then.
-bool endOfData(const RunState& run, Reporter& reporter) {
+bool endOfData(const RunState& run, Reporter& reporter, RunOutcome& outcome) {
     const bool ended1 = run.files[0].remaining == 0;
     const bool ended2 = run.files[1].remaining == 0;
     if (ended1 && ended2) {
         reporter.logLine("file1,file2が同時に終わりました。");
+        outcome.end = ComparisonEnd::BothEnded;
     } else if (ended1) {
         reporter.logLine("file1が終わりました。");
+        outcome.end = ComparisonEnd::File1Ended;
     } else if (ended2) {
         reporter.logLine("file2が終わりました。");
+        outcome.end = ComparisonEnd::File2Ended;
     }
     return ended1 || ended2;
 }
 
-void countEqualFrames(RunState& run, ComparisonCounts& counts, uint64_t frames) {
-    run.files[0].remaining -= static_cast<uint32_t>(frames);
-    run.files[1].remaining -= static_cast<uint32_t>(frames);
-    counts.comparedCount += static_cast<uint32_t>(frames);
+// Records where a differing frame lies and which channels differ in it, and by how much.
+void noteDifference(const RunState& run, RunOutcome& outcome) {
+    const FrameStream& file1 = run.files[0];
+    const FrameStream& file2 = run.files[1];
+    const FileSlot& format = file1.slot;
+    const std::array<uint64_t, 2> at = {(file1.offset() - file1.slot.dataOffset) / format.blockAlign,
+                                        (file2.offset() - file2.slot.dataOffset) / format.blockAlign};
+    if (!outcome.firstDifference) outcome.firstDifference = at;
+    outcome.lastDifference = at;
+    outcome.differingFrames.push_back(outcome.comparedFrames);
+
+    if (format.channels == 0 || format.blockAlign % format.channels != 0) return;
+    const uint32_t channelBytes = format.blockAlign / format.channels;
+    outcome.channelsDiffering.resize(format.channels, 0);
+    const bool integer = format.dataFormat == kIntegerPcm && isIntegerWidth(format.bitsPerSample) &&
+                         format.bitsPerSample / 8u <= channelBytes;
+    if (integer) outcome.maxAbsDifference.resize(format.channels, 0);
+    for (uint32_t channel = 0; channel < format.channels; ++channel) {
+        const uint8_t* a = file1.next() + channel * channelBytes;
+        const uint8_t* b = file2.next() + channel * channelBytes;
+        if (std::memcmp(a, b, channelBytes) == 0) continue;
+        ++outcome.channelsDiffering[channel];
+        if (integer) {
+            const int64_t difference = integerSample(a, format.bitsPerSample) - integerSample(b, format.bitsPerSample);
+            const uint64_t magnitude = static_cast<uint64_t>(difference < 0 ? -difference : difference);
+            outcome.maxAbsDifference[channel] = std::max(outcome.maxAbsDifference[channel], magnitude);
+        }
+    }
+}
+
+// The progress bar shows how much of file 1 had been read before a block.
+void showProgress(uint64_t position, uint64_t fileSize, Reporter& reporter) {
+    if (fileSize == 0) return;
+    const int percent = static_cast<int>(std::min(position, fileSize) * 100 / fileSize);
+    if (reporter.progress() != percent) reporter.setProgress(percent);
 }
 
 }  // namespace
 
-std::string differenceLine(uint32_t frameNumber, uint64_t offset1, uint64_t offset2, const uint8_t* frame1,
-                           const uint8_t* frame2, uint16_t bitsPerSample, uint16_t channels, uint16_t blockAlign) {
-    std::string line = formatText("相違点 %10u(1:%llx 2:%llx)\t", frameNumber, static_cast<unsigned long long>(offset1),
-                                  static_cast<unsigned long long>(offset2));
-    const bool knownWidth = bitsPerSample == 8 || bitsPerSample == 16 || bitsPerSample == 24 || bitsPerSample == 32;
-    const uint32_t sampleBytes = bitsPerSample / 8u;
+std::string differenceLine(uint64_t frameNumber, uint64_t offset1, uint64_t offset2, const uint8_t* frame1,
+                           const uint8_t* frame2, const FileSlot& format) {
+    std::string line = formatText("相違点 %10llu(1:%llx 2:%llx)\t", static_cast<unsigned long long>(frameNumber),
+                                  static_cast<unsigned long long>(offset1), static_cast<unsigned long long>(offset2));
+    const bool knownWidth = isFloat(format) || isIntegerWidth(format.bitsPerSample);
+    const uint32_t sampleBytes = format.bitsPerSample / 8u;
     // Values are shown only where the frame really holds them.
-    if (!knownWidth || (channels != 1 && channels != 2) || sampleBytes * channels > blockAlign) return line;
-    const auto value = [&](const uint8_t* frame, int channel) {
-        return static_cast<long long>(sampleValue(frame + channel * sampleBytes, bitsPerSample));
-    };
-    if (channels == 1) {
-        line += formatText("1: %8lld\t2: %8lld", value(frame1, 0), value(frame2, 0));
+    if (!knownWidth || (format.channels != 1 && format.channels != 2) || sampleBytes * format.channels > format.blockAlign) {
+        return line;
+    }
+    if (format.channels == 1) {
+        line += "1: " + sampleText(frame1, 0, format) + "\t2: " + sampleText(frame2, 0, format);
     } else {
-        line += formatText("1: %8lld,%8lld\t2: %8lld,%8lld", value(frame1, 0), value(frame1, 1), value(frame2, 0),
-                           value(frame2, 1));
+        line += "1: " + sampleText(frame1, 0, format) + "," + sampleText(frame1, 1, format) + "\t2: " +
+                sampleText(frame2, 0, format) + "," + sampleText(frame2, 1, format);
     }
     return line;
 }
 
-ComparisonCounts compareFrames(RunState& run, Reporter& reporter, const OptionSource& options) {
-    ComparisonCounts counts;
-    RunFile& file1 = run.files[0];
-    RunFile& file2 = run.files[1];
+void compareFrames(RunState& run, Reporter& reporter, const OptionSource& options, RunOutcome& outcome) {
+    FrameStream& file1 = run.files[0];
+    FrameStream& file2 = run.files[1];
     const FileSlot& format = file1.slot;
     const uint16_t blockAlign = format.blockAlign;
+    outcome.comparable = std::min(file1.remaining, file2.remaining);
 
+    // The first loads were read before the match search and are compared from the start point.
+    showProgress(file1.offset(), file1.reader.size(), reporter);
     // A file with nothing left to compare (silent throughout and zero skip on) ends at once.
-    bool finished = endOfData(run, reporter);
+    bool finished = endOfData(run, reporter, outcome);
     while (!finished) {
-        if (counts.differenceCount > run.differenceLimit) {
-            reporter.logLine("相違数がオーバーしました");
-            break;
+        bool read = false;
+        for (FrameStream* file : {&file1, &file2}) {
+            if (file->frames() != 0 || file->exhausted) continue;
+            if (!read) showProgress(file1.reader.position(), file1.reader.size(), reporter);
+            file->refill();
+            read = true;
         }
-        if (file1.reader.size() != 0) {
-            const int percent = static_cast<int>(file1.reader.position() * 100 / file1.reader.size());
-            if (reporter.progress() != percent) reporter.setProgress(percent);
+        if (read) {
+            reporter.processPendingEvents();
+            if (reporter.stopRequested()) {
+                outcome.end = ComparisonEnd::Stopped;
+                break;
+            }
         }
-        const uint32_t bytes1 = file1.reader.read(file1.buffer.get(), run.blockBytes);
-        const uint32_t bytes2 = file2.reader.read(file2.buffer.get(), run.blockBytes);
-        if (bytes1 == 0) {
+        // A file that ends while frames are still declared ends the comparison once the frames
+        // both hold are compared; the line names the file that ran short.
+        if (file1.frames() == 0) {
             reporter.logLine("読み取りエラー 0==0");
+            outcome.end = ComparisonEnd::ReadError1;
             break;
         }
-        if (bytes2 == 0) {
+        if (file2.frames() == 0) {
             reporter.logLine("読み取りエラー 1==0");
+            outcome.end = ComparisonEnd::ReadError2;
             break;
         }
-        reporter.processPendingEvents();
 
-        // Only whole frames that both buffers really hold take part.
-        const uint64_t blockFrames = std::min(bytes1 / blockAlign, bytes2 / blockAlign);
-        const uint64_t blockStart1 = file1.reader.position() - bytes1;
-        const uint64_t blockStart2 = file2.reader.position() - bytes2;
-        uint64_t idx = 0;
-        while (idx < blockFrames) {
-            const uint64_t span = std::min<uint64_t>({blockFrames - idx, file1.remaining, file2.remaining});
-            const uint8_t* at1 = file1.buffer.get() + idx * blockAlign;
-            const uint8_t* at2 = file2.buffer.get() + idx * blockAlign;
-            const uint64_t equal = firstDifferingFrame(at1, at2, span, blockAlign);
-            countEqualFrames(run, counts, equal);
-            idx += equal;
-            if (equal == span) {
-                if ((finished = endOfData(run, reporter))) break;
-                continue;
+        for (;;) {
+            const uint64_t span = std::min({file1.frames(), file2.frames(), file1.remaining, file2.remaining});
+            if (span == 0) break;
+            const uint64_t equal = firstDifferingFrame(file1.next(), file2.next(), span, blockAlign);
+            file1.take(equal);
+            file2.take(equal);
+            outcome.comparedFrames += equal;
+            if (equal < span) {
+                ++outcome.differences;
+                if (outcome.differences > run.differenceLimit) {
+                    reporter.logLine("相違数がオーバーしました");
+                    outcome.end = ComparisonEnd::LimitExceeded;
+                    finished = true;
+                    break;
+                }
+                if (options.detailDisplay()) {
+                    reporter.logLine(differenceLine(outcome.comparedFrames + 1, file1.offset(), file2.offset(), file1.next(),
+                                                    file2.next(), format));
+                }
+                noteDifference(run, outcome);
+                file1.take(1);
+                file2.take(1);
+                ++outcome.comparedFrames;
             }
-
-            ++counts.differenceCount;
-            if (counts.differenceCount > run.differenceLimit) {
-                break;  // the next round reports the overflow
-            }
-            if (options.detailDisplay()) {
-                const uint64_t offset = idx * blockAlign;
-                reporter.logLine(differenceLine(counts.comparedCount + 1, blockStart1 + offset, blockStart2 + offset,
-                                            file1.buffer.get() + offset, file2.buffer.get() + offset,
-                                            format.bitsPerSample, format.channels, blockAlign));
-            }
-            countEqualFrames(run, counts, 1);
-            ++idx;
-            if ((finished = endOfData(run, reporter))) break;
+            if ((finished = endOfData(run, reporter, outcome))) break;
         }
     }
 
-    if (counts.differenceCount == 0) {
+    outcome.uncompared = {file1.remaining, file2.remaining};
+    if (outcome.differences == 0) {
         reporter.logLine("一致しました。");
     } else {
-        reporter.logLine(formatText("相違点がありました。(%u)", counts.differenceCount));
+        reporter.logLine(formatText("相違点がありました。(%llu)", static_cast<unsigned long long>(outcome.differences)));
     }
-    reporter.logLine(formatText("比較サンプル(%u)", counts.comparedCount));
-    return counts;
+    // The verdict alone would read as success for a truncated copy: say what was never compared.
+    if (outcome.end == ComparisonEnd::File1Ended || outcome.end == ComparisonEnd::File2Ended) {
+        const int wentOn = outcome.end == ComparisonEnd::File1Ended ? 2 : 1;
+        reporter.logLine(formatText("ファイル%dの残り%lluサンプルは比較されませんでした。", wentOn,
+                                    static_cast<unsigned long long>(run.files[wentOn - 1].remaining)));
+    }
+    reporter.logLine(formatText("比較サンプル(%llu)", static_cast<unsigned long long>(outcome.comparedFrames)));
+    reporter.setProgress(100);
 }
 
 }  // namespace vemilo

@@ -1,5 +1,7 @@
 #include "compare/run_series.h"
 
+#include <algorithm>
+
 #include "compare/options.h"
 #include "wav/reporter.h"
 
@@ -20,22 +22,26 @@ const char* failedCheck(const FileSlots& fileSlots, const OptionSource& options)
 
 SeriesOutcome runSeries(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options,
                         const SeriesSteps& steps) {
-    SeriesOutcome outcome;
+    SeriesOutcome series;
     if (const char* message = failedCheck(fileSlots, options)) {
         reporter.showMessage(message);
-        outcome.refused = true;
-        return outcome;
+        series.refused = true;
+        return series;
     }
     reporter.clearLog();
+    // One pair of buffers serves the whole series.
+    ComparisonBuffers buffers;
     for (;;) {
-        outcome.last = ComparisonRun(fileSlots, reporter, options);
-        ++outcome.comparisons;
-        if (steps.compared) steps.compared(outcome.last);
-        if (outcome.last == RunResult::Different) return outcome;
-        if (!steps.continuous || !steps.continuous()) return outcome;
+        const RunOutcome outcome = ComparisonRun(fileSlots, reporter, options, &buffers);
+        series.last = outcome.result;
+        series.worst = std::max(series.worst, verdictOf(outcome));
+        ++series.comparisons;
+        if (steps.compared) steps.compared(outcome);
+        if (outcome.result == RunResult::Different || reporter.stopRequested()) return series;
+        if (!steps.continuous || !steps.continuous()) return series;
         // File 1 moves on before the end of list 2 is noticed.
-        if (!steps.advance(0)) return outcome;
-        if (!steps.advance(1)) return outcome;
+        if (!steps.advance(0)) return series;
+        if (!steps.advance(1)) return series;
     }
 }
 

@@ -13,8 +13,8 @@ class OptionSource;
 class Reporter;
 
 struct SeriesSteps {
-    // Told the result of each comparison as it ends.
-    std::function<void(RunResult)> compared;
+    // Told what each comparison found as it ends.
+    std::function<void(const RunOutcome&)> compared;
     // Read after each comparison that found no difference: whether the series goes on.
     std::function<bool()> continuous;
     // Names the next file of a side (0, then 1) and loads it into that side's slot; false when the
@@ -26,6 +26,7 @@ struct SeriesOutcome {
     bool refused = false;  // a check failed: nothing was cleared or compared
     int comparisons = 0;
     RunResult last = RunResult::Identical;
+    Verdict worst = Verdict::Identical;  // trouble outranks a difference, as with diff -r
 };
 
 // Checks the options and both slots (the first failing check shows its message), clears the log

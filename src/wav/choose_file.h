@@ -8,9 +8,11 @@
 namespace vemilo {
 
 class Reporter;
+class ScanBuffer;
 
 // loadFileSlot, then scanZeroRuns, on the same slot and side. True when the file was read as a
-// WAV file with a usable format; the window ignores it, the command-line tool reports it.
-bool chooseFile(FileSlot& slot, int side, const std::string& path, Reporter& reporter);
+// WAV file with a usable format; the window ignores it, the command-line tool reports it. A caller
+// that chooses many files in a row may lend the scan its buffer.
+bool chooseFile(FileSlot& slot, int side, const std::string& path, Reporter& reporter, ScanBuffer* scanBuffer = nullptr);
 
 }  // namespace vemilo

@@ -1,14 +1,20 @@
 #include "wav/file_slot.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "wav/reporter.h"
 #include "wav/text_format.h"
-#include "wav/wav_header.h"
 
 namespace vemilo {
+namespace {
+
+constexpr uint16_t kIntegerPcm = 1;
+constexpr uint16_t kIeeeFloat = 3;
+
+}  // namespace
 
 int formatDuration(double seconds, std::string& text) {
     const int64_t whole = static_cast<int64_t>(std::trunc(seconds));
@@ -33,11 +39,23 @@ int formatDuration(double seconds, std::string& text) {
     return 0;
 }
 
-bool loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporter& reporter) {
-    static uint64_t nextLoadId = 0;
+std::string slotProblem(const FileSlot& slot) {
+    if (slot.problem != WavProblem::None) return describeProblem(slot.problem, slot.systemError);
+    if (!isUsable(slot)) return describeProblem(WavProblem::NoFormat, 0);
+    return "";
+}
+
+LoadOutcome loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporter& reporter) {
+    static std::atomic<uint64_t> nextLoadId{0};
+    const uint64_t loadId = ++nextLoadId;
+    slot.loadId = loadId;
 
     WavFormatInfo info;
-    const int walk = parseWavHeader(path, info);
+    (void)parseWavHeader(path, info, [&] {
+        reporter.processPendingEvents();
+        return slot.loadId == loadId && !reporter.stopRequested();
+    });
+    if (slot.loadId != loadId) return LoadOutcome::Superseded;
 
     slot.dataOffset = info.dataOffset;
     slot.dataBytes = info.dataBytes;
@@ -47,21 +65,26 @@ bool loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporter& r
     slot.sampleRate = info.sampleRate;
     slot.bitsPerSample = info.bitsPerSample;
     slot.channels = info.channels;
-    slot.loadId = ++nextLoadId;
+    slot.formatTag = info.formatTag;
+    slot.dataFormat = dataFormatOf(info);
+    slot.problem = info.problem;
+    slot.systemError = info.systemError;
 
     reporter.clearInfo(side);
     reporter.appendInfo(side, side == 0 ? "ファイル1" : "ファイル2");
     reporter.appendInfo(side, formatText("%uHz %ubit %s", info.sampleRate, static_cast<unsigned>(info.bitsPerSample),
-                                     info.channels == 1 ? "mono" : "stereo"));
+                                         info.channels == 1 ? "mono" : "stereo"));
 
-    // The playing time is known only for PCM with a usable rate and frame size.
+    // The playing time is known for integer PCM and IEEE float, plain or extensible, with a
+    // usable rate and frame size.
     std::string duration = "-";
-    if (info.formatTag == 1 && info.sampleRate != 0 && info.blockAlign != 0) {
+    const bool timed = slot.dataFormat == kIntegerPcm || slot.dataFormat == kIeeeFloat;
+    if (timed && info.sampleRate != 0 && info.blockAlign != 0) {
         formatDuration(static_cast<double>(slot.sampleCount) / static_cast<double>(info.sampleRate), duration);
     }
     reporter.appendInfo(side, "再生時間 " + duration);
-    reporter.appendInfo(side, formatText("サンプル数 %12u", slot.sampleCount));
-    return walk == 0 && info.sampleRate != 0 && info.blockAlign != 0;
+    reporter.appendInfo(side, formatText("サンプル数 %12llu", static_cast<unsigned long long>(slot.sampleCount)));
+    return isUsable(slot) && info.problem == WavProblem::None ? LoadOutcome::Usable : LoadOutcome::Unusable;
 }
 
 }  // namespace vemilo

@@ -5,32 +5,47 @@
 #include <cstdint>
 #include <string>
 
+#include "wav/wav_header.h"
+
 namespace vemilo {
 
 class Reporter;
 
 struct FileSlot {
     std::string path;  // empty: no file chosen for this side
-    uint32_t dataBytes = 0;
-    uint32_t sampleCount = 0;
-    uint32_t leadingZeros = 0;
-    uint32_t trailingZeros = 0;
+    uint64_t dataBytes = 0;
+    uint64_t sampleCount = 0;  // whole frames of the data
+    uint64_t leadingZeros = 0;
+    uint64_t trailingZeros = 0;
     uint32_t sampleRate = 0;
-    uint32_t dataOffset = 0;
+    uint64_t dataOffset = 0;
     uint16_t bitsPerSample = 0;
     uint16_t channels = 0;
     uint16_t blockAlign = 0;
+    uint16_t formatTag = 0;
+    uint16_t dataFormat = 0;  // 1 integer PCM, 3 IEEE float, or another code (see dataFormatOf)
     uint64_t trailerBytes = 0;
+    WavProblem problem = WavProblem::None;  // why the file could not be read as WAV
+    int systemError = 0;
     // Changes with every load, so that a scan interrupted by another load can tell.
     uint64_t loadId = 0;
 };
 
 using FileSlots = std::array<FileSlot, 2>;
 
-// Reads the header of the file at path into the slot and writes the four summary lines to
-// the side's information pane. Leaves the zero counts to the zero-run scan that follows.
-// True when the file was read as a WAV file with a usable format (the window ignores it).
-bool loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporter& reporter);
+// True when the slot holds a file with a usable format: a sample rate and a frame size.
+inline bool isUsable(const FileSlot& slot) { return slot.sampleRate != 0 && slot.blockAlign != 0; }
+
+// Why the slot's file cannot be compared, as a short sentence; empty when it can.
+std::string slotProblem(const FileSlot& slot);
+
+enum class LoadOutcome { Usable, Unusable, Superseded };
+
+// Reads the header of the file at path into the slot and writes the four summary lines to the
+// side's information pane. Leaves the zero counts to the zero-run scan that follows. A long
+// header walk lets the reporter handle pending events; if the slot is loaded again meanwhile, this
+// load leaves slot and pane to the newer one (Superseded).
+LoadOutcome loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporter& reporter);
 
 // Writes h:mm:ss.mmm for a playing time in seconds into text; returns 0.
 int formatDuration(double seconds, std::string& text);

@@ -26,6 +26,9 @@ public:
     // into slots or changing options, so callers must not hold references that a handler may change.
     virtual void processPendingEvents() = 0;
 
+    // True once the user has asked to end the program: long work stops at its next pause.
+    virtual bool stopRequested() const { return false; }
+
     // The progress bar, 0 to 100.
     virtual int progress() const = 0;
     virtual void setProgress(int percent) = 0;

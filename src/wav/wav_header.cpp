@@ -1,6 +1,9 @@
 #include "wav/wav_header.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "wav/trace.h"
 #include "wav/wav_reader.h"
@@ -9,92 +12,248 @@ namespace vemilo {
 namespace {
 
 constexpr uint32_t kFormatBlockBytes = 16;
+// Enough of a "fmt " body to reach the extensible sub-format GUID (offset 24).
+constexpr uint32_t kFormatBodyBytes = 40;
+constexpr uint32_t kSizeFromDs64 = 0xFFFFFFFFu;
+constexpr uint16_t kExtensible = 0xFFFE;
+// A walk through this many chunks lets its caller handle pending events.
+constexpr uint64_t kChunksBetweenPauses = 16384;
 
 unsigned low32(uint64_t value) { return static_cast<unsigned>(value & 0xFFFFFFFFu); }
 
-// Reads the fixed part of a "fmt " body, leaving the reader at the body start. Bytes past the
-// body's declared size belong to the next chunk and are taken as zero.
-void readFormatBlock(WavReader& reader, uint32_t bodySize, uint8_t (&block)[kFormatBlockBytes]) {
-    const uint64_t bodyStart = reader.position();
-    std::memset(block, 0, sizeof block);
-    const uint32_t wanted = bodySize < kFormatBlockBytes ? bodySize : kFormatBlockBytes;
-    (void)reader.read(block, wanted);  // bytes the file does not hold stay zero
-    reader.seek(static_cast<int64_t>(bodyStart), SeekOrigin::Begin);
+uint64_t readU64LE(const uint8_t* bytes) { return readU32LE(bytes) | (static_cast<uint64_t>(readU32LE(bytes + 4)) << 32); }
 
-    trace("%d codecid\n", readU16LE(block + 0));
-    trace("%d channel\n", readU16LE(block + 2));
-    trace("%d sampling rate\n", static_cast<int>(readU32LE(block + 4)));
-    trace("%d byte rate\n", static_cast<int>(readU32LE(block + 8)));
-    trace("%d bytepersample\n", readU16LE(block + 12));
-    trace("%d bitres\n", readU16LE(block + 14));
+uint64_t addSaturated(uint64_t position, uint64_t distance) {
+    return distance > UINT64_MAX - position ? UINT64_MAX : position + distance;
+}
 
-    if (bodySize > kFormatBlockBytes && readU16LE(block) == 1) {
-        trace("拡張フォーマット読み\n");
-        uint8_t extension[2] = {0, 0};
-        reader.seek(static_cast<int64_t>(bodyStart + kFormatBlockBytes), SeekOrigin::Begin);
-        (void)reader.read(extension, bodySize > kFormatBlockBytes + 1 ? 2 : 1);
-        reader.seek(static_cast<int64_t>(bodyStart), SeekOrigin::Begin);
-        if (readU16LE(extension) != 0) trace("exbuf読み\n");
+// The file seen through one large window, so that a header of many small chunks costs a few
+// system calls instead of several per chunk. Positions are logical: seeking past the end is
+// allowed, and reading there gives nothing, as with the reader itself.
+class HeaderView {
+public:
+    explicit HeaderView(WavReader& reader) : reader_(reader), window_(kWindowBytes) {}
+
+    uint64_t position() const { return position_; }
+    uint64_t size() const { return reader_.size(); }
+    void seek(uint64_t position) { position_ = position; }
+
+    // Reads up to count bytes at the position and moves past them.
+    uint32_t read(uint8_t* out, uint32_t count) {
+        uint32_t done = 0;
+        while (done < count) {
+            if (!holds(position_) && !fill(position_)) break;
+            const uint64_t inWindow = windowStart_ + windowLength_ - position_;
+            const uint32_t take = static_cast<uint32_t>(std::min<uint64_t>(count - done, inWindow));
+            std::memcpy(out + done, window_.data() + (position_ - windowStart_), take);
+            done += take;
+            position_ += take;
+        }
+        return done;
     }
-    trace("fmt pos: fmt 0x%x\n", low32(reader.position()));
+
+    // Steps over a run of zero bytes; their count, or -1 when the file ends inside the run.
+    int32_t skipZeroBytes() {
+        uint64_t count = 0;
+        for (;;) {
+            if (!holds(position_) && !fill(position_)) {
+                trace("zeroskip err(readsize=0) %x\n", low32(position_));
+                return -1;
+            }
+            const uint8_t* start = window_.data() + (position_ - windowStart_);
+            const uint8_t* end = window_.data() + windowLength_;
+            const uint8_t* nonZero = std::find_if(start, end, [](uint8_t byte) { return byte != 0; });
+            count += static_cast<uint64_t>(nonZero - start);
+            position_ += static_cast<uint64_t>(nonZero - start);
+            if (nonZero != end) {
+                const int32_t shown = count > INT32_MAX ? INT32_MAX : static_cast<int32_t>(count);
+                trace("skip num=%d pos:%x\n", shown, low32(position_));
+                return shown;
+            }
+        }
+    }
+
+private:
+    static constexpr uint32_t kWindowBytes = 64 * 1024;
+
+    bool holds(uint64_t position) const { return position >= windowStart_ && position - windowStart_ < windowLength_; }
+
+    bool fill(uint64_t position) {
+        if (position >= reader_.size()) return false;
+        reader_.seek(static_cast<int64_t>(std::min<uint64_t>(position, INT64_MAX)), SeekOrigin::Begin);
+        windowStart_ = position;
+        windowLength_ = reader_.read(window_.data(), kWindowBytes);
+        return windowLength_ != 0;
+    }
+
+    WavReader& reader_;
+    std::vector<uint8_t> window_;
+    uint64_t windowStart_ = 0;
+    uint64_t windowLength_ = 0;
+    uint64_t position_ = 0;
+};
+
+// Reads what the walk needs of a "fmt " body and traces it, leaving the view at the body start.
+// Bytes past the body's declared size belong to the next chunk and are taken as zero.
+void readFormatBody(HeaderView& view, uint32_t bodySize, uint8_t (&body)[kFormatBodyBytes]) {
+    const uint64_t bodyStart = view.position();
+    std::memset(body, 0, sizeof body);
+    (void)view.read(body, std::min(bodySize, kFormatBodyBytes));
+    view.seek(bodyStart);
+
+    trace("%d codecid\n", readU16LE(body + 0));
+    trace("%d channel\n", readU16LE(body + 2));
+    trace("%d sampling rate\n", static_cast<int>(readU32LE(body + 4)));
+    trace("%d byte rate\n", static_cast<int>(readU32LE(body + 8)));
+    trace("%d bytepersample\n", readU16LE(body + 12));
+    trace("%d bitres\n", readU16LE(body + 14));
+    if (bodySize > kFormatBlockBytes && readU16LE(body) == 1) {
+        trace("拡張フォーマット読み\n");
+        if (readU16LE(body + 16) != 0) trace("exbuf読み\n");
+    }
+    trace("fmt pos: fmt 0x%x\n", low32(view.position()));
+}
+
+// The 64-bit sizes of an RF64/BW64 file; a chunk whose 32-bit size reads 0xFFFFFFFF takes its
+// size from here.
+struct Ds64 {
+    bool present = false;
+    uint64_t riffSize = 0;
+    uint64_t dataSize = 0;
+    uint64_t sampleCount = 0;
+    std::vector<std::pair<std::string, uint64_t>> table;  // other chunks' sizes
+};
+
+void readDs64(HeaderView& view, uint32_t bodySize, Ds64& ds64) {
+    const uint64_t bodyStart = view.position();
+    uint8_t fixed[28] = {};
+    const uint32_t got = view.read(fixed, std::min<uint32_t>(bodySize, sizeof fixed));
+    ds64.present = got >= 24;
+    ds64.riffSize = readU64LE(fixed);
+    ds64.dataSize = readU64LE(fixed + 8);
+    ds64.sampleCount = readU64LE(fixed + 16);
+    const uint32_t tableLength = got >= 28 ? readU32LE(fixed + 24) : 0;
+    // Each entry is a chunk ID and its 64-bit size; never more than the body holds.
+    for (uint32_t i = 0; i < tableLength && 28 + 12ull * (i + 1) <= bodySize; ++i) {
+        uint8_t entry[12] = {};
+        if (view.read(entry, sizeof entry) != sizeof entry) break;
+        ds64.table.emplace_back(std::string(reinterpret_cast<const char*>(entry), 4), readU64LE(entry + 4));
+    }
+    view.seek(bodyStart);
+    trace("%llu ds64 riffsize\n", static_cast<unsigned long long>(ds64.riffSize));
+    trace("%llu ds64 datasize\n", static_cast<unsigned long long>(ds64.dataSize));
+    trace("%llu ds64 samplecount\n", static_cast<unsigned long long>(ds64.sampleCount));
+}
+
+// The body size of a chunk, with RF64's placeholder resolved through ds64.
+uint64_t chunkBodySize(const std::string& id, uint32_t declared, const Ds64& ds64) {
+    if (declared != kSizeFromDs64 || !ds64.present) return declared;
+    if (id == "data") return ds64.dataSize;
+    for (const auto& [tableId, size] : ds64.table) {
+        if (tableId == id) return size;
+    }
+    return declared;
+}
+
+WavContainer containerOf(const uint8_t* id) {
+    if (std::memcmp(id, "RF64", 4) == 0) return WavContainer::Rf64;
+    if (std::memcmp(id, "BW64", 4) == 0) return WavContainer::Bw64;
+    return WavContainer::Riff;
 }
 
 }  // namespace
 
-int parseWavHeader(const std::string& path, WavFormatInfo& info) {
+std::string describeProblem(WavProblem problem, int systemError) {
+    switch (problem) {
+        case WavProblem::None: return "";
+        case WavProblem::CannotOpen: return systemError != 0 ? std::strerror(systemError) : "not a regular file";
+        case WavProblem::NotWave: return "not a WAV file";
+        case WavProblem::TruncatedChunk: return "the file ends inside a chunk header";
+        case WavProblem::NoFormat: return "no usable \"fmt \" chunk (sample rate or frame size missing)";
+        case WavProblem::Stopped: return "stopped";
+    }
+    return "";
+}
+
+uint16_t dataFormatOf(const WavFormatInfo& info) {
+    return info.formatTag == kExtensible ? info.subFormat : info.formatTag;
+}
+
+int parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalking& keepWalking) {
     WavReader reader;
     if (reader.open(path) != 0) {
+        info.problem = WavProblem::CannotOpen;
+        info.systemError = reader.openError();
         trace("open error\n");
         return 1;
     }
+    HeaderView view(reader);
 
-    uint8_t header[16] = {};
-    reader.seek(0, SeekOrigin::Begin);
-    const uint32_t headerBytes = reader.read(header, sizeof header);
-    if (headerBytes < 12 || std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "WAVE", 4) != 0) {
+    uint8_t header[12] = {};
+    const bool wave = view.read(header, sizeof header) == sizeof header &&
+                      (std::memcmp(header, "RIFF", 4) == 0 || containerOf(header) != WavContainer::Riff) &&
+                      std::memcmp(header + 8, "WAVE", 4) == 0;
+    if (!wave) {
+        info.problem = WavProblem::NotWave;
         return 1;
     }
-    reader.seek(12, SeekOrigin::Begin);
+    info.container = containerOf(header);
+    view.seek(12);
 
-    uint8_t formatBlock[kFormatBlockBytes] = {};
-    while (reader.position() < reader.size()) {
-        uint8_t id[4] = {};
-        const uint32_t idBytes = reader.read(id, 4);
-        if (idBytes == 0) {
+    Ds64 ds64;
+    uint8_t formatBody[kFormatBodyBytes] = {};
+    bool formatSeen = false;
+    for (uint64_t chunks = 1; view.position() < view.size(); ++chunks) {
+        if (keepWalking && chunks % kChunksBetweenPauses == 0 && !keepWalking()) {
+            info.problem = WavProblem::Stopped;
+            return 1;
+        }
+        uint8_t idBytes[4] = {};
+        const uint32_t idLength = view.read(idBytes, 4);
+        if (idLength == 0) {
+            info.problem = WavProblem::TruncatedChunk;
             trace("chunk read error\n");
             return 1;
         }
         uint8_t sizeBytes[4] = {};
-        if (reader.read(sizeBytes, 4) == 0) {
+        if (view.read(sizeBytes, 4) == 0) {
+            info.problem = WavProblem::TruncatedChunk;
             trace("chunk size error\n");
             return 1;
         }
         // A short size read at the end of the file keeps its missing bytes as zero.
-        const uint32_t bodySize = readU32LE(sizeBytes);
-        traceText("chunk: " + std::string(reinterpret_cast<const char*>(id), idBytes) + " " +
-                  std::to_string(static_cast<int32_t>(bodySize)) + "\n");
+        const std::string id(reinterpret_cast<const char*>(idBytes), idLength);
+        const uint32_t declaredSize = readU32LE(sizeBytes);
+        traceText("chunk: " + id + " " + std::to_string(static_cast<int32_t>(declaredSize)) + "\n");
 
-        if (idBytes == 4 && std::memcmp(id, "fmt ", 4) == 0) {
-            readFormatBlock(reader, bodySize, formatBlock);
+        uint64_t bodySize = chunkBodySize(id, declaredSize, ds64);
+        if (id == "ds64" && info.container != WavContainer::Riff) readDs64(view, declaredSize, ds64);
+        if (id == "fmt ") {
+            readFormatBody(view, declaredSize, formatBody);
+            formatSeen = true;
         }
-        if (idBytes == 4 && std::memcmp(id, "data", 4) == 0) {
+        if (id == "data") {
+            info.dataOffset = view.position();
+            info.dataRunsToEnd = declaredSize == kSizeFromDs64 && (!ds64.present || ds64.dataSize == 0);
+            // A writer that could not seek back left the placeholder: the audio runs to the end.
+            if (info.dataRunsToEnd) bodySize = view.size() > info.dataOffset ? view.size() - info.dataOffset : 0;
             info.dataBytes = bodySize;
-            info.dataOffset = low32(reader.position());
         }
 
-        reader.seek(static_cast<int64_t>(bodySize), SeekOrigin::Current);
-        const int32_t skipped = reader.skipZeroBytes();
+        view.seek(addSaturated(view.position(), bodySize));
+        const int32_t skipped = view.skipZeroBytes();
         trace("skipnum=%d\n", skipped);
-        trace("data pos: 0x%x\n", low32(reader.position()));
+        trace("data pos: 0x%x\n", low32(view.position()));
     }
-    reader.close();
 
-    info.formatTag = readU16LE(formatBlock + 0);
-    info.channels = readU16LE(formatBlock + 2);
-    info.sampleRate = readU32LE(formatBlock + 4);
-    info.byteRate = readU32LE(formatBlock + 8);
-    info.blockAlign = readU16LE(formatBlock + 12);
-    info.bitsPerSample = readU16LE(formatBlock + 14);
+    info.formatTag = readU16LE(formatBody + 0);
+    info.channels = readU16LE(formatBody + 2);
+    info.sampleRate = readU32LE(formatBody + 4);
+    info.byteRate = readU32LE(formatBody + 8);
+    info.blockAlign = readU16LE(formatBody + 12);
+    info.bitsPerSample = readU16LE(formatBody + 14);
+    if (info.formatTag == kExtensible && readU16LE(formatBody + 16) >= 22) info.subFormat = readU16LE(formatBody + 24);
+    if (!formatSeen || info.sampleRate == 0 || info.blockAlign == 0) info.problem = WavProblem::NoFormat;
     return 0;
 }
 

@@ -1,24 +1,54 @@
 #pragma once
-// Walks the chunks of a RIFF/WAVE file and collects the format block and the data position.
+// Walks the chunks of a RIFF/WAVE file (or RF64/BW64) and collects the format block and the
+// position and size of the audio data.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace vemilo {
 
+// Why a file could not be read as WAV; one vocabulary for the walk, the slot and the messages.
+enum class WavProblem : uint8_t {
+    None,
+    CannotOpen,      // the system refused the open (systemError says why) or it is not a regular file
+    NotWave,         // the first bytes are not "RIFF"/"RF64"/"BW64" ... "WAVE"
+    TruncatedChunk,  // the file ends inside a chunk header
+    NoFormat,        // no "fmt " chunk, or one without a sample rate or frame size
+    Stopped,         // the walk was stopped before its end
+};
+
+// A sentence for a problem, with the system's own text for a refused open.
+std::string describeProblem(WavProblem problem, int systemError);
+
+enum class WavContainer : uint8_t { Riff, Rf64, Bw64 };
+
 struct WavFormatInfo {
-    uint32_t dataBytes = 0;
-    uint32_t dataOffset = 0;
+    uint64_t dataBytes = 0;   // the data chunk's size: declared, from ds64, or to the end of the file
+    uint64_t dataOffset = 0;  // file offset of the data chunk's first body byte
     uint16_t formatTag = 0;
     uint16_t channels = 0;
     uint32_t sampleRate = 0;
     uint32_t byteRate = 0;
     uint16_t blockAlign = 0;
     uint16_t bitsPerSample = 0;
+    uint16_t subFormat = 0;  // WAVE_FORMAT_EXTENSIBLE: the first two bytes of the sub-format GUID
+    WavContainer container = WavContainer::Riff;
+    bool dataRunsToEnd = false;  // the data size was the streaming placeholder 0xFFFFFFFF
+    WavProblem problem = WavProblem::None;
+    int systemError = 0;
 };
 
+// The format code that decides how samples are encoded: the sub-format of an extensible file,
+// else the format code itself (1 integer PCM, 3 IEEE float).
+uint16_t dataFormatOf(const WavFormatInfo& info);
+
+// Called now and then during a long walk; false stops the walk.
+using KeepWalking = std::function<bool()>;
+
 // 0 when the walk reached the end of the file, 1 on failure. A failed walk leaves the format
-// fields at 0 while the data fields keep what the walk had found; callers read the record either way.
-int parseWavHeader(const std::string& path, WavFormatInfo& info);
+// fields at 0 while the data fields keep what the walk had found; callers read the record either
+// way. The trace of the walk goes to the trace sink.
+[[nodiscard]] int parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalking& keepWalking = {});
 
 }  // namespace vemilo

@@ -1,5 +1,6 @@
 #include "wav/wav_reader.h"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,16 +9,28 @@
 #include "wav/trace.h"
 
 namespace vemilo {
+namespace {
+
+std::atomic<uint64_t> systemCalls{0};
+
+}  // namespace
+
+uint64_t WavReader::systemCallsMade() { return systemCalls.load(); }
 
 WavReader::~WavReader() { close(); }
 
 int WavReader::open(const std::string& path) {
     close();
     // Non-blocking so that a FIFO given as a path cannot hang the open; regular files ignore it.
+    openError_ = 0;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return 1;
+    if (fd < 0) {
+        openError_ = errno;
+        return 1;
+    }
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        openError_ = S_ISDIR(status.st_mode) ? EISDIR : 0;
         ::close(fd);
         return 1;
     }
@@ -41,6 +54,7 @@ uint64_t WavReader::seek(int64_t distance, SeekOrigin origin) {
     }
     if (target < 0) target = 0;
     if (fileHandle_ >= 0) {
+        ++systemCalls;
         const off_t result = ::lseek(fileHandle_, static_cast<off_t>(target), SEEK_SET);
         if (result >= 0) target = result;
     }
@@ -53,6 +67,7 @@ uint32_t WavReader::read(void* buffer, uint32_t count) {
     auto* out = static_cast<uint8_t*>(buffer);
     uint32_t total = 0;
     while (total < count) {
+        ++systemCalls;
         const ssize_t got = ::read(fileHandle_, out + total, count - total);
         if (got < 0) {
             if (errno == EINTR) continue;

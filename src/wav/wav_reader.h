@@ -35,12 +35,18 @@ public:
     int32_t skipZeroBytes();
 
     bool isOpen() const { return fileHandle_ >= 0; }
+    // Why the last open failed: the system's error number, or 0 for a file that is not regular.
+    int openError() const { return openError_; }
     // The offset at which the next read starts, and the file's size as taken by open.
     uint64_t position() const { return filePosition_; }
     uint64_t size() const { return fileSize_; }
 
+    // Reads and seeks made through any reader so far, so that tests can bound the cost of a walk.
+    static uint64_t systemCallsMade();
+
 private:
     int fileHandle_ = -1;
+    int openError_ = 0;
     uint64_t filePosition_ = 0;
     uint64_t fileSize_ = 0;
 };

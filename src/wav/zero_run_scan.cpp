@@ -2,79 +2,145 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <new>
+#include <optional>
 
 #include "wav/reporter.h"
 #include "wav/text_format.h"
 #include "wav/wav_reader.h"
 
 namespace vemilo {
-
-std::vector<uint8_t> buildSilenceFrame(uint16_t bitsPerSample, uint16_t blockAlign) {
-    return std::vector<uint8_t>(blockAlign, bitsPerSample == 8 ? silenceSamples[0] : silenceSamples[1]);
-}
-
 namespace {
 
-struct ScanState {
+// Long runs of silence are compared against a silent stretch with memcmp, which glibc runs many
+// bytes at a time; only the stretch that breaks the run is looked at byte by byte.
+constexpr size_t kStretchBytes = 64 * 1024;
+
+const uint8_t* silentStretch(uint8_t value) {
+    static const auto zeros = [] {
+        auto block = std::make_unique<uint8_t[]>(kStretchBytes);
+        std::memset(block.get(), 0x00, kStretchBytes);
+        return block;
+    }();
+    static const auto midValues = [] {
+        auto block = std::make_unique<uint8_t[]>(kStretchBytes);
+        std::memset(block.get(), 0x80, kStretchBytes);
+        return block;
+    }();
+    return value == 0 ? zeros.get() : midValues.get();
+}
+
+// The index of the first byte that is not value, or size.
+size_t firstByteNot(const uint8_t* data, size_t size, uint8_t value) {
+    const uint8_t* silent = silentStretch(value);
+    size_t at = 0;
+    while (at < size) {
+        const size_t length = std::min(kStretchBytes, size - at);
+        if (std::memcmp(data + at, silent, length) != 0) {
+            return static_cast<size_t>(std::find_if(data + at, data + at + length, [value](uint8_t b) { return b != value; }) - data);
+        }
+        at += length;
+    }
+    return size;
+}
+
+// The index of the last byte that is not value, or nothing.
+std::optional<size_t> lastByteNot(const uint8_t* data, size_t size, uint8_t value) {
+    const uint8_t* silent = silentStretch(value);
+    size_t end = size;
+    while (end > 0) {
+        const size_t length = std::min(kStretchBytes, end);
+        if (std::memcmp(data + end - length, silent, length) != 0) {
+            for (size_t i = end; i-- > end - length;) {
+                if (data[i] != value) return i;
+            }
+        }
+        end -= length;
+    }
+    return std::nullopt;
+}
+
+enum class PassEnd { Found, NotFound, Abandoned };
+
+struct Scan {
     const FileSlot file;  // the slot as loaded when the scan began
     FileSlot& slot;
     Reporter& reporter;
     WavReader reader;
-    std::unique_ptr<uint8_t[]> buffer;
-    uint32_t bufferBytes = 0;
-    std::vector<uint8_t> silence;
+    uint8_t* buffer = nullptr;
+    size_t pieceBytes = 0;  // whole frames, at most kScanPieceBytes
+    uint8_t silence = 0;
+    // What the buffer holds: the bytes of the file at [heldStart, heldStart + heldLength).
+    uint64_t heldStart = 0;
+    uint64_t heldLength = 0;
 
-    bool isSilent(const uint8_t* frame) const { return std::memcmp(frame, silence.data(), silence.size()) == 0; }
-
-    // Lets the window handle what is pending; false when the slot was loaded again meanwhile.
+    // Lets the window handle what is pending; false when the slot was loaded again meanwhile or
+    // the program is ending.
     bool yieldStillCurrent() {
         reporter.processPendingEvents();
-        return slot.loadId == file.loadId;
+        return slot.loadId == file.loadId && !reporter.stopRequested();
+    }
+
+    // The file's bytes [start, start + length), read unless the buffer still holds them; the
+    // number of bytes available there (fewer at the end of the file).
+    uint64_t bytesAt(uint64_t start, uint64_t length, const uint8_t*& data) {
+        if (start >= heldStart && start + length <= heldStart + heldLength) {
+            data = buffer + (start - heldStart);
+            return length;
+        }
+        reader.seek(static_cast<int64_t>(start), SeekOrigin::Begin);
+        heldStart = start;
+        heldLength = reader.read(buffer, static_cast<uint32_t>(length));
+        data = buffer;
+        return heldLength;
     }
 };
 
-enum class PassEnd { Found, NotFound, Abandoned };
-
-PassEnd leadingPass(ScanState& scan, uint64_t blockCount, uint32_t& leadingZeros) {
+PassEnd leadingPass(Scan& scan, uint64_t blockCount, uint64_t blockBytes, uint64_t& leadingZeros) {
     const FileSlot& file = scan.file;
-    scan.reader.seek(file.dataOffset, SeekOrigin::Begin);
-    uint64_t framesBefore = 0;
-    for (uint64_t block = 1; block <= blockCount; ++block) {
-        const uint32_t got = scan.reader.read(scan.buffer.get(), scan.bufferBytes);
-        if (got == 0) return PassEnd::NotFound;
+    const uint64_t pieceFrames = scan.pieceBytes / file.blockAlign;
+    uint64_t examined = 0;
+    while (examined < file.sampleCount) {
+        const uint64_t wanted = std::min(pieceFrames, file.sampleCount - examined) * file.blockAlign;
+        const uint8_t* data = nullptr;
+        const uint64_t got = scan.bytesAt(file.dataOffset + examined * file.blockAlign, wanted, data);
+        if (got == 0) break;
         if (!scan.yieldStillCurrent()) return PassEnd::Abandoned;
-        const uint64_t framesInLoad =
-            std::min<uint64_t>(got / file.blockAlign, file.sampleCount - std::min<uint64_t>(framesBefore, file.sampleCount));
-        for (uint64_t k = 0; k < framesInLoad; ++k) {
-            if (!scan.isSilent(scan.buffer.get() + k * file.blockAlign)) {
-                leadingZeros = static_cast<uint32_t>(framesBefore + k);
-                return PassEnd::Found;
-            }
+        const uint64_t frames = got / file.blockAlign;
+        const uint64_t firstLoud = firstByteNot(data, frames * file.blockAlign, scan.silence) / file.blockAlign;
+        if (firstLoud < frames) {
+            leadingZeros = examined + firstLoud;
+            return PassEnd::Found;
         }
-        framesBefore += framesInLoad;
+        examined += frames;
+        if (got < wanted) break;
+    }
+    if (examined < file.sampleCount) {
+        // The file ends before its declared data does. Read a block at a time, the pass found
+        // nothing when a whole block had nothing to read, and counted every frame otherwise.
+        const uint64_t available = scan.reader.size() > file.dataOffset ? scan.reader.size() - file.dataOffset : 0;
+        if (blockCount == 0 || available <= (blockCount - 1) * blockBytes) return PassEnd::NotFound;
     }
     leadingZeros = file.sampleCount;
     return PassEnd::Found;
 }
 
-PassEnd trailingPass(ScanState& scan, uint64_t blockCount, uint32_t& trailingZeros) {
+PassEnd trailingPass(Scan& scan, uint64_t blockCount, uint64_t blockBytes, uint64_t& trailingZeros) {
     const FileSlot& file = scan.file;
     const uint64_t dataStart = file.dataOffset;
     const uint64_t dataEnd = dataStart + file.dataBytes;
     // Blocks are aligned to the last whole frame, so that a partial frame at the end of the data
     // cannot shift every frame boundary of the pass.
-    const uint64_t wholeFramesEnd = dataStart + static_cast<uint64_t>(file.sampleCount) * file.blockAlign;
-    const uint64_t blockSpan = scan.bufferBytes;
+    const uint64_t wholeFramesEnd = dataStart + file.sampleCount * file.blockAlign;
+    const uint64_t fileSize = scan.reader.size();
 
     for (uint64_t block = 1; block <= blockCount; ++block) {
-        const uint64_t back = blockSpan * block;
+        const uint64_t back = blockBytes * block;
         const uint64_t start = back >= wholeFramesEnd - dataStart ? dataStart : wholeFramesEnd - back;
-        scan.reader.seek(static_cast<int64_t>(start), SeekOrigin::Begin);
-        uint64_t got = scan.reader.read(scan.buffer.get(), scan.bufferBytes);
-        if (scan.reader.position() > dataEnd) {
-            const uint64_t excess = scan.reader.position() - dataEnd;
+        // What one block's read gives: up to a second of bytes, fewer at the end of the file.
+        uint64_t got = start < fileSize ? std::min(blockBytes, fileSize - start) : 0;
+        if (start + got > dataEnd) {
+            const uint64_t excess = start + got - dataEnd;
             got -= std::min(got, excess);
             scan.reporter.logLine(formatText("readsize %llu 修正", static_cast<unsigned long long>(excess)));
         }
@@ -82,40 +148,52 @@ PassEnd trailingPass(ScanState& scan, uint64_t blockCount, uint32_t& trailingZer
             scan.reporter.logLine("m==0");
             return PassEnd::NotFound;
         }
-        if (!scan.yieldStillCurrent()) return PassEnd::Abandoned;
-        const uint64_t wholeFrames = std::min(got, wholeFramesEnd - start) / file.blockAlign;
-        const uint64_t firstFrame = (start - dataStart) / file.blockAlign;
-        for (uint64_t k = wholeFrames; k-- > 0;) {
-            if (!scan.isSilent(scan.buffer.get() + k * file.blockAlign)) {
-                trailingZeros = static_cast<uint32_t>(file.sampleCount - 1 - (firstFrame + k));
+        const uint64_t rangeEnd = start + std::min(got, wholeFramesEnd - start) / file.blockAlign * file.blockAlign;
+        if (rangeEnd == start) return PassEnd::NotFound;
+        // The block's frames from the last backwards, a piece at a time.
+        for (uint64_t pieceEnd = rangeEnd; pieceEnd > start;) {
+            const uint64_t pieceStart = pieceEnd - std::min<uint64_t>(scan.pieceBytes, pieceEnd - start);
+            const uint8_t* data = nullptr;
+            if (scan.bytesAt(pieceStart, pieceEnd - pieceStart, data) != pieceEnd - pieceStart) {
+                scan.reporter.logLine("m==0");  // the file shrank since it was measured
+                return PassEnd::NotFound;
+            }
+            if (!scan.yieldStillCurrent()) return PassEnd::Abandoned;
+            if (const auto loud = lastByteNot(data, pieceEnd - pieceStart, scan.silence)) {
+                const uint64_t frame = (pieceStart - dataStart + *loud) / file.blockAlign;
+                trailingZeros = file.sampleCount - 1 - frame;
                 return PassEnd::Found;
             }
+            pieceEnd = pieceStart;
         }
-        if (wholeFrames == 0) return PassEnd::NotFound;
     }
     return PassEnd::NotFound;
 }
 
 }  // namespace
 
-void scanZeroRuns(FileSlot& slot, int side, Reporter& reporter) {
+uint8_t* ScanBuffer::reserve(size_t bytes) {
+    if (bytes > size_) {
+        data_.reset(new (std::nothrow) uint8_t[bytes]);
+        size_ = data_ ? bytes : 0;
+    }
+    return data_.get();
+}
+
+void scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* lentBuffer) {
     // Counts left from an earlier file must never show for this one.
     slot.leadingZeros = 0;
     slot.trailingZeros = 0;
     slot.trailerBytes = 0;
 
-    ScanState scan{slot, slot, reporter, {}, {}, 0, {}};
+    Scan scan{slot, slot, reporter, {}};
     const FileSlot& file = scan.file;
+    const bool scannable = file.sampleRate != 0 && file.blockAlign != 0;
 
-    const uint64_t secondBytes = static_cast<uint64_t>(file.sampleRate) * file.blockAlign;
-    const uint64_t secondsPerBlock = secondBytes == 0 || secondBytes >= kMinScanBlockBytes ? 1 : (kMinScanBlockBytes + secondBytes - 1) / secondBytes;
-    const uint64_t bufferBytes = secondBytes * secondsPerBlock;
-    if (bufferBytes > kMaxScanBufferBytes) {
-        reporter.showMessage("buf error");
-        return;
-    }
-    scan.bufferBytes = static_cast<uint32_t>(bufferBytes);
-    scan.buffer.reset(new (std::nothrow) uint8_t[std::max<uint64_t>(bufferBytes, 1)]);
+    ScanBuffer ownBuffer;
+    ScanBuffer& buffer = lentBuffer ? *lentBuffer : ownBuffer;
+    scan.pieceBytes = scannable ? std::max<size_t>(kScanPieceBytes / file.blockAlign * file.blockAlign, file.blockAlign) : 1;
+    scan.buffer = buffer.reserve(scan.pieceBytes);
     if (!scan.buffer) {
         reporter.showMessage("buf error");
         return;
@@ -125,27 +203,29 @@ void scanZeroRuns(FileSlot& slot, int side, Reporter& reporter) {
         return;
     }
 
-    uint32_t leadingZeros = 0;
-    uint32_t trailingZeros = 0;
+    uint64_t leadingZeros = 0;
+    uint64_t trailingZeros = 0;
     uint64_t trailerBytes = 0;
     // Without a rate or a frame size there are no blocks to read: both counts stay 0.
-    const bool scannable = file.sampleRate != 0 && file.blockAlign != 0;
+    const uint64_t secondBytes = static_cast<uint64_t>(file.sampleRate) * file.blockAlign;
+    const uint64_t secondsPerBlock = secondBytes >= kMinScanBlockBytes ? 1 : (kMinScanBlockBytes + secondBytes - 1) / std::max<uint64_t>(secondBytes, 1);
+    const uint64_t blockBytes = secondBytes * secondsPerBlock;
     const uint64_t framesPerBlock = static_cast<uint64_t>(file.sampleRate) * secondsPerBlock;
     const uint64_t blockCount = scannable ? (file.sampleCount + framesPerBlock - 1) / framesPerBlock : 0;
     if (scannable) {
-        scan.silence = buildSilenceFrame(file.bitsPerSample, file.blockAlign);
-        if (leadingPass(scan, blockCount, leadingZeros) == PassEnd::Abandoned) return;
+        scan.silence = silenceByte(file.bitsPerSample);
+        if (leadingPass(scan, blockCount, blockBytes, leadingZeros) == PassEnd::Abandoned) return;
     }
-    reporter.appendInfo(side, formatText("先頭ｾﾞﾛｻﾝﾌﾟﾙ %u", leadingZeros));
+    reporter.appendInfo(side, formatText("先頭ｾﾞﾛｻﾝﾌﾟﾙ %llu", static_cast<unsigned long long>(leadingZeros)));
 
     if (scannable && leadingZeros == file.sampleCount) {
         trailingZeros = file.sampleCount;  // silent throughout: every frame is also a trailing one
     } else if (scannable) {
-        const uint64_t dataEnd = static_cast<uint64_t>(file.dataOffset) + file.dataBytes;
+        const uint64_t dataEnd = file.dataOffset + file.dataBytes;
         trailerBytes = scan.reader.size() > dataEnd ? scan.reader.size() - dataEnd : 0;
-        if (trailingPass(scan, blockCount, trailingZeros) == PassEnd::Abandoned) return;
+        if (trailingPass(scan, blockCount, blockBytes, trailingZeros) == PassEnd::Abandoned) return;
     }
-    reporter.appendInfo(side, formatText("末尾ｾﾞﾛｻﾝﾌﾟﾙ %u", trailingZeros));
+    reporter.appendInfo(side, formatText("末尾ｾﾞﾛｻﾝﾌﾟﾙ %llu", static_cast<unsigned long long>(trailingZeros)));
 
     slot.leadingZeros = leadingZeros;
     slot.trailingZeros = trailingZeros;

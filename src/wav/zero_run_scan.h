@@ -1,8 +1,9 @@
 #pragma once
 // Counts the silent frames at the start and at the end of a loaded file's audio data.
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "wav/file_slot.h"
 
@@ -14,19 +15,32 @@ class Reporter;
 // silent at its mid value, every other width at all bits zero.
 inline constexpr uint8_t silenceSamples[10] = {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 
-// The blockAlign bytes of a silent frame, for any channel count and frame size.
-std::vector<uint8_t> buildSilenceFrame(uint16_t bitsPerSample, uint16_t blockAlign);
+// The byte every byte of a silent frame holds: 0x80 for 8-bit audio, 0 for any other width.
+inline uint8_t silenceByte(uint16_t bitsPerSample) { return bitsPerSample == 8 ? silenceSamples[0] : silenceSamples[1]; }
 
-// The largest one-second buffer a scan will allocate; larger formats are refused as "buf error".
-inline constexpr uint64_t kMaxScanBufferBytes = 256ull << 20;
+// The scan reads at most this much at a time, whatever the format: memory stays small and the
+// window gets its turn often.
+inline constexpr size_t kScanPieceBytes = 2u << 20;
 
-// Formats with under this many bytes per second are read several seconds per block, so that an
-// absurdly low rate cannot turn a large file into billions of tiny reads.
+// Formats with under this many bytes per second count their blocks in several seconds, so that an
+// absurdly low rate cannot turn a large file into billions of blocks.
 inline constexpr uint64_t kMinScanBlockBytes = 4096;
 
-// Scans the slot's file in one-second blocks, yielding to the reporter after each, appends the two
-// count lines to the side's pane and stores the counts. If the slot is loaded again while the scan
-// yields, the scan stops and leaves slot and pane to the newer load.
-void scanZeroRuns(FileSlot& slot, int side, Reporter& reporter);
+// A buffer that a caller scanning many files in a row lends to each scan.
+class ScanBuffer {
+public:
+    // At least bytes long; nullptr when that much memory cannot be had.
+    uint8_t* reserve(size_t bytes);
+
+private:
+    std::unique_ptr<uint8_t[]> data_;
+    size_t size_ = 0;
+};
+
+// Scans the slot's file, yielding to the reporter after each piece it reads, appends the two count
+// lines to the side's pane and stores the counts. The blocks that decide the log lines "readsize
+// %d 修正" and "m==0" are one second long, aligned to the end of the data. If the slot is loaded
+// again while the scan yields, or the program is ending, the scan stops and leaves slot and pane.
+void scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* buffer = nullptr);
 
 }  // namespace vemilo

@@ -33,6 +33,42 @@ WavBuilder& WavBuilder::riffHeader(uint32_t riffSize) {
     return *this;
 }
 
+WavBuilder& WavBuilder::rf64Header(const std::string& id) {
+    putId(bytes_, id);
+    putU32(bytes_, 0xFFFFFFFFu);
+    putId(bytes_, "WAVE");
+    fixRiffSize_ = false;
+    return *this;
+}
+
+WavBuilder& WavBuilder::ds64(uint64_t riffSize, uint64_t dataSize, uint64_t sampleCount,
+                             const std::vector<std::pair<std::string, uint64_t>>& table) {
+    std::vector<uint8_t> body;
+    for (uint64_t value : {riffSize, dataSize, sampleCount}) {
+        putU32(body, static_cast<uint32_t>(value));
+        putU32(body, static_cast<uint32_t>(value >> 32));
+    }
+    putU32(body, static_cast<uint32_t>(table.size()));
+    for (const auto& [id, size] : table) {
+        putId(body, id);
+        putU32(body, static_cast<uint32_t>(size));
+        putU32(body, static_cast<uint32_t>(size >> 32));
+    }
+    return chunk("ds64", body);
+}
+
+std::vector<uint8_t> extensibleExtension(uint16_t subFormat, uint16_t validBits, uint32_t channelMask) {
+    std::vector<uint8_t> extension;
+    putU16(extension, 22);
+    putU16(extension, validBits);
+    putU32(extension, channelMask);
+    putU16(extension, subFormat);
+    for (uint8_t byte : {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}) {
+        extension.push_back(byte);
+    }
+    return extension;
+}
+
 WavBuilder& WavBuilder::fmt(const PcmFormat& format, std::vector<uint8_t> extension) {
     std::vector<uint8_t> body;
     const uint16_t frame = format.frameBytes();

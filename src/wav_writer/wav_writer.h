@@ -22,6 +22,11 @@ struct PcmFormat {
 class WavBuilder {
 public:
     WavBuilder& riffHeader(uint32_t riffSize = 0);  // 0: filled in by bytes()
+    // "RF64" or "BW64", its RIFF size the placeholder 0xFFFFFFFF, then "WAVE".
+    WavBuilder& rf64Header(const std::string& id = "RF64");
+    // The ds64 chunk of an RF64/BW64 file, with optional table entries for other chunks.
+    WavBuilder& ds64(uint64_t riffSize, uint64_t dataSize, uint64_t sampleCount,
+                     const std::vector<std::pair<std::string, uint64_t>>& table = {});
     WavBuilder& fmt(const PcmFormat& format, std::vector<uint8_t> extension = {});
     // A data chunk holding audio; declaredSize overrides the size field (over- or under-declared).
     WavBuilder& data(const std::vector<uint8_t>& audio, int64_t declaredSize = -1);
@@ -36,6 +41,10 @@ private:
     std::vector<uint8_t> bytes_;
     bool fixRiffSize_ = false;
 };
+
+// The 24 extension bytes of a WAVE_FORMAT_EXTENSIBLE "fmt " body: cbSize 22, the valid bits, the
+// channel mask and the sub-format GUID whose first two bytes are subFormat (1 PCM, 3 IEEE float).
+std::vector<uint8_t> extensibleExtension(uint16_t subFormat, uint16_t validBits, uint32_t channelMask = 0);
 
 // A canonical file: "RIFF", "fmt ", "data".
 std::vector<uint8_t> canonicalWav(const PcmFormat& format, const std::vector<uint8_t>& audio);

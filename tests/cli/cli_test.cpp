@@ -107,7 +107,7 @@ TEST_F(DemoFiles, ExitStatusFollowsTheVerdict) {
 
 TEST_F(DemoFiles, ContinuousStopsAtTheFirstDifferingPair) {
     const CliRun run = runTool({"--continuous", folder(1), folder(2)});
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, 2);  // the pair whose rates differ was trouble, which outranks the difference
     Lines verdicts;
     for (const std::string& line : run.outLines()) {
         if (line.rfind("一致しました", 0) == 0 || line.rfind("相違点がありました", 0) == 0 || line.rfind("ファイル1:/", 0) == 0) {
@@ -138,6 +138,105 @@ TEST(CliContinuous, UnevenAndEmptyFolders) {
     const CliRun empty = runTool({"--continuous", dir.file("empty"), dir.file("b")});
     EXPECT_EQ(empty.status, 2);
     EXPECT_EQ(empty.err, "ファイル1が指定されていません\n");
+}
+
+// The exit status says whether a copy can be trusted: 0 only for a pair compared to its end.
+TEST(CliExitStatus, DamagedCopies) {
+    TempDir dir;
+    const PcmFormat mono{1, 1, 8000, 16};
+    const std::vector<uint8_t> audio = noiseFrames(mono, 16000);
+    const std::vector<uint8_t> whole = canonicalWav(mono, audio);
+    writeFile(dir.file("original.wav"), whole);
+    writeFile(dir.file("copy.wav"), whole);
+    writeCanonicalWav(dir.file("short.wav"), mono, std::vector<uint8_t>(audio.begin(), audio.end() - 8000 * 2));
+    writeFile(dir.file("cut.wav"), std::vector<uint8_t>(whole.begin(), whole.begin() + 44 + 16000));
+    std::vector<uint8_t> changed = audio;
+    changed[5000] ^= 1;
+    writeCanonicalWav(dir.file("changed.wav"), mono, changed);
+    writeCanonicalWav(dir.file("float.wav"), PcmFormat{3, 1, 8000, 16}, audio);
+    struct Case {
+        const char* copy;
+        int status;
+        const char* line;  // a line the log or standard error must hold
+    };
+    const Case cases[] = {
+        {"copy.wav", 0, "一致しました。"},
+        {"changed.wav", 1, "相違点がありました。(1)"},
+        {"short.wav", 1, "ファイル1の残り8000サンプルは比較されませんでした。"},
+        {"cut.wav", 2, "読み取りエラー 1==0"},
+        {"float.wav", 2, "データ形式が違います。"},
+        {"missing.wav", 2, "ファイル2をWAVファイルとして読めませんでした。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.copy);
+        const CliRun run = runTool({"--exact", dir.file("original.wav"), dir.file(c.copy)});
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_NE((run.out + run.err).find(c.line), std::string::npos) << run.out << run.err;
+    }
+    // A file that cannot be taken as WAV is named as cmp names it, with the system's reason.
+    EXPECT_NE(runTool({dir.file("original.wav"), dir.file("missing.wav")}).err.find("vemilo-cli: " + dir.file("missing.wav") +
+                                                                                    ": No such file or directory\n"),
+              std::string::npos);
+
+    // A series: trouble outranks a difference, which outranks agreement.
+    for (const char* folder : {"a", "b"}) std::filesystem::create_directory(dir.file(folder));
+    writeFile(dir.file("a/1.wav"), whole);
+    writeFile(dir.file("b/1.wav"), whole);
+    EXPECT_EQ(runTool({"--continuous", dir.file("a"), dir.file("b")}).status, 0);
+    writeCanonicalWav(dir.file("a/2.wav"), mono, audio);
+    writeCanonicalWav(dir.file("b/2.wav"), mono, std::vector<uint8_t>(audio.begin(), audio.end() - 2));
+    EXPECT_EQ(runTool({"--continuous", dir.file("a"), dir.file("b")}).status, 1);
+    writeFile(dir.file("b/1.wav"), std::vector<uint8_t>(whole.begin(), whole.begin() + 100));
+    EXPECT_EQ(runTool({"--continuous", dir.file("a"), dir.file("b")}).status, 2);
+}
+
+TEST(CliConventions, UsageErrorsVersionAndValues) {
+    TempDir dir;
+    const PcmFormat mono{1, 1, 8000, 16};
+    writeCanonicalWav(dir.file("a.wav"), mono, noiseFrames(mono, 100));
+    const std::pair<std::vector<std::string>, std::string> usageErrors[] = {
+        {{"--bogus", "a", "b"}, "vemilo-cli: unrecognized option '--bogus'\n"},
+        {{"--max-lines=abc", "a", "b"}, "vemilo-cli: invalid --max-lines value 'abc': a whole number from 1 to 2000 is needed\n"},
+        {{"--match-samples"}, "vemilo-cli: option '--match-samples' requires an argument\n"},
+        {{"--exact=1", "a", "b"}, "vemilo-cli: option '--exact' doesn't allow an argument\n"},
+        {{"only-one"}, "vemilo-cli: two files are needed\n"},
+    };
+    for (const auto& [arguments, first] : usageErrors) {
+        const CliRun run = runTool(arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, first + "Try 'vemilo-cli --help' for more information.\n");
+    }
+    const CliRun version = runTool({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("vemilo-cli (Vemilo) ", 0), 0u);
+    // --opt=value and --opt value mean the same.
+    const CliRun joined = runTool({"--max-lines=7", "--match-samples=50", dir.file("a.wav"), dir.file("a.wav")});
+    const CliRun apart = runTool({"--max-lines", "7", "--match-samples", "50", dir.file("a.wav"), dir.file("a.wav")});
+    EXPECT_EQ(joined.status, 0);
+    EXPECT_NE(joined.out.find("一致点検索サンプル数 50"), std::string::npos);
+    EXPECT_EQ(joined.outLines().size(), apart.outLines().size());
+}
+
+// A report that did not reach its reader is trouble, whatever the comparison found.
+TEST(CliConventions, FailedWritesAreTrouble) {
+    TempDir dir;
+    const PcmFormat mono{1, 1, 8000, 16};
+    writeCanonicalWav(dir.file("a.wav"), mono, noiseFrames(mono, 100));
+    std::FILE* full = std::fopen("/dev/full", "w");
+    ASSERT_NE(full, nullptr);
+    char* errText = nullptr;
+    size_t errSize = 0;
+    std::FILE* err = open_memstream(&errText, &errSize);
+    const int status = runCli({dir.file("a.wav"), dir.file("a.wav")}, full, err);
+    std::fclose(full);
+    std::fclose(err);
+    const std::string errors(errText, errSize);
+    std::free(errText);
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(errors, "vemilo-cli: write error: No space left on device\n");
+    // The real program, its standard output a full disk.
+    EXPECT_EQ(std::system((std::string(VEMILO_CLI_PATH) + " '" + dir.file("a.wav") + "' '" + dir.file("a.wav") +
+                           "' >/dev/full 2>/dev/null").c_str()) >> 8, 2);
 }
 
 // Files written by another program: what --info reports agrees with soxi.

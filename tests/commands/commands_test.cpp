@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "cli/cli_app.h"
+#include "compare/run_state.h"
 
 #include "ui/window_test_support.h"
 #include "wav/trace.h"
@@ -311,8 +312,8 @@ private slots:
     }
 
     void runChosenAgainDuringARunIsIgnored() {
-        const PcmFormat format{1, 2, 8000, 16};
-        std::vector<uint8_t> audio = noiseFrames(format, 8000 * 40);  // three blocks, three yields
+        const PcmFormat format{1, 1, 8000, 8};
+        std::vector<uint8_t> audio = noiseFrames(format, kCompareBlockBytes + 1000);  // two blocks, a yield between
         writeCanonicalWav(folder("a") + "/1.wav", format, audio);
         pickFolders("a", "a");
         userSelects(c_->list[0], 0);
@@ -327,6 +328,22 @@ private slots:
         QCOMPARE(countLines(*window_, QStringLiteral("ファイル1:/")), 1);
         QCOMPARE(countLines(*window_, QStringLiteral("一致しました。")), 1);
         QVERIFY(!window_->runCommand().isRunning());
+    }
+
+    void damagedCopiesAreReportedAsInTheCommandLine() {
+        const std::vector<uint8_t> audio = noiseFrames(kCd, 3000);
+        writeCanonicalWav(folder("a") + "/1.wav", kCd, audio);
+        writeCanonicalWav(folder("b") + "/1.wav", kCd, std::vector<uint8_t>(audio.begin(), audio.end() - 4 * 1000));
+        writeFile(folder("b") + "/2.wav", std::vector<uint8_t>(64, 'x'));
+        pickFolders("a", "b");
+        userSelects(c_->list[0], 0);
+        userSelects(c_->list[1], 0);
+        c_->runAction->trigger();
+        QVERIFY(logLines(*window_).contains(QStringLiteral("ファイル1の残り1000サンプルは比較されませんでした。")));
+        QCOMPARE(c_->progressBar->value(), 100);
+        userSelects(c_->list[1], 1);
+        c_->runAction->trigger();
+        QCOMPARE(dialogs_->messages.last(), QStringLiteral("ファイル2をWAVファイルとして読めませんでした。"));
     }
 
     void windowLogMatchesTheCommandLine() {

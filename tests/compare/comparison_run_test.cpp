@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include "compare/option_text.h"
+#include "compare/run_state.h"
 #include "support/recording_reporter.h"
 #include "support/temp_dir.h"
 #include "support/trace_silencer.h"
-#include "wav/trace.h"
 #include "wav/choose_file.h"
+#include "wav/text_format.h"
+#include "wav/trace.h"
 #include "wav/zero_run_scan.h"
 #include "wav_writer/wav_writer.h"
 
@@ -36,15 +38,15 @@ protected:
         choose(1, "2.wav", canonicalWav(format2, audio2));
     }
 
-    // Runs and returns the log, checking that nothing stays open.
-    RunResult run() {
+    // Runs and returns the result, checking that nothing stays open; the outcome is kept.
+    RunResult run(ComparisonBuffers* buffers = nullptr) {
         host.log.clear();
         host.yields = 0;
         host.progressHistory.clear();
         const int before = openDescriptorCount();
-        const RunResult result = ComparisonRun(slots, host, host.options);
+        outcome = ComparisonRun(slots, host, host.options, buffers);
         EXPECT_EQ(openDescriptorCount(), before);
-        return result;
+        return outcome.result;
     }
 
     // The lines from the position lines on, without the closing time line.
@@ -53,6 +55,7 @@ protected:
     TempDir dir;
     RecordingReporter host;
     FileSlots slots;
+    RunOutcome outcome;
 
     TraceSilencer silencer_;
 };
@@ -99,11 +102,12 @@ TEST_F(ComparisonRunTest, DifferentLengthsAndTheFirstFrame) {
     appendBytes(longer, noiseFrames(kCd, 1, 99));
     choosePair(kCd, audio, kCd, longer);
     EXPECT_EQ(run(), RunResult::Identical);
-    EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。", "比較サンプル(1000)"}));
+    EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。", "ファイル2の残り1サンプルは比較されませんでした。", "比較サンプル(1000)"}));
+    EXPECT_EQ(verdictOf(outcome), Verdict::Different);
 
     choosePair(kCd, longer, kCd, audio);
     EXPECT_EQ(run(), RunResult::Identical);
-    EXPECT_EQ(tail(), (Lines{"file2が終わりました。", "一致しました。", "比較サンプル(1000)"}));
+    EXPECT_EQ(tail(), (Lines{"file2が終わりました。", "一致しました。", "ファイル1の残り1サンプルは比較されませんでした。", "比較サンプル(1000)"}));
 
     // A difference in the very first frame, with zero skip shifting both starts.
     std::vector<uint8_t> skipped = silentFrames(kCd, 10);
@@ -135,23 +139,27 @@ TEST_F(ComparisonRunTest, DifferenceLimitWithAndWithoutDetails) {
 }
 
 TEST_F(ComparisonRunTest, DetailDisplayIsReadAtEachDifference) {
-    const PcmFormat slow{1, 1, 8000, 8};  // 120000 frames per block
-    const std::vector<uint8_t> audio = noiseFrames(slow, 320000);
+    const PcmFormat slow{1, 1, 8000, 8};
+    const uint32_t blockFrames = kCompareBlockBytes;  // one byte per frame
+    const std::vector<uint8_t> audio = noiseFrames(slow, blockFrames * 2 + blockFrames / 2);
     std::vector<uint8_t> changed = audio;
-    changed[5] ^= 1;       // block 1
-    changed[120040] ^= 1;  // block 2
-    changed[240020] ^= 1;  // block 3
+    changed[5] ^= 1;                     // block 1
+    changed[blockFrames + 40] ^= 1;      // block 2
+    changed[2 * blockFrames + 20] ^= 1;  // block 3
     choosePair(slow, audio, slow, changed);
-    host.onYield = [&] { host.options.values.details = host.yields == 2; };  // on for the second block only
+    // The first block was read before the match search; the first yield comes before the second.
+    host.onYield = [&] { host.options.values.details = host.yields == 1; };
     EXPECT_EQ(run(), RunResult::Different);
     const Lines lines = tail();
     ASSERT_EQ(lines.size(), 4u);
-    // Frames of the second block are numbered on from the first block's 120000.
-    EXPECT_EQ(lines[0].substr(0, 20), "相違点     120041");
-    EXPECT_EQ(lines[0].substr(20, 17), "(1:1d514 2:1d514)");
+    // Frames of the second block are numbered on from the first block's.
+    EXPECT_EQ(lines[0].substr(0, 20), formatText("相違点 %10u", blockFrames + 41));
+    EXPECT_EQ(lines[0].substr(20, 19), formatText("(1:%x 2:%x)", 44 + blockFrames + 40, 44 + blockFrames + 40));
     EXPECT_EQ(lines[2], "相違点がありました。(3)");
-    // Percent of file 1 read before each block, set only when it changes (0 before the first).
-    EXPECT_EQ(host.progressHistory, (std::vector<int>{37, 75}));
+    // Percent of file 1 read before each later block, set only when it changes, then 100.
+    const uint64_t fileSize = 44 + audio.size();
+    EXPECT_EQ(host.progressHistory, (std::vector<int>{int((44 + blockFrames) * 100 / fileSize),
+                                                      int((44 + 2ull * blockFrames) * 100 / fileSize), 100}));
 }
 
 TEST_F(ComparisonRunTest, OverDeclaredDataEndsWithAReadError) {
@@ -159,7 +167,8 @@ TEST_F(ComparisonRunTest, OverDeclaredDataEndsWithAReadError) {
     choose(0, "1.wav", canonicalWav(kCd, audio));
     choose(1, "2.wav", WavBuilder().riffHeader().fmt(kCd).data(audio, 4000 + 8 * 176400 * 15).bytes());
     EXPECT_EQ(run(), RunResult::Identical);
-    EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。", "比較サンプル(1000)"}));
+    EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。", "ファイル2の残り5292000サンプルは比較されませんでした。",
+                             "比較サンプル(1000)"}));
 
     choose(0, "1.wav", WavBuilder().riffHeader().fmt(kCd).data(audio, 4000 + 8 * 176400 * 15).bytes());
     choose(1, "2.wav", WavBuilder().riffHeader().fmt(kCd).data(audio, 4000 + 8 * 176400 * 15).bytes());
@@ -186,16 +195,19 @@ TEST_F(ComparisonRunTest, EarlyExitsReleaseWhatTheyHold) {
     EXPECT_EQ(host.log.back(), "1==0");
     EXPECT_EQ(host.log.size(), 5u);
 
-    // Fifteen seconds of a format far beyond any in use is refused like a failed allocation.
-    const PcmFormat absurd{1, 8, 0x7FFFFFFF, 32};
-    choosePair(absurd, std::vector<uint8_t>(64, 1), absurd, std::vector<uint8_t>(64, 1));
-    EXPECT_EQ(run(), RunResult::Buffer1Failed);
+    // Block buffers that cannot be had end the run with the side's line.
+    choosePair(kCd, audio, kCd, audio);
+    ComparisonBuffers none(0);
+    EXPECT_EQ(run(&none), RunResult::Buffer1Failed);
     EXPECT_EQ(host.log.back(), "buf0 error");
+    ComparisonBuffers oneOnly(kCompareBlockBytes);
+    ASSERT_NE(oneOnly.reserve(0, kCompareBlockBytes), nullptr);
+    EXPECT_EQ(run(&oneOnly), RunResult::Identical);  // a block never needs more than it holds
 
     // Files with no usable format at all compare nothing and divide by nothing.
     choose(0, "1.wav", std::vector<uint8_t>(100, 'x'));
     choose(1, "2.wav", std::vector<uint8_t>(100, 'y'));
-    EXPECT_EQ(run(), RunResult::FirstRead1Empty);
+    EXPECT_EQ(run(), RunResult::Unreadable1);
 }
 
 TEST_F(ComparisonRunTest, OptionTextsThatAreNotNumbers) {
@@ -274,14 +286,17 @@ TEST_F(ComparisonRunTest, NothingLeftAfterZeroSkip) {
     EXPECT_EQ(run(), RunResult::Identical);
     EXPECT_EQ(tail(), (Lines{"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(0)"}));
 
+    // Silent throughout against audio: nothing was compared, and the log says so.
     choose(1, "3.wav", canonicalWav(kCd, noiseFrames(kCd, 50)));
     EXPECT_EQ(run(), RunResult::Identical);
-    EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。", "比較サンプル(0)"}));
+    EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。", "ファイル2の残り50サンプルは比較されませんでした。", "比較サンプル(0)"}));
+    EXPECT_EQ(verdictOf(outcome), Verdict::Different);
 }
 
 TEST_F(ComparisonRunTest, TheRunKeepsTheSlotsItStartedWith) {
-    const PcmFormat slow{1, 2, 100, 16};
-    const std::vector<uint8_t> audio = noiseFrames(slow, 5000);
+    const PcmFormat slow{1, 1, 8000, 8};
+    const uint32_t frames = kCompareBlockBytes + 5000;  // two blocks, one yield between them
+    const std::vector<uint8_t> audio = noiseFrames(slow, frames);
     choosePair(slow, audio, slow, audio);
     writeFile(dir.file("other.wav"), canonicalWav(PcmFormat{1, 1, 8000, 8}, noiseFrames(PcmFormat{1, 1, 8000, 8}, 9)));
     bool reloaded = false;
@@ -293,21 +308,22 @@ TEST_F(ComparisonRunTest, TheRunKeepsTheSlotsItStartedWith) {
     EXPECT_EQ(run(), RunResult::Identical);
     // The scan of the file loaded meanwhile logs its own line; the run's closing lines are unchanged.
     EXPECT_EQ(Lines(host.log.end() - 4, host.log.end() - 1),
-              (Lines{"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(5000)"}));
-    EXPECT_EQ(slots[0].sampleRate, 8000u);  // the window's slot did change
+              (Lines{"file1,file2が同時に終わりました。", "一致しました。", formatText("比較サンプル(%u)", frames)}));
+    EXPECT_EQ(slots[0].sampleCount, 9u);  // the window's slot did change
 }
 
 TEST_F(ComparisonRunTest, FileTruncatedBetweenBlocks) {
-    const PcmFormat slow{1, 1, 8000, 8};  // 120000 frames per block
-    const std::vector<uint8_t> audio = noiseFrames(slow, 300000);
+    const PcmFormat slow{1, 1, 8000, 8};
+    const uint32_t blockFrames = kCompareBlockBytes;
+    const std::vector<uint8_t> audio = noiseFrames(slow, blockFrames * 2 + 1000);
     choosePair(slow, audio, slow, audio);
+    // Cut while the window had its turn after the second blocks were read: the third is missing.
     host.onYield = [&] {
-        if (host.yields == 1) {
-            ASSERT_EQ(::truncate(dir.file("2.wav").c_str(), 44 + 120000), 0);
-        }
+        if (host.yields == 1) ASSERT_EQ(::truncate(dir.file("2.wav").c_str(), 44 + blockFrames), 0);
     };
     EXPECT_EQ(run(), RunResult::Identical);
-    EXPECT_EQ(tail(), (Lines{"読み取りエラー 1==0", "一致しました。", "比較サンプル(120000)"}));
+    EXPECT_EQ(tail(), (Lines{"読み取りエラー 1==0", "一致しました。", formatText("比較サンプル(%u)", 2 * blockFrames)}));
+    EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);
 }
 
 TEST_F(ComparisonRunTest, AbsurdlyLowRatesReadLargeBlocks) {

@@ -53,4 +53,8 @@ namespace vemilo {
 // GoogleTest prints a RunResult by its name.
 inline void PrintTo(RunResult result, std::ostream* out) { *out << runResultName(result); }
 
+inline void PrintTo(Verdict verdict, std::ostream* out) {
+    *out << (verdict == Verdict::Identical ? "Identical" : verdict == Verdict::Different ? "Different" : "Trouble");
+}
+
 }  // namespace vemilo

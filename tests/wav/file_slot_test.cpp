@@ -41,7 +41,7 @@ TEST(FormatDuration, Examples) {
 TEST_F(FileSlotTest, TenSecondsOfCdAudio) {
     const std::string path = dir.file("a.wav");
     writeCanonicalWav(path, PcmFormat{1, 2, 44100, 16}, std::vector<uint8_t>(1764000, 1));
-    EXPECT_TRUE(loadFileSlot(slot, 0, path, host));
+    EXPECT_EQ(loadFileSlot(slot, 0, path, host), LoadOutcome::Usable);
     EXPECT_EQ(slot.sampleCount, 441000u);
     EXPECT_EQ(slot.path, path);
     EXPECT_EQ(slot.dataOffset, 44u);
@@ -69,14 +69,30 @@ TEST_F(FileSlotTest, ChannelWordsDroppedBytesAndSideNames) {
     EXPECT_EQ(slot.sampleCount, 44100u);
 }
 
-TEST_F(FileSlotTest, OtherFormatCodesHaveNoPlayingTime) {
-    for (uint16_t code : {3, 0xFFFE}) {
+TEST_F(FileSlotTest, PlayingTimeForIntegerAndFloatOnly) {
+    struct Case {
+        const char* name;
+        uint16_t code;
+        std::vector<uint8_t> extension;
+        bool timed;
+    };
+    const Case cases[] = {
+        {"integer PCM", 1, {}, true},
+        {"IEEE float", 3, {}, true},
+        {"extensible PCM", 0xFFFE, extensibleExtension(1, 32), true},
+        {"extensible float", 0xFFFE, extensibleExtension(3, 32), true},
+        {"extensible without its sub-format", 0xFFFE, {}, false},
+        {"extensible ADPCM", 0xFFFE, extensibleExtension(2, 32), false},
+        {"A-law", 6, {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         const std::string path = dir.file("f.wav");
-        writeCanonicalWav(path, PcmFormat{code, 2, 44100, 32}, std::vector<uint8_t>(8 * 100, 1));
+        WavBuilder().riffHeader().fmt(PcmFormat{c.code, 2, 44100, 32}, c.extension).data(std::vector<uint8_t>(8 * 22050, 1)).write(path);
         loadFileSlot(slot, 0, path, host);
-        EXPECT_EQ(slot.sampleCount, 100u);
+        EXPECT_EQ(slot.sampleCount, 22050u);
         EXPECT_EQ(host.info[0][1], "44100Hz 32bit stereo");
-        EXPECT_EQ(host.info[0][2], "再生時間 -");
+        EXPECT_EQ(host.info[0][2], c.timed ? "再生時間 0:00:00.500" : "再生時間 -");
     }
 }
 
@@ -87,7 +103,7 @@ TEST_F(FileSlotTest, UnreadableFilesDivideByNothing) {
     writeCanonicalWav(zeroRate, PcmFormat{1, 2, 0, 16}, std::vector<uint8_t>(40, 1));
     for (const std::string& path : {dir.file("missing.wav"), notWav, zeroRate}) {
         SCOPED_TRACE(path);
-        EXPECT_FALSE(loadFileSlot(slot, 0, path, host));
+        EXPECT_EQ(loadFileSlot(slot, 0, path, host), LoadOutcome::Unusable);
         EXPECT_EQ(slot.path, path);
         EXPECT_EQ(host.info[0][2], "再生時間 -");
     }
@@ -102,7 +118,7 @@ TEST_F(FileSlotTest, LongPathsAreKeptWhole) {
     }
     const std::string path = folder + "/a.wav";
     writeCanonicalWav(path, PcmFormat{}, std::vector<uint8_t>(400, 1));
-    EXPECT_TRUE(loadFileSlot(slot, 0, path, host));
+    EXPECT_EQ(loadFileSlot(slot, 0, path, host), LoadOutcome::Usable);
     EXPECT_EQ(slot.path, path);
     EXPECT_EQ(slot.sampleCount, 100u);
 }

@@ -103,9 +103,9 @@ protected:
                 choose(slots, 0, first);
                 choose(slots, 1, second);
                 host.log.clear();
-                const RunResult result = ComparisonRun(slots, host, host.options);
+                const RunResult result = ComparisonRun(slots, host, host.options).result;
                 EXPECT_GE(result, RunResult::Different);
-                EXPECT_LE(result, RunResult::FirstRead2Empty);
+                EXPECT_LE(result, RunResult::DataFormatMismatch);
                 if (result == RunResult::Identical || result == RunResult::Different) {
                     EXPECT_EQ(host.log.back().rfind("[debug] ", 0), 0u);
                     EXPECT_EQ(host.log[host.log.size() - 2].rfind("比較サンプル(", 0), 0u);
@@ -154,7 +154,13 @@ TEST(HostilePaths, FoldersFifosAndUnreadableFilesGiveTheOpenError) {
     const bool lockedIsReadable = ::access(locked.c_str(), R_OK) == 0;  // root reads anything
 
     const int before = openDescriptorCount();
-    for (const std::string& path : {dir.path(), fifo, locked, dir.file("missing.wav")}) {
+    const std::pair<std::string, std::string> cases[] = {
+        {dir.path(), "Is a directory"},
+        {fifo, "not a regular file"},
+        {locked, "Permission denied"},
+        {dir.file("missing.wav"), "No such file or directory"},
+    };
+    for (const auto& [path, problem] : cases) {
         if (path == locked && lockedIsReadable) continue;
         SCOPED_TRACE(path);
         RecordingReporter host;
@@ -162,9 +168,11 @@ TEST(HostilePaths, FoldersFifosAndUnreadableFilesGiveTheOpenError) {
         chooseFile(slot, 0, path, host);
         EXPECT_EQ(host.messages, std::vector<std::string>{"open error"});
         EXPECT_EQ(host.info[0].size(), 4u);
+        EXPECT_EQ(slotProblem(slot), problem);
+        // The run names the file that is no WAV file, not a property that differs.
         FileSlots slots{slot, slot};
-        EXPECT_EQ(ComparisonRun(slots, host, host.options), RunResult::Open1Failed);
-        EXPECT_EQ(host.log.back(), "open error(0)");
+        EXPECT_EQ(ComparisonRun(slots, host, host.options).result, RunResult::Unreadable1);
+        EXPECT_EQ(host.messages.back(), "ファイル1をWAVファイルとして読めませんでした。");
     }
     EXPECT_EQ(openDescriptorCount(), before);
     setTraceSink(previous);

@@ -87,7 +87,7 @@ TEST_F(ZeroRunScanTest, SilentThroughoutAndEmpty) {
     EXPECT_EQ(silent.leadingZeros, 50000u);
     EXPECT_EQ(silent.trailingZeros, 50000u);  // every frame is also a trailing silent frame
     EXPECT_EQ(host.info[0].size(), 6u);
-    EXPECT_EQ(host.yields, 2);  // two leading blocks, no trailing pass
+    EXPECT_EQ(host.yields, 1);  // one piece of the leading pass, no trailing pass
 
     const FileSlot empty = scanAudio(cd, 0, 0, 0);
     EXPECT_EQ(empty.leadingZeros, 0u);
@@ -175,11 +175,16 @@ TEST_F(ZeroRunScanTest, FailuresShowTheirMessageAndNeverOldCounts) {
     EXPECT_EQ(host.info[0].size(), 4u);
     EXPECT_EQ(openDescriptorCount(), before);
 
-    // A second's buffer beyond any sane size is refused like a failed allocation.
+    // A second far beyond any sane size is still scanned a piece at a time.
     const PcmFormat absurd{1, 2, 0xFFFFFFFF, 16};
-    writeCanonicalWav(path, absurd, std::vector<uint8_t>(40, 1));
-    scanFile(path);
-    EXPECT_EQ(host.messages.back(), "buf error");
+    std::vector<uint8_t> audio(40, 1);
+    appendBytes(audio, silentFrames(absurd, 5));
+    writeCanonicalWav(path, absurd, audio);
+    const size_t messages = host.messages.size();
+    const FileSlot scanned = scanFile(path);
+    EXPECT_EQ(host.messages.size(), messages);
+    EXPECT_EQ(scanned.leadingZeros, 0u);
+    EXPECT_EQ(scanned.trailingZeros, 5u);
 }
 
 TEST_F(ZeroRunScanTest, NoRateOrFrameSizeGivesZeroCounts) {
