@@ -10,6 +10,7 @@ packages=(
   sox
   clang libclang-rt-14-dev
   xvfb xauth
+  libsndfile1-dev
 )
 
 missing=()

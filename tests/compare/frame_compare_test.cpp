@@ -47,6 +47,23 @@ TEST(DifferenceLine, SampleValuesByWidthAndChannels) {
     const uint8_t b32[] = {0xFF, 0xFF, 0xFF, 0x7F};
     EXPECT_EQ(differenceLine(3, 0, 0, a32, b32, formatOf(32, 1, 4)), "相違点          3(1:0 2:0)\t1: -2147483648\t2: 2147483647");
 
+    // IEEE float, plain or extensible, shows decimal values in the same columns.
+    const float f1[] = {0.5f, -0.25f};
+    const float f2[] = {0.5f, 1.0e-7f};
+    uint8_t floats1[8], floats2[8];
+    std::memcpy(floats1, f1, 8);
+    std::memcpy(floats2, f2, 8);
+    EXPECT_EQ(differenceLine(7, 0x50, 0x50, floats1, floats2, formatOf(32, 2, 8, 3)),
+              "相違点          7(1:50 2:50)\t1:      0.5,   -0.25\t2:      0.5,1.00000001e-07");
+    const double d1 = -1.0 / 3, d2 = 0.1;
+    uint8_t double1[8], double2[8];
+    std::memcpy(double1, &d1, 8);
+    std::memcpy(double2, &d2, 8);
+    EXPECT_EQ(differenceLine(8, 0, 8, double1, double2, formatOf(64, 1, 8, 3)),
+              "相違点          8(1:0 2:8)\t1: -0.33333333333333331\t2: 0.10000000000000001");
+    // The same bits as integers when the data is integer PCM.
+    EXPECT_EQ(differenceLine(9, 0, 0, floats1, floats2, formatOf(32, 1, 4, 1)), "相違点          9(1:0 2:0)\t1: 1056964608\t2: 1056964608");
+
     // Four channels, or a frame too small for its declared samples: the line ends after the tab.
     const uint8_t four[8] = {};
     EXPECT_EQ(differenceLine(4, 8, 8, four, four, formatOf(16, 4, 8)), "相違点          4(1:8 2:8)\t");

@@ -8,6 +8,9 @@ namespace vemilo::testing {
 class TempDir {
 public:
     TempDir();
+    // A folder under parent instead, when parent is a folder (say /dev/shm, where holes in sparse
+    // files read fast); else under the system's temporary folder.
+    explicit TempDir(const std::string& parent);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
