@@ -239,6 +239,26 @@ TEST(CliConventions, FailedWritesAreTrouble) {
                            "' >/dev/full 2>/dev/null").c_str()) >> 8, 2);
 }
 
+// The same audio in RF64, BW64, a streaming RIFF header and an extensible header compares as one.
+TEST(CliVariants, InfoAndComparisonAcrossContainers) {
+    TempDir dir;
+    const PcmFormat stereo{1, 2, 48000, 24};
+    const std::vector<uint8_t> audio = noiseFrames(stereo, 4800);
+    writeCanonicalWav(dir.file("riff.wav"), stereo, audio);
+    WavBuilder().rf64Header().ds64(0, audio.size(), 4800).fmt(stereo).data(audio, 0xFFFFFFFF).write(dir.file("rf64.wav"));
+    WavBuilder().rf64Header("BW64").ds64(0, audio.size(), 4800).fmt(stereo).data(audio, 0xFFFFFFFF).write(dir.file("bw64.wav"));
+    WavBuilder().riffHeader(0xFFFFFFFF).fmt(stereo).data(audio, 0xFFFFFFFF).write(dir.file("stream.wav"));
+    WavBuilder().riffHeader().fmt(PcmFormat{0xFFFE, 2, 48000, 24}, extensibleExtension(1, 24)).data(audio).write(dir.file("ext.wav"));
+    for (const char* name : {"rf64.wav", "bw64.wav", "stream.wav", "ext.wav"}) {
+        SCOPED_TRACE(name);
+        const CliRun info = runTool({"--info", dir.file(name)});
+        EXPECT_EQ(info.status, 0);
+        EXPECT_EQ(Lines(info.outLines().begin() + 1, info.outLines().begin() + 4),
+                  (Lines{"48000Hz 24bit stereo", "再生時間 0:00:00.100", "サンプル数         4800"}));
+        EXPECT_EQ(runTool({"--exact", dir.file("riff.wav"), dir.file(name)}).status, 0);
+    }
+}
+
 // Files written by another program: what --info reports agrees with soxi.
 TEST(CliAgainstSox, InfoAgreesWithSoxi) {
     if (shell("command -v soxi").find("soxi") == std::string::npos) GTEST_SKIP() << "sox is not installed";
