@@ -253,7 +253,9 @@ TEST(CliVariants, InfoAndComparisonAcrossContainers) {
         SCOPED_TRACE(name);
         const CliRun info = runTool({"--info", dir.file(name)});
         EXPECT_EQ(info.status, 0);
-        EXPECT_EQ(Lines(info.outLines().begin() + 1, info.outLines().begin() + 4),
+        const Lines lines = info.outLines();
+        ASSERT_EQ(lines.size(), 6u);
+        EXPECT_EQ(Lines(lines.begin() + 1, lines.begin() + 4),
                   (Lines{"48000Hz 24bit stereo", "再生時間 0:00:00.100", "サンプル数         4800"}));
         EXPECT_EQ(runTool({"--exact", dir.file("riff.wav"), dir.file(name)}).status, 0);
     }
