@@ -10,6 +10,7 @@
 #include "compare/options.h"
 #include "compare/run_series.h"
 #include "wav/choose_file.h"
+#include "wav/text_format.h"
 #include "wav/trace.h"
 #include "wav/wav_file_list.h"
 #include "wav/zero_run_scan.h"
@@ -53,7 +54,7 @@ public:
 
     bool choose(FileSlot& slot, int side, const std::string& path) {
         const bool usable = chooseFile(slot, side, path, reporter_, &scanBuffer_);
-        if (!usable) std::fprintf(err_, "vemilo-cli: %s: %s\n", path.c_str(), slotProblem(slot).c_str());
+        if (!usable) std::fprintf(err_, "vemilo-cli: %s: %s\n", escapeControlCharacters(path).c_str(), slotProblem(slot).c_str());
         return usable;
     }
 
@@ -80,7 +81,8 @@ int compareFolders(const CliOptions& options, CliReporter& reporter, std::FILE* 
     for (int side = 0; side < 2; ++side) {
         const auto listing = listWavFolder(options.paths[side]);
         if (!listing) {
-            std::fprintf(err, "vemilo-cli: %s: %s\n", options.paths[side].c_str(), std::strerror(errno ? errno : ENOENT));
+            std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(options.paths[side]).c_str(),
+                         std::strerror(errno ? errno : ENOENT));
             return kExitTrouble;
         }
         lists[side] = listing->names;

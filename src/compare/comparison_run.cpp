@@ -18,7 +18,7 @@ namespace {
 void logHeader(const RunState& run, Reporter& reporter) {
     for (int side = 0; side < 2; ++side) {
         const FileSlot& slot = run.files[side].slot;
-        reporter.logLine(formatText("ファイル%d:", side + 1) + slot.path);
+        reporter.logLine(formatText("ファイル%d:", side + 1) + escapeControlCharacters(slot.path));
         reporter.logLine(formatText("サンプル数:%llu 先頭ゼロ:%llu 末尾ゼロ:%llu", static_cast<unsigned long long>(slot.sampleCount),
                                     static_cast<unsigned long long>(slot.leadingZeros),
                                     static_cast<unsigned long long>(slot.trailingZeros)));

@@ -23,4 +23,31 @@ std::string formatText(const char* format, ...) {
     return text;
 }
 
+std::string escapeControlCharacters(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        switch (byte) {
+            case '\n': out += "\\n"; continue;
+            case '\r': out += "\\r"; continue;
+            case '\t': out += "\\t"; continue;
+            default: break;
+        }
+        if (byte < 0x20 || byte == 0x7F) {
+            out += formatText("\\x%02x", byte);
+        } else if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x85) {
+            out += "\\u0085";  // NEXT LINE
+            ++i;
+        } else if (byte == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
+                   (static_cast<unsigned char>(text[i + 2]) == 0xA8 || static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
+            out += static_cast<unsigned char>(text[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";  // line, paragraph separator
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 }  // namespace vemilo

@@ -18,6 +18,8 @@ TraceSink& currentSink() {
 
 }  // namespace
 
+bool traceEnabled() { return static_cast<bool>(currentSink()); }
+
 TraceSink setTraceSink(TraceSink sink) {
     return std::exchange(currentSink(), std::move(sink));
 }

@@ -12,6 +12,9 @@ using TraceSink = std::function<void(const std::string& line)>;
 // Replaces the sink; an empty function silences the trace. Returns the previous sink.
 TraceSink setTraceSink(TraceSink sink);
 
+// True when trace lines go anywhere; callers may skip building lines nobody reads.
+bool traceEnabled();
+
 // Writes one formatted trace line (the caller includes the line feed).
 void trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -224,7 +224,7 @@ int parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalki
         // A short size read at the end of the file keeps its missing bytes as zero.
         const std::string id(reinterpret_cast<const char*>(idBytes), idLength);
         const uint32_t declaredSize = readU32LE(sizeBytes);
-        traceText("chunk: " + id + " " + std::to_string(static_cast<int32_t>(declaredSize)) + "\n");
+        if (traceEnabled()) traceText("chunk: " + id + " " + std::to_string(static_cast<int32_t>(declaredSize)) + "\n");
 
         uint64_t bodySize = chunkBodySize(id, declaredSize, ds64);
         if (id == "ds64" && info.container != WavContainer::Riff) readDs64(view, declaredSize, ds64);

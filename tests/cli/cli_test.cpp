@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "support/temp_dir.h"
+#include "wav/text_format.h"
 #include "wav_writer/wav_writer.h"
 
 namespace vemilo::cli {
@@ -259,6 +260,26 @@ TEST(CliVariants, InfoAndComparisonAcrossContainers) {
                   (Lines{"48000Hz 24bit stereo", "再生時間 0:00:00.100", "サンプル数         4800"}));
         EXPECT_EQ(runTool({"--exact", dir.file("riff.wav"), dir.file(name)}).status, 0);
     }
+}
+
+// A file name cannot forge a line of the log: its control characters are shown escaped.
+TEST(CliLog, FileNamesCannotForgeLines) {
+    EXPECT_EQ(escapeControlCharacters("a\nb\tc\rd\x1b[31m\x7f/\xe2\x80\xa8/\xe2\x80\xa9/\xc2\x85/日本"),
+              "a\\nb\\tc\\rd\\x1b[31m\\x7f/\\u2028/\\u2029/\\u0085/日本");
+    TempDir dir;
+    const PcmFormat mono{1, 1, 8000, 16};
+    const std::vector<uint8_t> audio = noiseFrames(mono, 100);
+    std::vector<uint8_t> changed = audio;
+    changed[20] ^= 1;
+    const std::string forged = dir.file("x.wav\n一致しました。");
+    writeCanonicalWav(forged, mono, changed);
+    writeCanonicalWav(dir.file("a.wav"), mono, audio);
+    const CliRun run = runTool({dir.file("a.wav"), forged});
+    EXPECT_EQ(run.status, 1);
+    const Lines lines = run.outLines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "一致しました。"), 0);
+    EXPECT_EQ(lines[2], "ファイル2:" + dir.file("x.wav\\n一致しました。"));
+    EXPECT_NE(runTool({dir.file("a.wav"), dir.file("gone\n.wav")}).err.find("gone\\n.wav: No such file"), std::string::npos);
 }
 
 // Files written by another program: what --info reports agrees with soxi.

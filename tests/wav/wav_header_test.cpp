@@ -4,6 +4,7 @@
 
 #include "support/temp_dir.h"
 #include "wav/trace.h"
+#include "wav/wav_reader.h"
 #include "wav_writer/wav_writer.h"
 
 namespace vemilo {
@@ -170,6 +171,39 @@ TEST(ParseWavHeader, MissingFileTracesOpenError) {
     EXPECT_EQ(parseWavHeader(dir.file("nope.wav"), info), 1);
     setTraceSink(previous);
     EXPECT_EQ(trace, "open error\n");
+}
+
+}  // namespace
+}  // namespace vemilo
+
+namespace vemilo {
+namespace {
+
+TEST(ParseWavHeader, AMillionTinyChunksCostFewReadsAndCanBeStopped) {
+    using namespace writer;
+    std::vector<uint8_t> bytes = canonicalWav(PcmFormat{}, std::vector<uint8_t>(400, 1));
+    const std::vector<uint8_t> tiny = {'j', 'u', 'n', 'k', 0, 0, 0, 0};
+    bytes.reserve(bytes.size() + tiny.size() * 1000000);
+    for (int i = 0; i < 1000000; ++i) bytes.insert(bytes.end(), tiny.begin(), tiny.end());
+    testing::TempDir dir;
+    writeFile(dir.file("tiny.wav"), bytes);
+    const TraceSink previous = setTraceSink({});
+
+    WavFormatInfo info;
+    int pauses = 0;
+    const uint64_t before = WavReader::systemCallsMade();
+    EXPECT_EQ(parseWavHeader(dir.file("tiny.wav"), info, [&] { return ++pauses > 0; }), 0);
+    // A read per 64 KiB window and a seek before it, not several per chunk.
+    EXPECT_LE(WavReader::systemCallsMade() - before, 2 * (bytes.size() / 65536 + 4));
+    EXPECT_EQ(info.dataBytes, 400u);
+    EXPECT_EQ(pauses, 1000002 / 16384);
+
+    // The caller may stop a long walk at a pause: nothing of the format is taken then.
+    WavFormatInfo stopped;
+    EXPECT_EQ(parseWavHeader(dir.file("tiny.wav"), stopped, [] { return false; }), 1);
+    EXPECT_EQ(stopped.problem, WavProblem::Stopped);
+    EXPECT_EQ(stopped.sampleRate, 0u);
+    setTraceSink(previous);
 }
 
 }  // namespace

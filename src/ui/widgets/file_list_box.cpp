@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <stdexcept>
 
+#include "wav/text_format.h"
 #include "wav/wav_file_list.h"
 
 namespace vemilo::ui {
@@ -59,14 +60,14 @@ void FileListBox::showFolder(const std::string& path) {
     const std::string wanted = withoutTrailingSeparator(path);
     if (wanted == withoutTrailingSeparator(folder_)) return;
     const auto listing = listWavFolder(wanted);
-    if (!listing) throw std::runtime_error("フォルダ " + wanted + " を開けません");
+    if (!listing) throw std::runtime_error("フォルダ " + escapeControlCharacters(wanted) + " を開けません");
     folder_ = wanted;
     fill(listing->names, listing->matchingEntries);
 }
 
 void FileListBox::reread() {
     const auto listing = listWavFolder(folder_);
-    if (!listing) throw std::runtime_error("フォルダ " + folder_ + " を開けません");
+    if (!listing) throw std::runtime_error("フォルダ " + escapeControlCharacters(folder_) + " を開けません");
     fill(listing->names, listing->matchingEntries);
 }
 
