@@ -9,7 +9,6 @@
 #include "ui/widgets/file_list_box.h"
 #include "ui/widgets/qt_text.h"
 #include "wav/choose_file.h"
-#include "wav/wav_file_list.h"
 
 namespace vemilo::commands {
 
@@ -52,9 +51,7 @@ void FilePanes::copyFolder(int from, int to) {
 void FilePanes::watchFolders() {
     // A list is read again when its folder's count of matching files no longer matches what the
     // list last saw there; hidden files count on both sides, so they never cause a re-read.
-    for (const SidePane& pane : panes_) {
-        if (CountWavFiles(pane.list->folder()) != pane.list->matchingEntries()) pane.list->rereadQuietly();
-    }
+    for (const SidePane& pane : panes_) pane.list->followFolder();
 }
 
 void FilePanes::offerDroppedFile(const QStringList& paths) {

@@ -2,10 +2,14 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <optional>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vemilo::ui {
 namespace {
@@ -68,25 +72,46 @@ Found locate(const std::vector<std::string>& lines, const std::string& section, 
     return found;
 }
 
+// The file a save replaces: a settings path that is a symbolic link keeps being one.
+std::string fileBehind(const std::string& path) {
+    char resolved[PATH_MAX];
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode) && ::realpath(path.c_str(), resolved)) return resolved;
+    return path;
+}
+
+bool writeAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) return false;
+        done += static_cast<size_t>(wrote);
+    }
+    return true;
+}
+
 }  // namespace
 
-IniStore::IniStore(std::string path) : path_(std::move(path)) {}
-
-std::vector<std::string> IniStore::readLines() const {
-    std::vector<std::string> lines;
-    std::ifstream in(path_, std::ios::binary);
+IniStore::IniStore(std::string path) : path_(std::move(path)) {
+    std::ifstream in(path_, std::ios::binary | std::ios::ate);
+    if (!in) return;
+    const std::streamoff size = in.tellg();
+    if (size > static_cast<std::streamoff>(kMaxFileBytes)) {
+        tooLarge_ = true;
+        return;
+    }
+    in.seekg(0);
     for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
+        lines_.push_back(line);
     }
-    return lines;
 }
 
 std::string IniStore::readText(const std::string& section, const std::string& key, const std::string& fallback) const {
-    const std::vector<std::string> lines = readLines();
-    const Found found = locate(lines, section, key);
+    const Found found = locate(lines_, section, key);
     if (!found.keyLine) return fallback;
-    const std::string& line = lines[*found.keyLine];
+    const std::string& line = lines_[*found.keyLine];
     std::string value = trim(line.substr(line.find('=') + 1));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
@@ -115,24 +140,18 @@ bool IniStore::readBoolean(const std::string& section, const std::string& key, b
 }
 
 void IniStore::writeText(const std::string& section, const std::string& key, const std::string& value) {
-    std::vector<std::string> lines = readLines();
-    const Found found = locate(lines, section, key);
-    const std::string entry = key + "=" + value;
+    const Found found = locate(lines_, section, key);
     if (found.keyLine) {
-        lines[*found.keyLine] = trim(*keyName(lines[*found.keyLine])) + "=" + value;
+        lines_[*found.keyLine] = trim(*keyName(lines_[*found.keyLine])) + "=" + value;
     } else if (found.sectionLine) {
         // After the section's last non-blank line, so a blank line before the next section stays.
         size_t at = found.sectionEnd;
-        while (at > *found.sectionLine + 1 && trim(lines[at - 1]).empty()) --at;
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), entry);
+        while (at > *found.sectionLine + 1 && trim(lines_[at - 1]).empty()) --at;
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), key + "=" + value);
     } else {
-        lines.push_back("[" + section + "]");
-        lines.push_back(entry);
+        lines_.push_back("[" + section + "]");
+        lines_.push_back(key + "=" + value);
     }
-    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-    for (const std::string& line : lines) out << line << "\n";
-    out.flush();
-    if (!out) throw std::runtime_error(path_ + " に書き込めません");
 }
 
 void IniStore::writeInteger(const std::string& section, const std::string& key, int value) {
@@ -141,6 +160,42 @@ void IniStore::writeInteger(const std::string& section, const std::string& key, 
 
 void IniStore::writeBoolean(const std::string& section, const std::string& key, bool value) {
     writeText(section, key, value ? "1" : "0");
+}
+
+void IniStore::save(const std::function<void()>& beforeRename) const {
+    const std::string target = fileBehind(path_);
+    // A file made read-only is left as it is, as writing it in place would be refused.
+    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
+        throw std::runtime_error(path_ + " に書き込めません");
+    }
+    std::string text;
+    for (const std::string& line : lines_) text += line + "\n";
+
+    // A temporary file in the same folder, so that the rename never crosses file systems.
+    std::string temporary = target + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) throw std::runtime_error(path_ + " に書き込めません");
+    struct stat old {};
+    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : [] {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !written) {
+        ::unlink(temporary.c_str());
+        throw std::runtime_error(path_ + " に書き込めません");
+    }
+    try {
+        if (beforeRename) beforeRename();
+    } catch (...) {
+        ::unlink(temporary.c_str());
+        throw;
+    }
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        throw std::runtime_error(path_ + " に書き込めません");
+    }
 }
 
 }  // namespace vemilo::ui

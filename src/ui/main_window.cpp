@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,7 +19,6 @@
 #include <QWindow>
 
 #include "commands/run_command.h"
-#include "ui/ini_store.h"
 #include "ui/option_controls.h"
 #include "ui/settings.h"
 #include "ui/widgets/designed_geometry.h"
@@ -42,7 +40,7 @@ constexpr int kMinOuterHeight = 720;
 
 }  // namespace
 
-MainWindow::MainWindow(const QString& settingsDirectory, QWidget* parent) : QMainWindow(parent) {
+MainWindow::MainWindow(SettingsFiles settingsFiles, QWidget* parent) : QMainWindow(parent), settingsFiles_(std::move(settingsFiles)) {
     setWindowTitle(QStringLiteral("Vemilo v3.00β1"));
     setFont(layoutFont(LayoutFace::Tahoma, 8));
     buildControls();
@@ -51,15 +49,13 @@ MainWindow::MainWindow(const QString& settingsDirectory, QWidget* parent) : QMai
     runCommand_ = std::make_unique<commands::RunCommand>(fileSlots_, reporter(), *options_, *filePanes_,
                                                          [this] { return options_->continuousMode(); });
     connectHandlers();
-    settingsPath_ = (settingsDirectory.isEmpty() ? QCoreApplication::applicationDirPath() : settingsDirectory) +
-                    QStringLiteral("/vemilo3.ini");
     resize(kClientWidth, menuBar()->sizeHint().height() + kPanelHeight + kLogHeight + kStatusHeight);
     startUp();
 }
 
 MainWindow::~MainWindow() {
     // Closing the window ends the program; the settings are written as it goes.
-    guarded([this] { saveSettings(); });
+    guarded([this] { saveSettings(settingsFiles_, currentSettings()); });
 }
 
 void MainWindow::buildControls() {
@@ -194,10 +190,15 @@ void MainWindow::connectHandlers() {
 
 void MainWindow::startUp() {
     // Placement first: the window system chooses the position unless the settings give one.
-    const bool settingsExist = QFile::exists(settingsPath_);
+    const LoadedSettings loaded = loadSettings(settingsFiles_);
+    if (loaded.tooLarge) {
+        dialogs().message(toQString(settingsFileToRead(settingsFiles_)) +
+                          QStringLiteral(" は大きすぎるため読み込みませんでした。既定の設定で起動します。"));
+    }
+    const bool applied = loaded.found && !loaded.tooLarge;
     // Start-up goes on whatever the file held: the rest of the window must work.
-    if (settingsExist) guarded([this] { loadSettings(); });
-    if (!settingsExist) {
+    if (applied) guarded([&] { applySettings(loaded.settings); });
+    if (!applied) {
         if (const QScreen* screen = QApplication::primaryScreen()) {
             QRect frame = frameGeometry();
             frame.moveCenter(screen->availableGeometry().center());
@@ -210,13 +211,6 @@ void MainWindow::startUp() {
         pane.folderButton->setFont(layoutFont(LayoutFace::MsPGothic, 9));
         pane.pathEdit->setFont(layoutFont(LayoutFace::MsPGothic, 9));
     }
-}
-
-void MainWindow::loadSettings() { applySettings(readSettings(IniStore(settingsPath_.toStdString()))); }
-
-void MainWindow::saveSettings() {
-    IniStore ini(settingsPath_.toStdString());
-    writeSettings(ini, currentSettings());
 }
 
 void MainWindow::applySettings(const WindowSettings& settings) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "commands/file_panes.h"
+#include "ui/settings.h"
 #include "wav/file_slot.h"
 #include "wav/reporter.h"
 
@@ -27,15 +28,14 @@ class RunCommand;
 namespace vemilo::ui {
 
 class OptionControls;
-struct WindowSettings;
 
 // The two commands of the window-command menu, by their historic identifiers.
 enum class WindowCommand { Move = 10, MoveToTopLeft = 11 };
 
 class MainWindow : public QMainWindow, private Reporter {
 public:
-    // settingsDirectory: where vemilo3.ini lives; empty means the executable's folder.
-    explicit MainWindow(const QString& settingsDirectory = QString(), QWidget* parent = nullptr);
+    // settingsFiles: where vemilo3.ini is read and written.
+    explicit MainWindow(SettingsFiles settingsFiles = defaultSettingsFiles(), QWidget* parent = nullptr);
     ~MainWindow() override;
 
     const FileSlots& fileSlots() const { return fileSlots_; }
@@ -43,7 +43,7 @@ public:
     commands::RunCommand& runCommand() { return *runCommand_; }
     OptionControls& optionControls() { return *options_; }
     Reporter& reporter() { return *this; }
-    const QString& settingsPath() const { return settingsPath_; }
+    const SettingsFiles& settingsFiles() const { return settingsFiles_; }
 
     void runWindowCommand(WindowCommand command);
 
@@ -58,8 +58,6 @@ private:
     void connectHandlers();
     void startUp();
     void keepMinimumSize();
-    void loadSettings();
-    void saveSettings();
     void applySettings(const WindowSettings& settings);
     WindowSettings currentSettings() const;
 
@@ -89,7 +87,7 @@ private:
     QTimer* folderWatchTimer_ = nullptr;
 
     FileSlots fileSlots_;
-    QString settingsPath_;
+    SettingsFiles settingsFiles_;
     commands::FilePanes* filePanes_ = nullptr;
     std::unique_ptr<commands::RunCommand> runCommand_;
 };

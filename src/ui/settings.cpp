@@ -1,8 +1,16 @@
 #include "ui/settings.h"
 
+#include <QCoreApplication>
+#include <QStandardPaths>
+#include <filesystem>
+#include <stdexcept>
+
 #include "ui/ini_store.h"
 
 namespace vemilo::ui {
+namespace {
+
+const char* const kFileName = "vemilo3.ini";
 
 WindowSettings readSettings(const IniStore& ini) {
     WindowSettings settings;
@@ -17,7 +25,11 @@ WindowSettings readSettings(const IniStore& ini) {
     return settings;
 }
 
-void writeSettings(IniStore& ini, const WindowSettings& settings) {
+// Read afresh at the moment of saving, so that what another program added meanwhile stays.
+void saveInto(const std::string& path, const WindowSettings& settings) {
+    IniStore ini(path);
+    // An oversized file was never read; overwriting it would lose whatever it holds.
+    if (ini.tooLarge()) throw std::runtime_error(path + " に書き込めません");
     ini.writeInteger("position", "Top", settings.top);
     ini.writeInteger("position", "Left", settings.left);
     ini.writeBoolean("setting", "zeroskip", settings.zeroSkip);
@@ -26,6 +38,54 @@ void writeSettings(IniStore& ini, const WindowSettings& settings) {
     ini.writeBoolean("setting", "repeat", settings.continuousMode);
     ini.writeBoolean("setting", "missout", settings.detailDisplay);
     ini.writeText("setting", "missout_count", settings.differenceLimit);
+    ini.save();
+}
+
+bool exists(const std::string& path) {
+    std::error_code ignored;
+    return !path.empty() && std::filesystem::is_regular_file(path, ignored);
+}
+
+}  // namespace
+
+SettingsFiles defaultSettingsFiles() {
+    SettingsFiles files;
+    files.besideProgram = (QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(kFileName)).toStdString();
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (!config.isEmpty()) files.userConfig = (config + QStringLiteral("/vemilo/") + QLatin1String(kFileName)).toStdString();
+    return files;
+}
+
+std::string settingsFileToRead(const SettingsFiles& files) {
+    if (exists(files.besideProgram)) return files.besideProgram;
+    if (exists(files.userConfig)) return files.userConfig;
+    return {};
+}
+
+LoadedSettings loadSettings(const SettingsFiles& files) {
+    LoadedSettings loaded;
+    const std::string path = settingsFileToRead(files);
+    if (path.empty()) return loaded;
+    loaded.found = true;
+    const IniStore ini(path);
+    loaded.tooLarge = ini.tooLarge();
+    if (!loaded.tooLarge) loaded.settings = readSettings(ini);
+    return loaded;
+}
+
+void saveSettings(const SettingsFiles& files, const WindowSettings& settings) {
+    try {
+        saveInto(files.besideProgram, settings);
+    } catch (const std::runtime_error&) {
+        if (files.userConfig.empty()) throw;
+        try {
+            std::error_code ignored;
+            std::filesystem::create_directories(std::filesystem::path(files.userConfig).parent_path(), ignored);
+            saveInto(files.userConfig, settings);
+        } catch (const std::runtime_error&) {
+            throw std::runtime_error(files.besideProgram + " に書き込めません");
+        }
+    }
 }
 
 }  // namespace vemilo::ui

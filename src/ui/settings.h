@@ -1,11 +1,11 @@
 #pragma once
-// What vemilo3.ini keeps between runs: the window position and the six options.
+// What vemilo3.ini keeps between runs, the window position and the six options, and where the
+// file lives: beside the program, or in the user's configuration folder when the program's folder
+// cannot be written (an installed program).
 
 #include <string>
 
 namespace vemilo::ui {
-
-class IniStore;
 
 struct WindowSettings {
     int top = 0;
@@ -18,11 +18,31 @@ struct WindowSettings {
     std::string differenceLimit = "200";
 };
 
-// Reads every key, with its default where the key is missing or not a valid value.
-WindowSettings readSettings(const IniStore& ini);
+struct SettingsFiles {
+    std::string besideProgram;  // read first when it exists, written when it can be
+    std::string userConfig;     // $XDG_CONFIG_HOME/vemilo/vemilo3.ini; empty: none
+};
 
-// Writes the eight keys in their order: Top, Left, zeroskip, matchpoint, icchi_sample, repeat,
-// missout, missout_count. Throws when the file cannot be written.
-void writeSettings(IniStore& ini, const WindowSettings& settings);
+// vemilo3.ini beside the running program, and in the user's configuration folder.
+SettingsFiles defaultSettingsFiles();
+
+// The file to read at start-up: the one beside the program if it exists, else the user's; empty
+// when neither exists.
+std::string settingsFileToRead(const SettingsFiles& files);
+
+// What start-up found in the file.
+struct LoadedSettings {
+    bool found = false;     // a file existed
+    bool tooLarge = false;  // it was too large to read: the defaults hold, and a message says so
+    WindowSettings settings;
+};
+LoadedSettings loadSettings(const SettingsFiles& files);
+
+// Writes the eight keys in their order (Top, Left, zeroskip, matchpoint, icchi_sample, repeat,
+// missout, missout_count) into the file beside the program, or, when that cannot be written, into
+// the user's. Each write replaces the whole file at once and keeps what others put in it. Throws
+// "<path> に書き込めません" for the file beside the program when neither can be written; the old
+// files stay as they were.
+void saveSettings(const SettingsFiles& files, const WindowSettings& settings);
 
 }  // namespace vemilo::ui

@@ -54,12 +54,6 @@ std::optional<WavFolderListing> listWavFolder(const std::string& folder) {
     return listing;
 }
 
-uint32_t CountWavFiles(const std::string& folder) {
-    uint32_t count = 0;
-    forEachMatchingEntry(folder, [&](const std::string&) { ++count; });
-    return count;
-}
-
 std::string joinPath(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == '/') return folder + name;
     return folder + "/" + name;

@@ -22,9 +22,6 @@ struct WavFolderListing {
 // Reads a folder; nothing when it cannot be read.
 std::optional<WavFolderListing> listWavFolder(const std::string& folder);
 
-// Counts every matching entry that is not a folder, hidden ones included; 0 when unreadable.
-uint32_t CountWavFiles(const std::string& folder);
-
 // folder + "/" (unless it already ends with one) + name.
 std::string joinPath(const std::string& folder, const std::string& name);
 

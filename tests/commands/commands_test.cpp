@@ -60,7 +60,7 @@ class CommandsTest : public QObject {
     // Selects a row as the user would, with the keyboard.
     void userSelects(ui::FileListBox* list, int row) {
         list->setFocus();
-        list->setCurrentRow(row);
+        list->setCurrentIndex(list->model()->index(row, 0));
     }
 
 private slots:
@@ -96,7 +96,7 @@ private slots:
         c_->list[1]->setFocus();
         QCOMPARE(c_->list[1]->selectedRow(), -1);
         QVERIFY(window_->fileSlots()[1].path.empty());
-        const QRect firstRow = c_->list[1]->visualItemRect(c_->list[1]->item(0));
+        const QRect firstRow = c_->list[1]->rowRect(0);
         QTest::mouseClick(c_->list[1]->viewport(), Qt::LeftButton, {}, firstRow.center());
         QCOMPARE(window_->fileSlots()[1].path, folder("a") + "/1.wav");
         QCOMPARE(c_->pathEdit[1]->text(), QString::fromStdString(folder("a") + "/1.wav"));
@@ -128,6 +128,7 @@ private slots:
         c_->list[0]->selectRow(0);
         window_->filePanes().watchFolders();  // a hidden file alone never causes a re-read
         QCOMPARE(c_->list[0]->selectedRow(), 0);
+        QVERIFY(!c_->list[0]->followFolder());  // an unchanged folder is not even counted
         wav("a", "0.wav");
         QTRY_COMPARE_WITH_TIMEOUT(c_->list[0]->rowCount(), 2, 2500);  // the timer's own tick
         QCOMPARE(c_->list[0]->selectedRow(), -1);

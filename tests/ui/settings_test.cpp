@@ -3,6 +3,9 @@
 #include <QLineEdit>
 #include <QTest>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <cstdlib>
 
 #include "support/temp_dir.h"
 #include "ui/ini_store.h"
@@ -116,12 +119,29 @@ private slots:
         QVERIFY(window->fileSlots()[0].path.empty());
     }
 
-    void unwritableFileShowsTheErrorAndShutdownGoesOn() {
+    void anUnwritableFileFallsBackToTheUsersConfiguration() {
         TempDir settings;
         RecordingDialogs dialogs;
         // A folder where the file should be cannot be written, whoever runs the test.
+        ::mkdir(settings.file("vemilo3.ini").c_str(), 0700);
+        {
+            auto window = makeWindow(settings);
+            window->move(30, 40);
+            Controls(*window).continuous->setChecked(true);
+        }
+        QVERIFY(dialogs.errors.isEmpty());
+        QVERIFY(readAll(settings.file("config/vemilo/vemilo3.ini")).find("repeat=1") != std::string::npos);
+        auto window = makeWindow(settings);  // read back from there
+        QVERIFY(Controls(*window).continuous->isChecked());
+        QCOMPARE(window->pos(), QPoint(30, 40));
+    }
+
+    void neitherFileWritableShowsOneMessageAndKeepsTheOldFile() {
+        TempDir settings;
+        RecordingDialogs dialogs;
         const std::string path = settings.file("vemilo3.ini");
         ::mkdir(path.c_str(), 0700);
+        writeText(settings.file("config"), "a file where the folder should be");
         makeWindow(settings).reset();
         QCOMPARE(dialogs.errors, QStringList{QString::fromStdString(path) + QStringLiteral(" に書き込めません.")});
 
@@ -129,10 +149,85 @@ private slots:
         const std::string file = readOnly.file("vemilo3.ini");
         writeText(file, "[position]\nTop=1\n");
         ::chmod(file.c_str(), 0444);
+        writeText(readOnly.file("config"), "x");
         if (::access(file.c_str(), W_OK) == 0) return;  // root may write read-only files
         makeWindow(readOnly).reset();
         QCOMPARE(dialogs.errors.size(), 2);
         QCOMPARE(readAll(file), std::string("[position]\nTop=1\n"));
+    }
+
+    void whatOthersPutInTheFileIsKept() {
+        TempDir settings;
+        RecordingDialogs dialogs;
+        writeText(settings.file("vemilo3.ini"),
+                  "; kept by hand\n[other]\nmine=1\n\n[setting]\nfont=Gothic\nzeroskip=0\n[position]\nTop=5\n[last]\nx=y\n");
+        {
+            auto window = makeWindow(settings);
+            window->move(7, 9);
+        }
+        QCOMPARE(QString::fromStdString(readAll(settings.file("vemilo3.ini"))),
+                 QStringLiteral("; kept by hand\n[other]\nmine=1\n\n[setting]\nfont=Gothic\nzeroskip=0\nmatchpoint=0\nicchi_sample=200\n"
+                                "repeat=0\nmissout=0\nmissout_count=200\n[position]\nTop=9\nLeft=7\n[last]\nx=y\n"));
+    }
+
+    void aSaveInterruptedBeforeItsRenameLeavesTheOldFile() {
+        TempDir dir;
+        const std::string path = dir.file("vemilo3.ini");
+        writeText(path, "[position]\nTop=1\n");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ui::IniStore ini(path);
+            ini.writeText("position", "Top", "999");
+            ini.save([] { ::_exit(3); });  // killed with the new text written but not yet in place
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QCOMPARE(WEXITSTATUS(status), 3);
+        QCOMPARE(readAll(path), std::string("[position]\nTop=1\n"));
+    }
+
+    void aFullDiskKeepsTheOldFile() {
+        TempDir dir;
+        const std::string disk = dir.file("disk");
+        ::mkdir(disk.c_str(), 0700);
+        if (std::system(("mount -t tmpfs -o size=16k tmpfs '" + disk + "' 2>/dev/null").c_str()) != 0) {
+            QSKIP("a small tmpfs cannot be mounted here");
+        }
+        const std::string path = disk + "/vemilo3.ini";
+        writeText(path, "[position]\nTop=1\n");
+        writeText(disk + "/filler", std::string(12 * 1024, 'f'));  // what is left is less than the new file
+        bool refused = false;
+        try {
+            ui::IniStore ini(path);
+            ini.writeText("setting", "icchi_sample", std::string(6000, '9'));
+            ini.save();
+        } catch (const std::runtime_error& error) {
+            refused = std::string(error.what()) == path + " に書き込めません";
+        }
+        const std::string after = readAll(path);
+        std::system(("umount '" + disk + "'").c_str());
+        QVERIFY(refused);
+        QCOMPARE(after, std::string("[position]\nTop=1\n"));
+    }
+
+    void anOversizedFileIsIgnoredWithOneMessage() {
+        TempDir settings;
+        RecordingDialogs dialogs;
+        const std::string path = settings.file("vemilo3.ini");
+        std::string huge = "[setting]\nzeroskip=0\nmatchpoint=0\n";
+        huge.resize(ui::IniStore::kMaxFileBytes + 1, ';');
+        writeText(path, huge);
+        {
+            auto window = makeWindow(settings);
+            const Controls c(*window);
+            QCOMPARE(dialogs.messages.size(), 1);
+            QVERIFY(dialogs.messages[0].startsWith(QString::fromStdString(path)));
+            QVERIFY(c.zeroSkip->isChecked() && c.matchPoint->isChecked());  // the designed state
+        }
+        QCOMPARE(readAll(path), huge);  // never rewritten
+        QVERIFY(readAll(settings.file("config/vemilo/vemilo3.ini")).find("zeroskip=1") != std::string::npos);
+        QVERIFY(dialogs.errors.isEmpty());
     }
 
     void iniStoreKeepsItsPlaceForEachValue() {
@@ -143,6 +238,8 @@ private slots:
         ini.writeText("A", "K1", "one");   // replaced where it stands
         ini.writeText("a", "new", "n");    // at the end of its section
         ini.writeText("c", "k3", "three"); // a new section at the end
+        QCOMPARE(readAll(path), std::string("; comment\n[a]\nk1=1\n\n[b]\nk2=2\n"));  // nothing written before save
+        ini.save();
         QCOMPARE(QString::fromStdString(readAll(path)),
                  QStringLiteral("; comment\n[a]\nk1=one\nnew=n\n\n[b]\nk2=2\n[c]\nk3=three\n"));
         QCOMPARE(QString::fromStdString(ini.readText("B", "K2", "?")), QStringLiteral("2"));

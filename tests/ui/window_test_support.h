@@ -42,9 +42,14 @@ private:
     ui::Dialogs* previous_;
 };
 
-// A window whose vemilo3.ini lives in a folder of its own.
+// The settings files of a window whose vemilo3.ini lives in a folder of its own, with the user's
+// configuration folder inside it.
+inline ui::SettingsFiles settingsFilesIn(const TempDir& settingsDir) {
+    return {settingsDir.file("vemilo3.ini"), settingsDir.file("config/vemilo/vemilo3.ini")};
+}
+
 inline std::unique_ptr<ui::MainWindow> makeWindow(const TempDir& settingsDir) {
-    return std::make_unique<ui::MainWindow>(QString::fromStdString(settingsDir.path()));
+    return std::make_unique<ui::MainWindow>(settingsFilesIn(settingsDir));
 }
 
 template <typename T>

@@ -23,9 +23,7 @@ TEST(WavFileList, MaskHiddenFoldersAndByteOrder) {
     ASSERT_TRUE(listing);
     EXPECT_EQ(listing->names, (std::vector<std::string>{"A.WAV", "Z.wav", "a.wav", "b.wav", "c.Wav", "é.wav"}));
     EXPECT_EQ(listing->matchingEntries, 7u);  // the hidden file counts, the folder does not
-    EXPECT_EQ(CountWavFiles(dir.path()), 7u);
     EXPECT_FALSE(listWavFolder(dir.file("gone")));
-    EXPECT_EQ(CountWavFiles(dir.file("gone")), 0u);
 }
 
 TEST(WavFileList, JoinPathAddsOneSeparator) {

@@ -1,8 +1,11 @@
 #include "ui/widgets/file_list_box.h"
 
 #include <QDir>
+#include <QItemSelectionModel>
 #include <QMouseEvent>
+#include <optional>
 #include <stdexcept>
+#include <sys/stat.h>
 
 #include "wav/text_format.h"
 #include "wav/wav_file_list.h"
@@ -16,13 +19,42 @@ std::string withoutTrailingSeparator(std::string path) {
     return path;
 }
 
+// A folder's modification time in nanoseconds and its size; -1 when it cannot be looked at.
+void stampOf(const std::string& folder, int64_t (&stamp)[2]) {
+    struct stat status {};
+    if (::stat(folder.c_str(), &status) != 0) {
+        stamp[0] = stamp[1] = -1;
+        return;
+    }
+    stamp[0] = static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+    stamp[1] = static_cast<int64_t>(status.st_size);
+}
+
 }  // namespace
 
-FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
+int FileNameModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : static_cast<int>(names_.size()); }
+
+QVariant FileNameModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
+    const std::string& text = names_[static_cast<size_t>(index.row())];
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void FileNameModel::setNames(std::vector<std::string> names) {
+    beginResetModel();
+    names_ = std::move(names);
+    endResetModel();
+}
+
+FileListBox::FileListBox(QWidget* parent) : QListView(parent), model_(new FileNameModel(this)) {
+    setModel(model_);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // Every row has the same height: the view never measures rows one by one.
+    setUniformItemSizes(true);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The selection, not the current row: a list that takes the focus moves its current row
     // without selecting anything, and a mouse press moves it before the row is selected.
-    connect(this, &QListWidget::itemSelectionChanged, this, [this] {
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!programSelecting_ && selectedRow() >= 0 && onUserSelect) onUserSelect();
     });
     folder_ = QDir::currentPath().toStdString();
@@ -30,24 +62,22 @@ FileListBox::FileListBox(QWidget* parent) : QListWidget(parent) {
 }
 
 int FileListBox::selectedRow() const {
-    const QList<QListWidgetItem*> selected = selectedItems();
-    return selected.isEmpty() ? -1 : row(selected.front());
+    const QModelIndexList selected = selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : selected.front().row();
 }
 
 void FileListBox::selectRow(int index) {
     programSelecting_ = true;
-    if (index >= 0 && index < count()) {
-        setCurrentRow(index);
+    if (index >= 0 && index < rowCount()) {
+        setCurrentIndex(model_->index(index));
     } else {
-        setCurrentRow(-1);
-        clearSelection();
+        selectionModel()->clear();
     }
     programSelecting_ = false;
 }
 
 std::string FileListBox::rowText(int index) const {
-    const QListWidgetItem* row = item(index);
-    return row ? row->data(Qt::UserRole).toByteArray().toStdString() : std::string();
+    return index >= 0 && index < rowCount() ? model_->name(index) : std::string();
 }
 
 std::string FileListBox::selectedPath() const {
@@ -55,46 +85,62 @@ std::string FileListBox::selectedPath() const {
     return row < 0 ? std::string() : joinPath(folder_, rowText(row));
 }
 
+QRect FileListBox::rowRect(int index) const { return visualRect(model_->index(index)); }
+
 void FileListBox::showFolder(const std::string& path) {
     if (path.empty()) return;
     const std::string wanted = withoutTrailingSeparator(path);
     if (wanted == withoutTrailingSeparator(folder_)) return;
-    const auto listing = listWavFolder(wanted);
-    if (!listing) throw std::runtime_error("フォルダ " + escapeControlCharacters(wanted) + " を開けません");
-    folder_ = wanted;
-    fill(listing->names, listing->matchingEntries);
+    read(wanted, false);
 }
 
-void FileListBox::reread() {
-    const auto listing = listWavFolder(folder_);
-    if (!listing) throw std::runtime_error("フォルダ " + escapeControlCharacters(folder_) + " を開けません");
-    fill(listing->names, listing->matchingEntries);
+void FileListBox::reread() { read(folder_, false); }
+
+void FileListBox::rereadQuietly() { read(folder_, true); }
+
+void FileListBox::read(const std::string& folder, bool quietly) {
+    // Stamped before the read, so that a change during the read shows at the next look.
+    int64_t stamp[2];
+    stampOf(folder, stamp);
+    std::optional<WavFolderListing> listing = listWavFolder(folder);
+    if (!listing && !quietly) throw std::runtime_error("フォルダ " + escapeControlCharacters(folder) + " を開けません");
+    folder_ = folder;
+    show(std::move(listing), stamp);
 }
 
-void FileListBox::rereadQuietly() {
-    const auto listing = listWavFolder(folder_);
-    fill(listing ? listing->names : std::vector<std::string>{}, listing ? listing->matchingEntries : 0);
-}
-
-void FileListBox::fill(const std::vector<std::string>& names, uint32_t matchingEntries) {
+void FileListBox::show(std::optional<WavFolderListing> listing, const int64_t (&stamp)[2]) {
+    folderStamp_[0] = stamp[0];
+    folderStamp_[1] = stamp[1];
     programSelecting_ = true;
-    clear();
-    for (const std::string& name : names) {
-        auto* row = new QListWidgetItem(QString::fromUtf8(name.data(), static_cast<int>(name.size())), this);
-        row->setData(Qt::UserRole, QByteArray(name.data(), static_cast<int>(name.size())));  // the exact bytes
-    }
-    setCurrentRow(-1);
-    clearSelection();
+    model_->setNames(listing ? std::move(listing->names) : std::vector<std::string>{});
+    selectionModel()->clear();
+    setCurrentIndex(QModelIndex());
     programSelecting_ = false;
-    matchingEntries_ = matchingEntries;
+    matchingEntries_ = listing ? listing->matchingEntries : 0;
+}
+
+bool FileListBox::followFolder() {
+    int64_t now[2];
+    stampOf(folder_, now);
+    if (now[0] >= 0 && now[0] == folderStamp_[0] && now[1] == folderStamp_[1]) return false;
+    // One read of the folder both counts its files and, when the count changed, fills the list.
+    std::optional<WavFolderListing> listing = listWavFolder(folder_);
+    if ((listing ? listing->matchingEntries : 0) != matchingEntries_) {
+        show(std::move(listing), now);
+    } else {
+        // A renamed file changes the folder but not the count: the list stays, the stamp moves on.
+        folderStamp_[0] = now[0];
+        folderStamp_[1] = now[1];
+    }
+    return true;
 }
 
 void FileListBox::mousePressEvent(QMouseEvent* event) {
     // A click on the row already selected names that file again, as any click on a row does.
     const int before = selectedRow();
-    QListWidget::mousePressEvent(event);
-    const QListWidgetItem* clicked = itemAt(event->position().toPoint());
-    if (clicked && row(clicked) == before && before >= 0 && onUserSelect) onUserSelect();
+    QListView::mousePressEvent(event);
+    const QModelIndex clicked = indexAt(event->position().toPoint());
+    if (clicked.isValid() && clicked.row() == before && before >= 0 && onUserSelect) onUserSelect();
 }
 
 int FindFileRow(const FileListBox& list, const std::string& name) {
