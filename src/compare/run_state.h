@@ -20,7 +20,7 @@ inline constexpr size_t kCompareBlockBytes = 2u << 20;
 
 // The first read must hold the second of audio that the match search looks at; formats with more
 // than the block per second read more the first time, up to this.
-inline constexpr size_t kSearchWindowBudget = 6u << 20;
+inline constexpr size_t kSearchWindowBudget = 4u << 20;
 
 // One file's frames as the comparison takes them: a buffer of bytes read from the file, of which
 // [begin, end) are not compared yet.

@@ -326,6 +326,16 @@ TEST_F(ComparisonRunTest, FileTruncatedBetweenBlocks) {
     EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);
 }
 
+TEST_F(ComparisonRunTest, BuffersStayWithinTheirBudgetWhateverTheHeaderSays) {
+    // A second of this format would be 68 GB; the run reads it a few MiB at a time.
+    const PcmFormat absurd{1, 8, 0x7FFFFFFF, 32};
+    const std::vector<uint8_t> audio = noiseFrames(absurd, 300);
+    choosePair(absurd, audio, absurd, audio);
+    ComparisonBuffers budget(kSearchWindowBudget);
+    EXPECT_EQ(run(&budget), RunResult::Identical);
+    EXPECT_EQ(tail(), (Lines{"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(300)"}));
+}
+
 TEST_F(ComparisonRunTest, AbsurdlyLowRatesReadLargeBlocks) {
     // One frame per second: 15-byte blocks would mean a read and a yield per 15 frames.
     const PcmFormat crawl{1, 1, 1, 8};
