@@ -238,6 +238,13 @@ WindowSettings MainWindow::currentSettings() const {
     return settings;
 }
 
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // A comparison, scan or header walk running from a handler sees this at its next pause and
+    // stops, so the program ends within a block instead of hiding its window and reading on.
+    closing_ = true;
+    QMainWindow::closeEvent(event);
+}
+
 void MainWindow::keepMinimumSize() {
     const QSize frameExtra = frameGeometry().size() - size();
     int width = this->width();

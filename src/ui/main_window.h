@@ -48,6 +48,7 @@ public:
     void runWindowCommand(WindowCommand command);
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -68,6 +69,7 @@ private:
     void appendInfo(int side, const std::string& text) override;
     void showMessage(const std::string& text) override;
     void processPendingEvents() override;
+    bool stopRequested() const override { return closing_; }
     int progress() const override;
     void setProgress(int percent) override;
 
@@ -87,6 +89,7 @@ private:
     QTimer* folderWatchTimer_ = nullptr;
 
     FileSlots fileSlots_;
+    bool closing_ = false;  // the window was closed: long work stops at its next pause
     SettingsFiles settingsFiles_;
     commands::FilePanes* filePanes_ = nullptr;
     std::unique_ptr<commands::RunCommand> runCommand_;

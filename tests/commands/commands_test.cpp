@@ -12,6 +12,7 @@
 #include "compare/run_state.h"
 
 #include "ui/window_test_support.h"
+#include "wav/text_format.h"
 #include "wav/trace.h"
 #include "wav_writer/wav_writer.h"
 
@@ -345,6 +346,23 @@ private slots:
         userSelects(c_->list[1], 1);
         c_->runAction->trigger();
         QCOMPARE(dialogs_->messages.last(), QStringLiteral("ファイル2をWAVファイルとして読めませんでした。"));
+    }
+
+    void closingDuringARunStopsItAtTheNextBlock() {
+        const PcmFormat format{1, 1, 8000, 8};
+        const uint32_t frames = 3 * kCompareBlockBytes;
+        writeCanonicalWav(folder("a") + "/1.wav", format, noiseFrames(format, frames));
+        pickFolders("a", "a");
+        userSelects(c_->list[0], 0);
+        userSelects(c_->list[1], 0);
+        c_->continuous->setChecked(true);
+        window_->show();
+        QTimer::singleShot(0, window_.get(), [&] { window_->close(); });
+        window_->runCommand().run();
+        QVERIFY(window_->reporter().stopRequested());
+        // Stopped after the first block: one comparison, far from all of its frames.
+        QCOMPARE(countLines(*window_, QStringLiteral("ファイル1:/")), 1);
+        QVERIFY(logLines(*window_).contains(formatText("比較サンプル(%u)", kCompareBlockBytes).c_str()));
     }
 
     void windowLogMatchesTheCommandLine() {
