@@ -37,6 +37,7 @@ constexpr int kLogHeight = 180;
 constexpr int kStatusHeight = 25;
 constexpr int kMinOuterWidth = 450;
 constexpr int kMinOuterHeight = 720;
+constexpr qint64 kScreenUpdateMs = 50;
 
 }  // namespace
 
@@ -138,6 +139,22 @@ void MainWindow::buildControls() {
     tabOrder << options_->tabChain() << nextFileButton_;
     for (qsizetype i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
+    // Fires once control is back in the event loop: after a handler, or at a pause of long work,
+    // where it waits out the rest of the update interval.
+    showPendingTimer_ = new QTimer(this);
+    showPendingTimer_->setSingleShot(true);
+    showPendingTimer_->setInterval(0);
+    connect(showPendingTimer_, &QTimer::timeout, this, [this] {
+        const qint64 wait = kScreenUpdateMs - sinceShown_.elapsed();
+        if (runCommand_->isRunning() && wait > 0) {
+            showPendingTimer_->start(static_cast<int>(wait));
+        } else {
+            showPendingOutput();
+            showPendingTimer_->setInterval(0);
+        }
+    });
+    sinceShown_.start();
+
     folderWatchTimer_ = new QTimer(this);
     folderWatchTimer_->setObjectName(QStringLiteral("folderWatchTimer"));
     folderWatchTimer_->setInterval(1000);
@@ -185,7 +202,7 @@ void MainWindow::connectHandlers() {
     }
     connect(nextFileButton_, &QPushButton::clicked, this, on([panes] { panes->selectNextFile(); }));
     connect(folderWatchTimer_, &QTimer::timeout, this, on([panes] { panes->watchFolders(); }));
-    connect(runAction_, &QAction::triggered, this, on([this] { runCommand_->run(); }));
+    connect(runAction_, &QAction::triggered, this, on([this] { runComparison(); }));
 }
 
 void MainWindow::startUp() {
@@ -259,6 +276,11 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
     keepMinimumSize();
 }
 
+void MainWindow::runComparison() {
+    runCommand_->run();
+    showPendingOutput();
+}
+
 void MainWindow::runWindowCommand(WindowCommand command) {
     switch (command) {
         case WindowCommand::Move:
@@ -285,20 +307,45 @@ void MainWindow::dropEvent(QDropEvent* event) {
     guarded([&] { filePanes_->offerDroppedFile(paths); });
 }
 
-void MainWindow::logLine(const std::string& text) { logView_->appendPlainText(toQString(text)); }
+void MainWindow::logLine(const std::string& text) {
+    pendingLog_ << toQString(text);
+    // Shown when the event loop next gets its turn, or sooner by a pause of long work.
+    if (!showPendingTimer_->isActive()) showPendingTimer_->start();
+}
 
-void MainWindow::clearLog() { logView_->clear(); }
+void MainWindow::clearLog() {
+    pendingLog_.clear();
+    logView_->clear();
+}
+
+void MainWindow::showPendingOutput() {
+    if (!pendingLog_.isEmpty()) {
+        logView_->appendPlainText(pendingLog_.join(u'\n'));
+        pendingLog_.clear();
+    }
+    if (progressBar_->value() != progressValue_) progressBar_->setValue(progressValue_);
+    sinceShown_.start();
+}
 
 void MainWindow::clearInfo(int side) { sides_[side].infoPane->clear(); }
 
 void MainWindow::appendInfo(int side, const std::string& text) { sides_[side].infoPane->appendPlainText(toQString(text)); }
 
-void MainWindow::showMessage(const std::string& text) { dialogs().message(toQString(text)); }
+void MainWindow::showMessage(const std::string& text) {
+    showPendingOutput();  // the log behind the box shows what led to it
+    dialogs().message(toQString(text));
+}
 
-void MainWindow::processPendingEvents() { QCoreApplication::processEvents(); }
+void MainWindow::processPendingEvents() {
+    if (sinceShown_.elapsed() >= kScreenUpdateMs) showPendingOutput();
+    QCoreApplication::processEvents();
+}
 
-int MainWindow::progress() const { return progressBar_->value(); }
+int MainWindow::progress() const { return progressValue_; }
 
-void MainWindow::setProgress(int percent) { progressBar_->setValue(percent); }
+void MainWindow::setProgress(int percent) {
+    progressValue_ = percent;
+    if (!showPendingTimer_->isActive()) showPendingTimer_->start();
+}
 
 }  // namespace vemilo::ui

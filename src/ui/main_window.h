@@ -3,7 +3,9 @@
 // Run command, wires them together, and is how the core reports on screen.
 
 #include <QMainWindow>
+#include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <memory>
 #include <string>
@@ -45,6 +47,8 @@ public:
     Reporter& reporter() { return *this; }
     const SettingsFiles& settingsFiles() const { return settingsFiles_; }
 
+    // "実行": the Run command, then the log shown whole.
+    void runComparison();
     void runWindowCommand(WindowCommand command);
 
 protected:
@@ -60,6 +64,8 @@ private:
     void startUp();
     void keepMinimumSize();
     void applySettings(const WindowSettings& settings);
+    // Shows the log lines and the progress held back since the last time.
+    void showPendingOutput();
     WindowSettings currentSettings() const;
 
     // Reporter: the log pane, the information panes, message boxes, the progress bar.
@@ -90,6 +96,12 @@ private:
 
     FileSlots fileSlots_;
     bool closing_ = false;  // the window was closed: long work stops at its next pause
+    // While work runs the log pane and the progress bar are brought up to date at most every
+    // 50 ms: redrawing them after every block cost more than the comparison itself.
+    QStringList pendingLog_;
+    int progressValue_ = 0;
+    QElapsedTimer sinceShown_;
+    QTimer* showPendingTimer_ = nullptr;
     SettingsFiles settingsFiles_;
     commands::FilePanes* filePanes_ = nullptr;
     std::unique_ptr<commands::RunCommand> runCommand_;

@@ -225,20 +225,20 @@ private slots:
 
     void runChecksInOrder() {
         c_->matchLengthEdit->clear();
-        window_->runCommand().run();
+        window_->runComparison();
         QCOMPARE(dialogs_->messages.last(), QStringLiteral("一致点のサンプル数を指定してください。"));
         c_->matchPoint->setChecked(false);
-        window_->runCommand().run();
+        window_->runComparison();
         QCOMPARE(dialogs_->messages.last(), QStringLiteral("ファイル1が指定されていません"));
         wav("a", "1.wav");
         pickFolders("a", "a");
         userSelects(c_->list[0], 0);
         c_->logView->setPlainText(QStringLiteral("old"));
-        window_->runCommand().run();
+        window_->runComparison();
         QCOMPARE(dialogs_->messages.last(), QStringLiteral("ファイル2が指定されていません"));
         QCOMPARE(c_->logView->toPlainText(), QStringLiteral("old"));
         userSelects(c_->list[1], 0);
-        window_->runCommand().run();  // an empty match length is fine with match point off
+        window_->runComparison();  // an empty match length is fine with match point off
         QCOMPARE(countLines(*window_, QStringLiteral("一致しました。")), 1);
         QVERIFY(!c_->logView->toPlainText().contains(QStringLiteral("old")));
 
@@ -261,7 +261,7 @@ private slots:
         userSelects(c_->list[0], 0);
         userSelects(c_->list[1], 0);
         c_->continuous->setChecked(true);
-        window_->runCommand().run();
+        window_->runComparison();
         QCOMPARE(countLines(*window_, QStringLiteral("ファイル1:/")), 2);
         QCOMPARE(countLines(*window_, QStringLiteral("一致しました。")), 1);
         QCOMPARE(countLines(*window_, QStringLiteral("相違点がありました。")), 1);
@@ -287,7 +287,7 @@ private slots:
         window_->filePanes().assignDroppedFile(1);
         c_->list[0]->selectRow(-1);
         c_->list[1]->selectRow(-1);
-        window_->runCommand().run();
+        window_->runComparison();
         QCOMPARE(dialogs_->messages, QStringList{QStringLiteral("サンプリングレートが違います。")});
         QCOMPARE(countLines(*window_, QStringLiteral("ファイル1:/")), 4);
         QCOMPARE(countLines(*window_, QStringLiteral("一致しました。")), 3);
@@ -307,9 +307,9 @@ private slots:
         window_->filePanes().chooseFolder(0);
         window_->filePanes().chooseFolder(1);
         c_->continuous->setChecked(true);
-        window_->runCommand().run();
+        window_->runComparison();
         QCOMPARE(countLines(*window_, QStringLiteral("ファイル1:/")), 1);
-        window_->runCommand().run();  // a second command starts with an empty log
+        window_->runComparison();  // a second command starts with an empty log
         QCOMPARE(countLines(*window_, QStringLiteral("ファイル1:/")), 1);
     }
 
@@ -323,9 +323,9 @@ private slots:
         int nested = 0;
         QTimer::singleShot(0, window_.get(), [&] {
             ++nested;
-            window_->runCommand().run();
+            window_->runComparison();
         });
-        window_->runCommand().run();
+        window_->runComparison();
         QCOMPARE(nested, 1);
         QCOMPARE(countLines(*window_, QStringLiteral("ファイル1:/")), 1);
         QCOMPARE(countLines(*window_, QStringLiteral("一致しました。")), 1);
@@ -358,11 +358,11 @@ private slots:
         c_->continuous->setChecked(true);
         window_->show();
         QTimer::singleShot(0, window_.get(), [&] { window_->close(); });
-        window_->runCommand().run();
+        window_->runComparison();
         QVERIFY(window_->reporter().stopRequested());
         // Stopped after the first block: one comparison, far from all of its frames.
         QCOMPARE(countLines(*window_, QStringLiteral("ファイル1:/")), 1);
-        QVERIFY(logLines(*window_).contains(formatText("比較サンプル(%u)", kCompareBlockBytes).c_str()));
+        QVERIFY(logLines(*window_).contains(formatText("比較サンプル(%zu)", kCompareBlockBytes).c_str()));
     }
 
     void windowLogMatchesTheCommandLine() {
@@ -379,7 +379,7 @@ private slots:
         userSelects(c_->list[1], 0);
         c_->details->setChecked(true);
         c_->matchLengthEdit->setText(QStringLiteral("150"));
-        window_->runCommand().run();
+        window_->runComparison();
 
         char* text = nullptr;
         size_t size = 0;

@@ -123,7 +123,7 @@ private slots:
         QCOMPARE(dialogs_->messages, QStringList{QStringLiteral("相違詳細表示行を指定してください")});
         QCOMPARE(c_->differenceLimitEdit->text(), QString());
         c_->details->setChecked(true);
-        window_->runCommand().run();
+        window_->runComparison();
         QCOMPARE(dialogs_->messages.last(), QStringLiteral("相違詳細表示行を指定してください。"));
 
         c_->matchLengthEdit->setFocus();
