@@ -1,88 +1,123 @@
 #!/usr/bin/env bash
-# Times vemilo-cli against cmp and cat on a pair of identical WAV files of the given size (MiB,
-# default 1024), and the match search's worst case. Prints medians of five runs and the ratios.
+# Times vemilo against the least that reading the same bytes costs, case by case, and prints a
+# table of ratios against each goal. Limits are measured in the same run by bench/limits.c.
+#   bench/compare.sh [MiB]   size of the large pairs (default 1024; the 192 kHz pair and the
+#                            silent file are half of it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size_mib=${1:-1024}
 
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEMILO_BUILD_UI=OFF -DVEMILO_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench --target vemilo-cli >/dev/null
-cli=$PWD/build-bench/vemilo-cli
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVEMILO_BUILD_TESTS=OFF >/dev/null
+cmake --build build-bench --target vemilo-cli vemilo-window-bench >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+cc -O2 -o "$work/limits" bench/limits.c
 
-python3 - "$work" "$size_mib" <<'PY'
-import os, struct, sys
-work, mib = sys.argv[1], int(sys.argv[2])
+python3 - "$work" "$size_mib" "$PWD/build-bench" <<'PY'
+import os, resource, statistics, struct, subprocess, sys, time
 
-def header(rate, channels, bits, data_bytes):
+work, mib, build = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+cli, window, limits = f'{build}/vemilo-cli', f'{build}/bench/vemilo-window-bench', f'{work}/limits'
+
+def header(rate, channels, bits, data_bytes, tag=1):
     align = channels * bits // 8
-    fmt = struct.pack('<HHIIHH', 1, channels, rate, rate * align, align, bits)
+    fmt = struct.pack('<HHIIHH', tag, channels, rate, rate * align, align, bits)
     return (b'RIFF' + struct.pack('<I', 36 + data_bytes) + b'WAVE' + b'fmt ' + struct.pack('<I', 16) + fmt
             + b'data' + struct.pack('<I', data_bytes))
 
-data_bytes = mib * 1024 * 1024 // 4 * 4
-chunk = os.urandom(16 * 1024 * 1024)
-with open(f'{work}/a.wav', 'wb') as out:
-    out.write(header(44100, 2, 16, data_bytes))
-    left = data_bytes
-    while left:
-        piece = chunk[:min(left, len(chunk))]
-        out.write(piece)
-        left -= len(piece)
-os.system(f'cp {work}/a.wav {work}/b.wav && cp {work}/a.wav {work}/c.wav')
-with open(f'{work}/c.wav', 'r+b') as out:  # one frame near the end differs
-    out.seek(44 + data_bytes - 4 * 1000)
-    byte = out.read(1)
-    out.seek(-1, 1)
-    out.write(bytes([byte[0] ^ 0xFF]))
+def write(path, rate, channels, bits, size, fill=None):
+    align = channels * bits // 8
+    data = size // align * align
+    chunk = fill if fill is not None else os.urandom(16 * 2**20)
+    with open(path, 'wb') as out:
+        out.write(header(rate, channels, bits, data))
+        left = data
+        while left:
+            piece = chunk[:min(left, len(chunk))]
+            out.write(piece)
+            left -= len(piece)
+    return data
 
+def flip(path, offsets):
+    with open(path, 'r+b') as out:
+        for at in offsets:
+            out.seek(at)
+            byte = out.read(1)
+            out.seek(at)
+            out.write(bytes([byte[0] ^ 0xFF]))
+
+big = mib * 2**20
+data = write(f'{work}/a.wav', 44100, 2, 16, big)
+os.system(f'cp {work}/a.wav {work}/b.wav && cp {work}/a.wav {work}/c.wav && cp {work}/a.wav {work}/spread.wav')
+flip(f'{work}/c.wav', [44 + data - 4 * 1000])                               # one frame near the end
+flip(f'{work}/spread.wav', [44 + (k * (data // 1999) // 4) * 4 for k in range(1999)])  # 1,999 frames
+write(f'{work}/hi1.wav', 192000, 2, 24, big // 2)
+os.system(f'cp {work}/hi1.wav {work}/hi2.wav')
+write(f'{work}/silent.wav', 44100, 2, 16, big // 2, fill=bytes(16 * 2**20))
+for folder in ('one', 'two'):
+    os.mkdir(f'{work}/{folder}')
+second = 44100 * 4
+for i in range(1000):
+    body = header(44100, 2, 16, second) + os.urandom(second)
+    for folder in ('one', 'two'):
+        with open(f'{work}/{folder}/{i:04d}.wav', 'wb') as out:
+            out.write(body)
 # Match search worst case: 192 kHz 16-bit stereo, N = 32767; file 1 holds 32766 frames of one
 # value, then other audio; file 2 two seconds of that value only.
 value = struct.pack('<hh', 1234, -1234)
-audio1 = value * 32766 + os.urandom(4 * 192000)
-audio2 = value * (2 * 192000)
-with open(f'{work}/m1.wav', 'wb') as out:
-    out.write(header(192000, 2, 16, len(audio1)) + audio1)
-with open(f'{work}/m2.wav', 'wb') as out:
-    out.write(header(192000, 2, 16, len(audio2)) + audio2)
-PY
-
-cat "$work"/a.wav "$work"/b.wav "$work"/c.wav >/dev/null  # warm the page cache
-
-python3 - "$work" "$cli" <<'PY'
-import os, resource, statistics, subprocess, sys, time
-work, cli = sys.argv[1], sys.argv[2]
-a, b, c = f'{work}/a.wav', f'{work}/b.wav', f'{work}/c.wav'
+for name, audio in (('m1', value * 32766 + os.urandom(4 * 192000)), ('m2', value * (2 * 192000))):
+    with open(f'{work}/{name}.wav', 'wb') as out:
+        out.write(header(192000, 2, 16, len(audio)) + audio)
+os.system(f'cat {work}/*.wav {work}/one/* {work}/two/* > /dev/null')  # warm the page cache
 
 def timed(command, expect, runs=5):
     times = []
     for _ in range(runs):
         start = time.perf_counter()
-        status = subprocess.run(command, shell=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+        result = subprocess.run(command, shell=True, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         times.append(time.perf_counter() - start)
-        if status != expect:
-            sys.exit(f'unexpected exit status {status} from: {command}')
-    return statistics.median(times)
+        if result.returncode not in expect:
+            sys.exit(f'unexpected exit status {result.returncode} from: {command}')
+    return statistics.median(times), result.stdout
 
-size_mib = os.path.getsize(a) / 2**20
-vemilo = timed(f'{cli} {a} {b}', 0)
-vemilo_diff = timed(f'{cli} {a} {c}', 1)
-cmp = timed(f'cmp -s {a} {b}', 0)
-cat = timed(f'cat {a} {b} > /dev/null', 0)
-match = timed(f'{cli} --match-samples 32767 {work}/m1.wav {work}/m2.wav', 1)
+def peak_kib(command):
+    result = subprocess.run(f'/usr/bin/time -f %M {command} >/dev/null', shell=True, stderr=subprocess.PIPE, text=True)
+    return int(result.stderr.strip().splitlines()[-1])
 
-# The largest resident set of any child so far; cmp and cat stay far below vemilo-cli's.
-peak_kib = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
-block_mib = 44100 * 4 * 15 / 2**20
+a, b, c = f'{work}/a.wav', f'{work}/b.wav', f'{work}/c.wav'
+rows = []
+def case(name, vemilo, limit, goal):
+    rows.append((name, vemilo, limit, vemilo / limit, goal))
 
-print(f'files: {size_mib:.0f} MiB each, 16-bit stereo 44.1 kHz; medians of 5 runs, warm cache')
-print(f'  vemilo-cli identical pair    {vemilo:8.3f} s  ({2 * size_mib / vemilo:7.0f} MiB/s read)')
-print(f'  vemilo-cli one frame differs {vemilo_diff:8.3f} s')
-print(f'  cmp -s                       {cmp:8.3f} s')
-print(f'  cat a b > /dev/null          {cat:8.3f} s')
-print(f'  ratio vemilo/cmp             {vemilo / cmp:8.2f}   (target <= 1.0)')
-print(f'  ratio vemilo/cat             {vemilo / cat:8.2f}   (target <= 1.5)')
-print(f'match search worst case (192 kHz, N = 32767): {match:.3f} s  (target < 0.5 s)')
-print(f'peak RSS of vemilo-cli: {peak_kib / 1024:.1f} MiB (limit 2 x {block_mib:.1f} MiB + 32 MiB = {2 * block_mib + 32:.1f} MiB)')
+t, _ = timed(f'{cli} {a} {b}', {0}); l, _ = timed(f'{limits} compare {a} {b}', {0})
+case(f'identical pair, 44.1 kHz 16-bit, {mib} MiB', t, l, 1.3)
+t, _ = timed(f'{cli} {a} {c}', {1}); l, _ = timed(f'{limits} compare {a} {c}', {1})
+case('one frame differs near the end', t, l, 1.3)
+t, _ = timed(f'{cli} {work}/hi1.wav {work}/hi2.wav', {0}); l, _ = timed(f'{limits} compare {work}/hi1.wav {work}/hi2.wav', {0})
+case(f'identical pair, 192 kHz 24-bit, {mib // 2} MiB', t, l, 1.3)
+t, _ = timed(f'{cli} --info {work}/silent.wav', {0}); l, _ = timed(f'{limits} scan {work}/silent.wav 44', {0})
+case(f'--info on {mib // 2} MiB of silence', t, l, 1.5)
+t, _ = timed(f'{cli} --continuous {work}/one {work}/two', {0}); l, _ = timed(f'{limits} folders {work}/one {work}/two', {0})
+case('--continuous, 1,000 pairs of 1 s', t, l, 4.0)
+window_runs = [float(timed(f'QT_QPA_PLATFORM=offscreen {window} {a} {work}/spread.wav', {0}, runs=1)[1]) for _ in range(5)]
+t, _ = timed(f'{cli} --details --max-lines=2000 {a} {work}/spread.wav', {1})
+case('window log, 1,999 differences, against vemilo-cli', statistics.median(window_runs), t, 1.5)
+
+cmp, _ = timed(f'cmp -s {a} {b}', {0})
+match, _ = timed(f'{cli} --match-samples 32767 {work}/m1.wav {work}/m2.wav', {1})
+peaks = {name: peak_kib(command) / 1024 for name, command in (
+    ('44.1 kHz pair', f'{cli} {a} {b}'), ('192 kHz 24-bit pair', f'{cli} {work}/hi1.wav {work}/hi2.wav'),
+    ('--continuous', f'{cli} --continuous {work}/one {work}/two'))}
+
+print(f'medians of 5 runs, warm page cache, {os.cpu_count()} cores')
+print(f'| case | vemilo | limit | ratio | goal |')
+print(f'| --- | --- | --- | --- | --- |')
+for name, vemilo, limit, ratio, goal in rows:
+    print(f'| {name} | {vemilo:.3f} s | {limit:.3f} s | {ratio:.2f} | <= {goal} |')
+print(f'| cmp -s on the identical pair | {cmp:.3f} s | | vemilo/cmp {rows[0][1] / cmp:.2f} | |')
+print(f'| match search worst case (192 kHz, N = 32767) | {match:.3f} s | | | < 0.5 s |')
+for name, mib_peak in peaks.items():
+    print(f'| peak memory, {name} | {mib_peak:.1f} MiB | | | <= 16 MiB |')
+failed = [row[0] for row in rows if row[3] > row[4]] + [name for name, value in peaks.items() if value > 16]
+print('every goal met' if not failed else 'goals missed: ' + ', '.join(failed))
 PY
