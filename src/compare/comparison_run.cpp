@@ -40,10 +40,11 @@ std::pair<RunResult, const char*> formatMismatch(const FileSlot& a, const FileSl
 }
 
 // The block size for a format: the usual block, or the second the match search needs if that is
-// larger, in whole frames.
-size_t blockCapacity(const FileSlot& format) {
+// larger, in whole frames and within the memory the caller allows.
+size_t blockCapacity(const FileSlot& format, size_t largestBuffer) {
     const uint64_t second = static_cast<uint64_t>(format.sampleRate) * format.blockAlign;
-    const uint64_t wanted = std::max<uint64_t>(kCompareBlockBytes, std::min<uint64_t>(second, kSearchWindowBudget));
+    const uint64_t wanted = std::min<uint64_t>(std::max<uint64_t>(kCompareBlockBytes, std::min<uint64_t>(second, kSearchWindowBudget)),
+                                               largestBuffer);
     return static_cast<size_t>(std::max<uint64_t>(wanted / format.blockAlign, 1) * format.blockAlign);
 }
 
@@ -124,7 +125,7 @@ RunOutcome ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const O
     ComparisonBuffers ownBuffers;
     ComparisonBuffers& buffers = lentBuffers ? *lentBuffers : ownBuffers;
     const FileSlot& format = file1.slot;
-    const size_t capacity = blockCapacity(format);
+    const size_t capacity = blockCapacity(format, buffers.largestBuffer());
     for (int side = 0; side < 2; ++side) {
         FrameStream& file = run.files[side];
         file.capacity = capacity;

@@ -82,9 +82,11 @@ Verdict verdictOf(const RunOutcome& outcome);
 // The block buffers of a run. A caller running many comparisons in a row lends them to each.
 class ComparisonBuffers {
 public:
-    // largestBuffer: a buffer larger than this is refused as a failed allocation would be.
+    // largestBuffer: the most memory a run may take per file; blocks shrink to fit it, and a run
+    // that cannot fit one frame fails as a failed allocation would.
     explicit ComparisonBuffers(size_t largestBuffer = SIZE_MAX) : largestBuffer_(largestBuffer) {}
 
+    size_t largestBuffer() const { return largestBuffer_; }
     // The side's buffer, at least bytes long; nullptr when that much memory cannot be had.
     uint8_t* reserve(int side, size_t bytes);
 

@@ -192,7 +192,8 @@ void scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* lent
 
     ScanBuffer ownBuffer;
     ScanBuffer& buffer = lentBuffer ? *lentBuffer : ownBuffer;
-    scan.pieceBytes = scannable ? std::max<size_t>(kScanPieceBytes / file.blockAlign * file.blockAlign, file.blockAlign) : 1;
+    const size_t piece = std::min(kScanPieceBytes, buffer.largestPiece());
+    scan.pieceBytes = scannable ? std::max<size_t>(piece / file.blockAlign * file.blockAlign, file.blockAlign) : 1;
     scan.buffer = buffer.reserve(scan.pieceBytes);
     if (!scan.buffer) {
         reporter.showMessage("buf error");

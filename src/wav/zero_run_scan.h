@@ -29,10 +29,15 @@ inline constexpr uint64_t kMinScanBlockBytes = 4096;
 // A buffer that a caller scanning many files in a row lends to each scan.
 class ScanBuffer {
 public:
+    // largestPiece: the most memory a scan may take; pieces shrink to fit it (at least a frame).
+    explicit ScanBuffer(size_t largestPiece = kScanPieceBytes) : largestPiece_(largestPiece) {}
+
+    size_t largestPiece() const { return largestPiece_; }
     // At least bytes long; nullptr when that much memory cannot be had.
     uint8_t* reserve(size_t bytes);
 
 private:
+    size_t largestPiece_;
     std::unique_ptr<uint8_t[]> data_;
     size_t size_ = 0;
 };
