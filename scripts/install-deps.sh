@@ -9,7 +9,8 @@ packages=(
   fonts-ipafont-gothic
   sox
   clang libclang-rt-14-dev
-  xvfb xauth
+  qt6-translations-l10n
+  xvfb xauth openbox xdotool wmctrl x11-utils
   libsndfile1-dev
 )
 

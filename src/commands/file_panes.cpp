@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 
 #include "ui/widgets/dialogs.h"
 #include "ui/widgets/file_list_box.h"
@@ -11,6 +12,11 @@
 #include "wav/choose_file.h"
 
 namespace vemilo::commands {
+namespace {
+
+constexpr int kDropMenuDelayMs = 50;
+
+}  // namespace
 
 FilePanes::FilePanes(std::array<SidePane, 2> panes, QMenu* dropMenu, FileSlots& fileSlots, Reporter& reporter,
                      QObject* parent)
@@ -57,12 +63,15 @@ void FilePanes::watchFolders() {
 void FilePanes::offerDroppedFile(const QStringList& paths) {
     if (paths.isEmpty()) return;
     droppedPath_ = paths.front().toStdString();
-    dropMenu_->popup(QCursor::pos());
+    // Opened once the drop is over: until the dragging program lets go of the pointer, a menu
+    // cannot take it and would close at once.
+    QTimer::singleShot(kDropMenuDelayMs, dropMenu_, [menu = dropMenu_] { menu->popup(QCursor::pos()); });
 }
 
-void FilePanes::assignDroppedFile(int side) {
+void FilePanes::assignDroppedFile(int side) { assignFile(side, droppedPath_); }
+
+void FilePanes::assignFile(int side, const std::string& path) {
     const SidePane& pane = panes_[side];
-    const std::string path = droppedPath_;
     pane.pathEdit->setText(ui::toQString(path));
     const size_t separator = path.rfind('/');
     const std::string folderPart = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);

@@ -57,6 +57,8 @@ public:
     void offerDroppedFile(const QStringList& paths);
     // The drop menu's choice: the dropped file becomes the side's file, its folder the side's folder.
     void assignDroppedFile(int side);
+    // Names a file for a side as a drop would, without the menu (files given at start).
+    void assignFile(int side, const std::string& path);
     // The hidden next-file button: the row below the selection of list 1 becomes file 1.
     void selectNextFile();
     // A step of continuous mode: selects the side's next row and loads it; false when there is none.

@@ -12,7 +12,8 @@ namespace {
 // is a number is the comparison's business.
 const char* failedCheck(const FileSlots& fileSlots, const OptionSource& options) {
     if (options.matchLengthText().empty() && options.matchPoint()) return "一致点のサンプル数を指定してください。";
-    if (options.differenceLimitText().empty() && options.detailDisplay()) return "相違詳細表示行を指定してください。";
+    // The limit ends every comparison, with details on or off, so it is needed either way.
+    if (options.differenceLimitText().empty()) return "相違詳細表示行を指定してください。";
     if (fileSlots[0].path.empty()) return "ファイル1が指定されていません";
     if (fileSlots[1].path.empty()) return "ファイル2が指定されていません";
     return nullptr;

@@ -1,6 +1,7 @@
 #include "ui/application.h"
 
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -12,9 +13,13 @@
 namespace vemilo::ui {
 
 VemiloApplication::VemiloApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // No display name: the platform would append it to every window title.
     setApplicationName(QStringLiteral("Vemilo"));
-    setApplicationDisplayName(QStringLiteral("Vemilo"));
     setWindowIcon(makeWindowIcon());
+    // Qt's own dialogs and buttons speak Japanese with the rest of the window.
+    if (translator_.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        installTranslator(&translator_);
+    }
 }
 
 bool VemiloApplication::notify(QObject* receiver, QEvent* event) {

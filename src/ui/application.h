@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QTranslator>
 
 namespace vemilo::ui {
 
@@ -10,6 +11,9 @@ class VemiloApplication : public QApplication {
 public:
     VemiloApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    QTranslator translator_;
 };
 
 // The window's icon: two waveforms over one another.

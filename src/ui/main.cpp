@@ -12,6 +12,8 @@ int main(int argc, char** argv) {
     try {
         vemilo::ui::MainWindow window;
         window.show();
+        // vemilo FILE1 [FILE2]: files handed over by a file manager's "Open with".
+        window.openFiles(application.arguments().mid(1));
         application.exec();
     } catch (const std::exception& error) {
         vemilo::ui::showErrorDisplay(QString::fromUtf8(error.what()));

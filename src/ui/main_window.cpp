@@ -1,9 +1,12 @@
 #include "ui/main_window.h"
 
 #include <QApplication>
+#include <algorithm>
+#include <climits>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
@@ -35,8 +39,6 @@ constexpr int kClientWidth = 442;
 constexpr int kPanelHeight = 481;
 constexpr int kLogHeight = 180;
 constexpr int kStatusHeight = 25;
-constexpr int kMinOuterWidth = 450;
-constexpr int kMinOuterHeight = 720;
 constexpr qint64 kScreenUpdateMs = 50;
 
 }  // namespace
@@ -50,7 +52,7 @@ MainWindow::MainWindow(SettingsFiles settingsFiles, QWidget* parent) : QMainWind
     runCommand_ = std::make_unique<commands::RunCommand>(fileSlots_, reporter(), *options_, *filePanes_,
                                                          [this] { return options_->continuousMode(); });
     connectHandlers();
-    resize(kClientWidth, menuBar()->sizeHint().height() + kPanelHeight + kLogHeight + kStatusHeight);
+    resize(designedSize());
     startUp();
 }
 
@@ -74,6 +76,7 @@ void MainWindow::buildControls() {
     logView_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     logView_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     logView_->setFont(layoutFont(LayoutFace::MsGothic, 9));
+    logView_->setAccessibleName(QStringLiteral("ログ"));
     column->addWidget(controlsPanel_);
     column->addWidget(logView_, 1);
 
@@ -81,6 +84,7 @@ void MainWindow::buildControls() {
     statusBar_->setObjectName(QStringLiteral("statusBar"));
     statusBar_->setFixedHeight(kStatusHeight);
     statusBar_->setSizeGripEnabled(true);
+    statusBar_->setAccessibleName(QStringLiteral("ステータスバー"));
     auto* statusPanel = new QLabel(statusBar_);
     statusPanel->setFixedWidth(50);
     statusBar_->addWidget(statusPanel);
@@ -101,19 +105,24 @@ void MainWindow::buildControls() {
         folderLabel->setFont(layoutFont(LayoutFace::MsPGothic, 9));
         pane.folderButton = place(new QPushButton(folderGroup), side == 0 ? "folderButton1" : "folderButton2", 63, folderTop, 332, 18);
         pane.folderButton->setFocusPolicy(Qt::NoFocus);
-        pane.folderButton->setFlat(true);
-        pane.folderButton->setStyleSheet(QStringLiteral("text-align: left; padding-left: 2px;"));
+        // A visible face even while its caption is empty, so that a newcomer finds it.
+        pane.folderButton->setStyleSheet(QStringLiteral("QPushButton { text-align: left; padding-left: 4px; }"));
+        pane.folderButton->setToolTip(side == 0 ? QStringLiteral("フォルダ1を選ぶ") : QStringLiteral("フォルダ2を選ぶ"));
+        pane.folderButton->setAccessibleName(pane.folderButton->toolTip());
         pane.list = place(new FileListBox(folderGroup), side == 0 ? "fileList1" : "fileList2", 16, folderTop + 24, 377, 57);
+        pane.list->setAccessibleName(QStringLiteral("フォルダ") + QLatin1String(suffix) + QStringLiteral("のファイル"));
         folderAnchors->add(pane.folderButton);
         folderAnchors->add(pane.list);
 
         place(new QLabel(QStringLiteral("ファイル") + QLatin1String(suffix), fileGroup), side == 0 ? "fileLabel1" : "fileLabel2",
               8, side == 0 ? 16 : 44, 40, 13);
         pane.pathEdit = place(new QLineEdit(fileGroup), side == 0 ? "pathEdit1" : "pathEdit2", 64, side == 0 ? 16 : 43, 332, 21);
+        pane.pathEdit->setAccessibleName(QStringLiteral("ファイル") + QLatin1String(suffix));
         fileAnchors->add(pane.pathEdit);
 
         pane.infoPane = side == 0 ? place(new QPlainTextEdit(controlsPanel_), "infoPane1", 16, 280, 161, 82)
                                   : place(new QPlainTextEdit(controlsPanel_), "infoPane2", 183, 279, 161, 83);
+        pane.infoPane->setAccessibleName(QStringLiteral("ファイル") + QLatin1String(suffix) + QStringLiteral("の情報"));
         pane.infoPane->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         pane.infoPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         pane.infoPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -129,8 +138,10 @@ void MainWindow::buildControls() {
     progressBar_->setRange(0, 100);
     progressBar_->setValue(0);
     progressBar_->setTextVisible(false);
+    progressBar_->setAccessibleName(QStringLiteral("比較の進み具合"));
 
     options_ = new OptionControls(controlsPanel_);
+    fitCaptions(controlsPanel_);
 
     for (QWidget* w : std::initializer_list<QWidget*>{folderGroup, fileGroup, progressBar_}) panelAnchors->add(w);
 
@@ -154,6 +165,14 @@ void MainWindow::buildControls() {
         }
     });
     sinceShown_.start();
+
+    // Drops of files on any text field reach the window's own drop handling.
+    for (QWidget* field : findChildren<QWidget*>()) {
+        if (qobject_cast<QLineEdit*>(field) || qobject_cast<QPlainTextEdit*>(field)) {
+            field->installEventFilter(this);
+            if (auto* pane = qobject_cast<QPlainTextEdit*>(field)) pane->viewport()->installEventFilter(this);
+        }
+    }
 
     folderWatchTimer_ = new QTimer(this);
     folderWatchTimer_->setObjectName(QStringLiteral("folderWatchTimer"));
@@ -234,6 +253,9 @@ void MainWindow::applySettings(const WindowSettings& settings) {
     // Each control is set as a user would set it, so that its change handling runs.
     move(x(), settings.top);
     move(settings.left, y());
+    // The saved values are the outer frame's corner, which the window system can only honour
+    // once it has framed the window: placed once more after the window is shown.
+    savedFramePosition_ = QPoint(settings.left, settings.top);
     options_->setZeroSkip(settings.zeroSkip);
     options_->setMatchPoint(settings.matchPoint);
     options_->setContinuousMode(settings.continuousMode);
@@ -255,6 +277,23 @@ WindowSettings MainWindow::currentSettings() const {
     return settings;
 }
 
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (savedFramePosition_) QTimer::singleShot(0, this, [this] { placeFrame(0); });
+}
+
+void MainWindow::placeFrame(int attempt) {
+    // The frame's size is known once the window manager has framed the window; until then the
+    // frame and the inside coincide. A window manager that draws no frame never changes that.
+    if (frameGeometry() == geometry() && attempt < 50) {
+        QTimer::singleShot(20, this, [this, attempt] { placeFrame(attempt + 1); });
+        return;
+    }
+    if (!savedFramePosition_) return;
+    move(reachablePosition(*savedFramePosition_, frameGeometry().size()));
+    savedFramePosition_.reset();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     // A comparison, scan or header walk running from a handler sees this at its next pause and
     // stops, so the program ends within a block instead of hiding its window and reading on.
@@ -262,18 +301,58 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
+QPoint MainWindow::reachablePosition(QPoint framePosition, QSize frameSize) const {
+    // The title bar must lie on some screen, or the window cannot be moved back with the mouse.
+    const int titleHeight = std::max(frameGeometry().height() - geometry().height(), 20);
+    QRect titleBar(framePosition, QSize(frameSize.width(), titleHeight));
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    QScreen* nearest = nullptr;
+    int nearestDistance = INT_MAX;
+    for (QScreen* screen : screens) {
+        const QRect area = screen->availableGeometry();
+        if (area.intersects(titleBar)) return framePosition;
+        const QPoint delta = area.center() - titleBar.center();
+        const int distance = delta.manhattanLength();
+        if (distance < nearestDistance) {
+            nearestDistance = distance;
+            nearest = screen;
+        }
+    }
+    if (!nearest) return framePosition;
+    const QRect area = nearest->availableGeometry();
+    // Moved only as far as needed: onto the screen, and the whole title bar within it if it fits.
+    const int left = std::clamp(framePosition.x(), area.left(), std::max(area.left(), area.right() + 1 - frameSize.width()));
+    const int top = std::clamp(framePosition.y(), area.top(), std::max(area.top(), area.bottom() + 1 - titleHeight));
+    return QPoint(left, top);
+}
+
 void MainWindow::keepMinimumSize() {
+    // Never smaller than the designed window. On the original platform that was 450 x 720 outer
+    // pixels; frames differ between window systems, so the limit is the designed inside plus
+    // whatever frame this window has, and the window opens at exactly its designed size.
     const QSize frameExtra = frameGeometry().size() - size();
+    const QSize designed = designedSize();
     int width = this->width();
     int height = this->height();
-    if (frameGeometry().width() <= kMinOuterWidth) width = kMinOuterWidth - frameExtra.width();
-    if (frameGeometry().height() <= kMinOuterHeight) height = kMinOuterHeight - frameExtra.height();
+    if (frameGeometry().width() <= designed.width() + frameExtra.width()) width = designed.width();
+    if (frameGeometry().height() <= designed.height() + frameExtra.height()) height = designed.height();
     if (width != this->width() || height != this->height()) resize(width, height);
+}
+
+QSize MainWindow::designedSize() const {
+    return QSize(kClientWidth, menuBar()->sizeHint().height() + kPanelHeight + kLogHeight + kStatusHeight);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     keepMinimumSize();
+}
+
+void MainWindow::openFiles(const QStringList& paths) {
+    for (int side = 0; side < 2 && side < paths.size(); ++side) {
+        const std::string path = QFileInfo(paths[side]).absoluteFilePath().toStdString();
+        guarded([&] { filePanes_->assignFile(side, path); });
+    }
 }
 
 void MainWindow::runComparison() {
@@ -293,18 +372,56 @@ void MainWindow::runWindowCommand(WindowCommand command) {
     }
 }
 
+namespace {
+
+QStringList droppedFiles(const QMimeData* data) {
+    QStringList paths;
+    if (!data) return paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+}  // namespace
+
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+    draggedFiles_ = droppedFiles(event->mimeData());
+    if (!draggedFiles_.isEmpty()) event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile()) paths << url.toLocalFile();
-    }
+    // Another program's data can come back empty at the drop itself, though the drag carried it.
+    QStringList paths = droppedFiles(event->mimeData());
+    if (paths.isEmpty()) paths = draggedFiles_;
+    draggedFiles_.clear();
     if (paths.isEmpty()) return;
     event->acceptProposedAction();
     guarded([&] { filePanes_->offerDroppedFile(paths); });
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Text fields would paste a dropped file's address into themselves; a file dropped anywhere
+    // on the window is offered as file 1 or file 2 instead. Dropped text still goes in.
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            const QStringList paths = droppedFiles(drag->mimeData());
+            if (paths.isEmpty()) break;
+            draggedFiles_ = paths;
+            drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (droppedFiles(drop->mimeData()).isEmpty() && draggedFiles_.isEmpty()) break;
+            dropEvent(drop);
+            return true;
+        }
+        default: break;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::logLine(const std::string& text) {

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "commands/file_panes.h"
@@ -47,15 +48,19 @@ public:
     Reporter& reporter() { return *this; }
     const SettingsFiles& settingsFiles() const { return settingsFiles_; }
 
+    // Files given at start (a file manager's "Open with"): file 1, then file 2, as drops would name them.
+    void openFiles(const QStringList& paths);
     // "実行": the Run command, then the log shown whole.
     void runComparison();
     void runWindowCommand(WindowCommand command);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -63,7 +68,11 @@ private:
     void connectHandlers();
     void startUp();
     void keepMinimumSize();
+    QSize designedSize() const;
     void applySettings(const WindowSettings& settings);
+    // Puts the outer frame at the saved corner once the window is framed, on a screen.
+    void placeFrame(int attempt);
+    QPoint reachablePosition(QPoint framePosition, QSize frameSize) const;
     // Shows the log lines and the progress held back since the last time.
     void showPendingOutput();
     WindowSettings currentSettings() const;
@@ -95,6 +104,8 @@ private:
     QTimer* folderWatchTimer_ = nullptr;
 
     FileSlots fileSlots_;
+    std::optional<QPoint> savedFramePosition_;
+    QStringList draggedFiles_;  // the files of the drag now over the window
     bool closing_ = false;  // the window was closed: long work stops at its next pause
     // While work runs the log pane and the progress bar are brought up to date at most every
     // 50 ms: redrawing them after every block cost more than the comparison itself.

@@ -1,6 +1,8 @@
 #include "ui/option_controls.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QFocusEvent>
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -28,13 +30,14 @@ OptionControls::OptionControls(QWidget* parent) : QObject(parent) {
     differenceLimit_.edit = place(new QLineEdit(QStringLiteral("200"), group_), "differenceLimitEdit", 240, 48, 41, 21);
     differenceLimit_.spin = place(new SpinControl(group_, 1, 2000, 20, 200), "differenceLimitSpin", 281, 48, 16, 21);
     differenceLimit_.emptyMessage = QStringLiteral("相違詳細表示行を指定してください");
-    for (NumberField* field : {&matchLength_, &differenceLimit_}) field->spin->setBuddy(field->edit);
+    matchLength_.edit->setAccessibleName(QStringLiteral("一致検出サンプル数"));
+    differenceLimit_.edit->setAccessibleName(QStringLiteral("最大表示行"));
+    for (NumberField* field : {&matchLength_, &differenceLimit_}) {
+        field->spin->setBuddy(field->edit);
+        field->spin->setAccessibleName(field->edit->accessibleName());
+    }
     zeroSkipCheck_->setChecked(true);
     matchPointCheck_->setChecked(true);
-    // The layout's captions are wider than its check boxes in today's fonts; let them show whole.
-    for (QCheckBox* box : {zeroSkipCheck_, matchPointCheck_, detailsCheck_, continuousCheck_}) {
-        box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
-    }
     connectHandlers();
 }
 
@@ -92,10 +95,29 @@ void OptionControls::numberFieldLeft(NumberField& field) {
     if (field.edit->text().isEmpty()) dialogs().message(field.emptyMessage);
 }
 
+namespace {
+
+// True when the focus went from the box to another control of the same window: not when the
+// window merely lost activation, a menu opened, or a message box took over.
+bool focusMovedWithinTheWindow(const QWidget* box, const QFocusEvent* event) {
+    switch (event->reason()) {
+        case Qt::ActiveWindowFocusReason:
+        case Qt::PopupFocusReason:
+        case Qt::MenuBarFocusReason: return false;
+        default: break;
+    }
+    if (QApplication::activeModalWidget()) return false;
+    const QWidget* next = QApplication::focusWidget();
+    return next && next != box && next->window() == box->window();
+}
+
+}  // namespace
+
 bool OptionControls::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut) {
         for (NumberField* field : {&matchLength_, &differenceLimit_}) {
-            if (watched == field->edit) guarded([this, field] { numberFieldLeft(*field); });
+            if (watched != field->edit || !focusMovedWithinTheWindow(field->edit, static_cast<QFocusEvent*>(event))) continue;
+            guarded([this, field] { numberFieldLeft(*field); });
         }
     }
     return QObject::eventFilter(watched, event);

@@ -167,6 +167,7 @@ private slots:
         const QString dropped = QString::fromStdString(folder("b") + "/z.wav");
         window_->filePanes().offerDroppedFile({dropped, QString::fromStdString(folder("a") + "/x.wav"), QStringLiteral("/etc/passwd")});
         QCOMPARE(window_->filePanes().droppedPath(), dropped.toStdString());
+        QTRY_VERIFY(c_->dropMenu->isVisible());
         c_->dropMenu->hide();
         window_->filePanes().assignDroppedFile(1);
         QCOMPARE(c_->pathEdit[1]->text(), dropped);

@@ -1,7 +1,11 @@
+#include <QAccessible>
 #include <QCheckBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMimeData>
+#include <QMenuBar>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -13,6 +17,8 @@
 
 
 #include "ui/window_test_support.h"
+#include "wav/trace.h"
+#include "wav_writer/wav_writer.h"
 
 using namespace vemilo;
 using namespace vemilo::testing;
@@ -83,18 +89,19 @@ private slots:
         QCOMPARE(c.controlsPanel->height(), 481);
     }
 
-    void neverSmallerThanTheMinimum() {
+    void neverSmallerThanTheDesignedWindow() {
         TempDir settings;
         RecordingDialogs dialogs;
         auto window = makeWindow(settings);
-        const Controls c(*window);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        // It opens at its designed size: 442 wide, the menu bar and 686 below it.
+        const QSize designed(442, window->menuBar()->height() + 686);
+        QCOMPARE(window->size(), designed);
         window->resize(300, 300);
-        QTRY_COMPARE(window->frameGeometry().width(), 450);
-        QCOMPARE(window->frameGeometry().height(), 720);
+        QTRY_COMPARE(window->size(), designed);
         window->resize(600, 500);
-        QTRY_COMPARE(window->frameGeometry().height(), 720);
+        QTRY_COMPARE(window->height(), designed.height());
         QCOMPARE(window->width(), 600);
     }
 
@@ -162,6 +169,101 @@ private slots:
         QCOMPARE(window->reporter().progress(), 42);
         window->reporter().showMessage("buf error");
         QCOMPARE(dialogs.messages, QStringList{QStringLiteral("buf error")});
+    }
+
+    void filesDroppedOnTextFieldsAreOfferedNotPasted() {
+        TempDir settings;
+        RecordingDialogs dialogs;
+        auto window = makeWindow(settings);
+        const Controls c(*window);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QString path = QString::fromStdString(settings.file("dropped.wav"));
+        QWidget* targets[] = {c.logView->viewport(), c.pathEdit[0], c.matchLengthEdit, c.infoPane[1]->viewport()};
+        for (QWidget* target : targets) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(path)});
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &drop);
+            QTRY_VERIFY(c.dropMenu->isVisible());  // once the drop is over
+            c.dropMenu->hide();
+            QCOMPARE(window->filePanes().droppedPath(), path.toStdString());
+        }
+        QCOMPARE(c.logView->toPlainText(), QString());
+        QCOMPARE(c.pathEdit[0]->text(), QString());
+        QCOMPARE(c.matchLengthEdit->text(), QStringLiteral("200"));
+        QVERIFY(dialogs.errors.isEmpty());
+    }
+
+    void captionsShowWholeAndEveryControlHasAName() {
+        TempDir settings;
+        RecordingDialogs dialogs;
+        auto window = makeWindow(settings);
+        const Controls c(*window);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        int named = 0;
+        for (QWidget* widget : window->findChildren<QWidget*>()) {
+            if (!widget->isVisibleTo(window.get())) continue;
+            if (qobject_cast<QLabel*>(widget) || qobject_cast<QCheckBox*>(widget)) {
+                QVERIFY2(widget->width() >= widget->sizeHint().width() && widget->height() >= widget->sizeHint().height(),
+                         qPrintable(widget->objectName() + QStringLiteral(" clips its caption")));
+            }
+            const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+                                 qobject_cast<QPlainTextEdit*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
+                                 qobject_cast<QProgressBar*>(widget) || dynamic_cast<ui::SpinControl*>(widget);
+            if (!control) continue;
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+            QVERIFY(accessible);
+            QVERIFY2(!accessible->text(QAccessible::Name).isEmpty(), qPrintable(QString::fromLatin1(widget->metaObject()->className()) +
+                                                                                QLatin1Char(' ') + widget->objectName()));
+            ++named;
+        }
+        QVERIFY(named >= 20);
+        QVERIFY(!c.folderButton[0]->isFlat());
+        QCOMPARE(c.folderButton[1]->toolTip(), QStringLiteral("フォルダ2を選ぶ"));
+    }
+
+    void filesGivenAtStartAreChosenAsDropsWouldBe() {
+        TempDir settings;
+        RecordingDialogs dialogs;
+        writer::writeCanonicalWav(settings.file("one.wav"), writer::PcmFormat{}, writer::noiseFrames(writer::PcmFormat{}, 10));
+        writer::writeCanonicalWav(settings.file("two.wav"), writer::PcmFormat{}, writer::noiseFrames(writer::PcmFormat{}, 20));
+        auto window = makeWindow(settings);
+        const Controls c(*window);
+        const TraceSink previous = setTraceSink({});
+        window->openFiles({QString::fromStdString(settings.file("one.wav")), QString::fromStdString(settings.file("two.wav"))});
+        setTraceSink(previous);
+        QCOMPARE(window->fileSlots()[0].sampleCount, 10u);
+        QCOMPARE(window->fileSlots()[1].sampleCount, 20u);
+        QCOMPARE(c.pathEdit[1]->text(), QString::fromStdString(settings.file("two.wav")));
+        QCOMPARE(c.list[0]->rowText(c.list[0]->selectedRow()), std::string("one.wav"));
+        QCOMPARE(c.folderButton[1]->text(), QString::fromStdString(settings.path() + "/"));
+    }
+
+    void theFolderPickerLeavesTheWindowUsableAndSpeaksJapanese() {
+        TempDir settings;
+        auto window = makeWindow(settings);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        bool checked = false;
+        QTimer::singleShot(100, window.get(), [&] {
+            QFileDialog* picker = nullptr;
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (auto* dialog = qobject_cast<QFileDialog*>(top); dialog && dialog->isVisible()) picker = dialog;
+            }
+            if (!picker) return;
+            checked = picker->windowTitle() == QStringLiteral("ディレクトリを開くダイアログ") && picker->parentWidget() == nullptr &&
+                      QApplication::activeModalWidget() == nullptr && window->isEnabled();
+            const QList<QPushButton*> buttons = picker->findChildren<QPushButton*>();
+            checked = checked && std::any_of(buttons.begin(), buttons.end(), [](QPushButton* b) { return b->text().contains(QStringLiteral("キャンセル")); });
+            picker->reject();
+        });
+        QCOMPARE(ui::dialogs().chooseFolder(QStringLiteral("ディレクトリを開くダイアログ")), QString());
+        QVERIFY(checked);
     }
 };
 

@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QTest>
 
@@ -114,6 +115,23 @@ private slots:
         c_->differenceLimitEdit->setText(QStringLiteral("7000"));  // already at the bound
         QCOMPARE(c_->differenceLimitEdit->text(), QStringLiteral("2000"));
         QVERIFY(dialogs_->errors.isEmpty());
+    }
+
+    void onlyMovingTheFocusWithinTheWindowAsks() {
+        c_->differenceLimitEdit->setFocus();
+        c_->differenceLimitEdit->clear();
+        // The window losing activation, or a menu opening, is not leaving the box.
+        for (Qt::FocusReason reason : {Qt::ActiveWindowFocusReason, Qt::PopupFocusReason, Qt::MenuBarFocusReason}) {
+            QFocusEvent out(QEvent::FocusOut, reason);
+            QCoreApplication::sendEvent(c_->differenceLimitEdit, &out);
+        }
+        QVERIFY(dialogs_->messages.isEmpty());
+        // Run asks once for the empty limit, with details on or off, and nothing stacks on it.
+        c_->details->setChecked(false);
+        window_->runComparison();
+        QCOMPARE(dialogs_->messages, QStringList{QStringLiteral("相違詳細表示行を指定してください。")});
+        QTest::keyClick(c_->differenceLimitEdit, Qt::Key_Tab);
+        QCOMPARE(dialogs_->messages.last(), QStringLiteral("相違詳細表示行を指定してください"));
     }
 
     void leavingAnEmptyBoxAsksForANumber() {

@@ -1,26 +1,56 @@
 #include "ui/widgets/dialogs.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
+#include <QScreen>
 
 namespace vemilo::ui {
 namespace {
+
+// Message boxes open in the middle of the screen, wherever the window stands.
+void showCentredAndWait(QMessageBox& box) {
+    box.adjustSize();
+    const QScreen* screen = box.parentWidget() ? box.parentWidget()->screen() : QGuiApplication::primaryScreen();
+    if (screen) box.move(screen->availableGeometry().center() - box.rect().center());
+    box.exec();
+}
 
 class QtDialogs : public Dialogs {
 public:
     void message(const QString& text) override {
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vemilo"), text, QMessageBox::Ok, QApplication::activeWindow());
-        box.exec();
+        showCentredAndWait(box);
     }
     void error(const QString& text) override {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Vemilo"), text, QMessageBox::Ok, QApplication::activeWindow());
-        box.exec();
+        showCentredAndWait(box);
     }
     QString chooseFolder(const QString& title) override {
-        // No parent, so the main window stays usable while the picker is open.
-        return QFileDialog::getExistingDirectory(nullptr, title, QString(), QFileDialog::ShowDirsOnly);
+        // One picker at a time: asked again, the open one comes to the front.
+        if (openPicker_) {
+            openPicker_->raise();
+            openPicker_->activateWindow();
+            return {};
+        }
+        // No owner and not modal: the main window stays usable while the picker is open.
+        QFileDialog picker(nullptr, title);
+        picker.setFileMode(QFileDialog::Directory);
+        picker.setOption(QFileDialog::ShowDirsOnly);
+        picker.setWindowModality(Qt::NonModal);
+        openPicker_ = &picker;
+        QEventLoop waiting;
+        QObject::connect(&picker, &QDialog::finished, &waiting, &QEventLoop::quit);
+        picker.show();
+        waiting.exec();
+        openPicker_ = nullptr;
+        return picker.result() == QDialog::Accepted && !picker.selectedFiles().isEmpty() ? picker.selectedFiles().front() : QString();
     }
+
+private:
+    QPointer<QFileDialog> openPicker_;
 };
 
 QtDialogs qtDialogs;

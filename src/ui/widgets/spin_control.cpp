@@ -22,6 +22,8 @@ SpinControl::SpinControl(QWidget* parent, int minimum, int maximum, int incremen
         button->setAutoRepeat(true);
         button->setFocusPolicy(Qt::NoFocus);
     }
+    up_->setAccessibleName(QStringLiteral("増やす"));
+    down_->setAccessibleName(QStringLiteral("減らす"));
     connect(up_, &QToolButton::clicked, this, [this] { step(+1); });
     connect(down_, &QToolButton::clicked, this, [this] { step(-1); });
 }

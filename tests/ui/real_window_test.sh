@@ -1,0 +1,206 @@
+#!/usr/bin/env bash
+# Drives the real window under Xvfb with the openbox window manager, for what the offscreen tests
+# cannot see: the outer frame and the saved position, the title the window system shows, files
+# dragged from another program, activation moving away, closing during a run, files given at start.
+#   real_window_test.sh VEMILO DRAG_SOURCE MAKE_DEMO
+set -uo pipefail
+vemilo=$1 drag_source=$2 make_demo=$3
+
+work=$(mktemp -d)
+failures=0
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+check() {  # description, then a command that must succeed
+  local description=$1
+  shift
+  if "$@"; then echo "ok: $description"; else echo "FAILED: $description"; failures=$((failures + 1)); fi
+}
+
+for n in $(seq 90 140); do
+  [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+done
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+openbox >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
+
+# The real window, not the offscreen platform; settings beside a copy of the program, and the
+# user's configuration inside the work folder.
+unset QT_QPA_PLATFORM
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/runtime
+mkdir -p "$work/app" "$HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+cp "$vemilo" "$work/app/vemilo"
+"$make_demo" "$work/demo" >/dev/null
+
+app=0 window=0
+start_app() {  # folder to start in, then arguments
+  local folder=$1
+  shift
+  (cd "$folder" && exec "$work/app/vemilo" "$@") >"$work/out.log" 2>"$work/err.log" &
+  app=$!
+  pids+=($app)
+  window=0
+  for _ in $(seq 100); do
+    window=$(wmctrl -lp | awk -v pid="$app" '$3 == pid && $0 ~ /Vemilo v3/ {print $1; exit}')
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  sleep 0.5  # settled in its frame
+}
+
+# Sets client_x, client_y, width, height, frame_x, frame_y, menu_height of the main window.
+measure() {
+  eval "$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print "client_x=" $NF} /Absolute upper-left Y/ {print "client_y=" $NF}
+                                      /^ *Width:/ {print "width=" $NF} /^ *Height:/ {print "height=" $NF}')"
+  local extents
+  extents=$(xprop -id "$window" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+  read -r frame_left _ frame_top _ <<<"$extents"
+  frame_x=$((client_x - frame_left))
+  frame_y=$((client_y - frame_top))
+  menu_height=$((height - 686))
+}
+
+close_app() {  # closes the window and waits for the program to end; sets closed_in (ms)
+  local start
+  start=$(date +%s%N)
+  wmctrl -i -c "$window"
+  for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.05; done
+  closed_in=$((($(date +%s%N) - start) / 1000000))
+  # A program still there after five seconds (a message box left open, say) is not waited for.
+  kill -0 "$app" 2>/dev/null && kill -9 "$app"
+  wait "$app" 2>/dev/null
+}
+
+message_boxes() { wmctrl -l | awk '{ $1 = $2 = $3 = ""; sub(/^ +/, ""); print }' | grep -cx "Vemilo"; }
+setting() { sed -n "s/^$1=//p" "$work/app/vemilo3.ini"; }
+
+# 1. Position, title, size: a start and a close leave Top and Left as they were.
+printf '[position]\nTop=200\nLeft=300\n' >"$work/app/vemilo3.ini"
+for round in 1 2; do
+  start_app "$work/demo/folder1"
+  measure
+  check "start $round: the outer frame stands at the saved corner (got $frame_x,$frame_y)" test "$frame_x,$frame_y" = "300,200"
+  if [ "$round" = 1 ]; then
+    check "the title reads exactly 'Vemilo v3.00β1'" test "$(xprop -id "$window" _NET_WM_NAME | cut -d'"' -f2)" = "Vemilo v3.00β1"
+    check "the window opens at its designed inside width (got $width)" test "$width" = 442
+    check "below the menu bar the inside is 686 high (menu $menu_height)" test "$menu_height" -ge 15 -a "$menu_height" -le 40
+  fi
+  close_app
+  check "close $round: Top and Left stay 200 and 300" test "$(setting Top),$(setting Left)" = "200,300"
+done
+printf '[position]\nTop=-500\nLeft=5000\n' >"$work/app/vemilo3.ini"
+start_app "$work/demo/folder1"
+measure
+check "a saved position off every screen is pulled back onto it (got $frame_x,$frame_y)" \
+  test "$frame_x" -ge 0 -a "$frame_y" -ge 0 -a $((frame_x + width)) -le 1280
+close_app
+
+# 2. Files dragged from another program onto the log pane and onto a number box open the
+#    "ファイル1"/"ファイル2" menu; nothing is pasted, and no conversion error is raised.
+rm -f "$work/app/vemilo3.ini"
+start_app "$work/demo/folder1"
+measure
+"$drag_source" "$work/demo/folder2/3_lead_in.wav" >/dev/null 2>&1 &
+pids+=($!)
+source_pid=$!
+for _ in $(seq 50); do
+  source_window=$(wmctrl -lp | awk -v pid="$source_pid" '$3 == pid {print $1; exit}')
+  [ -n "$source_window" ] && break
+  sleep 0.1
+done
+sleep 0.5
+eval "$(xwininfo -id "$source_window" | awk '/Absolute upper-left X/ {print "source_x=" $NF} /Absolute upper-left Y/ {print "source_y=" $NF}')"
+drag_to() {  # x y: drags the file from the source window to a point of the screen, and drops it
+  xdotool mousemove $((source_x + 60)) $((source_y + 60)) mousedown 1
+  sleep 0.3
+  local step
+  for step in 1 2 3 4 5 6 7 8; do
+    xdotool mousemove $((source_x + 60 + ($1 - source_x - 60) * step / 8)) $((source_y + 60 + ($2 - source_y - 60) * step / 8))
+    sleep 0.1
+  done
+  sleep 0.4
+  xdotool mouseup 1
+  sleep 0.8
+}
+xdotool windowactivate --sync "$window" >/dev/null 2>&1
+drag_to $((client_x + 200)) $((client_y + menu_height + 481 + 60))           # the log pane
+xdotool key Down Return                                                       # "ファイル1"
+sleep 0.8
+drag_to $((client_x + 16 + 120 + 15)) $((client_y + menu_height + 392 + 49 + 10))  # the match length box
+xdotool key Down Down Return                                                  # "ファイル2"
+sleep 0.8
+check "no error box after the drops" test "$(message_boxes)" = 0
+close_app
+check "both drops named a file through the menu (two header walks)" test "$(grep -c '^chunk: data' "$work/out.log")" = 2
+check "the number box kept its number" test "$(sed -n 's/^icchi_sample=//p' "$work/app/vemilo3.ini")" = 200
+
+# 3. Leaving a number box empty asks for a number only when the focus moves to another control of
+#    the window: not when the window loses activation, not when the フォルダ menu opens.
+start_app "$work/demo/folder1"
+measure
+xdotool windowactivate --sync "$window" >/dev/null 2>&1
+xdotool mousemove $((client_x + 16 + 120 + 15)) $((client_y + menu_height + 392 + 49 + 10)) click 1
+sleep 0.3
+xdotool key ctrl+a BackSpace
+sleep 0.3
+xdotool windowactivate --sync "$source_window" >/dev/null 2>&1
+sleep 0.8
+check "no message when the window loses activation" test "$(message_boxes)" = 0
+xdotool windowactivate --sync "$window" >/dev/null 2>&1
+sleep 0.5
+xdotool mousemove $((client_x + 50)) $((client_y + menu_height / 2)) click 1  # フォルダ
+sleep 0.8
+check "no message when the フォルダ menu opens" test "$(message_boxes)" = 0
+xdotool key Escape
+sleep 0.3
+xdotool key Escape
+sleep 0.3
+xdotool mousemove $((client_x + 16 + 120 + 15)) $((client_y + menu_height + 392 + 49 + 10)) click 1
+sleep 0.3
+xdotool key Tab
+sleep 0.8
+check "one message when the focus moves on to another control" test "$(message_boxes)" = 1
+xdotool key Return
+sleep 0.5
+close_app
+kill "$source_pid" 2>/dev/null
+
+# 4. Files given at start are chosen as drops would be; closing during a long run ends the program
+#    within a second. Two sparse RF64 files of 16 GiB, sound at both ends, silence between.
+python3 - "$work" <<'PY'
+import os, struct, sys
+work = sys.argv[1]
+data = 16 << 30
+header = (b'RF64' + struct.pack('<I', 0xFFFFFFFF) + b'WAVE' + b'ds64' + struct.pack('<I', 28)
+          + struct.pack('<QQQI', data + 72, data, data // 4, 0)
+          + b'fmt ' + struct.pack('<I', 16) + struct.pack('<HHIIHH', 1, 2, 44100, 176400, 4, 16)
+          + b'data' + struct.pack('<I', 0xFFFFFFFF))
+for name in ('big1.wav', 'big2.wav'):
+    with open(f'{work}/{name}', 'wb') as out:
+        out.write(header + b'\x01\x02\x03\x04')
+        out.seek(80 + data - 4)
+        out.write(b'\x05\x06\x07\x08')
+PY
+rm -f "$work/app/vemilo3.ini"
+start_app "$work" big1.wav big2.wav
+measure
+xdotool windowactivate --sync "$window" >/dev/null 2>&1
+xdotool mousemove $((client_x + 15)) $((client_y + menu_height / 2)) click 1  # 実行
+sleep 1.5
+check "the run was still going when the window was closed" kill -0 "$app"
+close_app
+check "closing during a run ends the program within a second (took ${closed_in} ms)" test "$closed_in" -le 1000
+check "both files given at start were walked" test "$(grep -c '^chunk: data' "$work/out.log")" = 2
+
+echo "real window: $failures failed"
+[ "$failures" = 0 ]
