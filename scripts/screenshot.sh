@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Takes the README's screenshot: the real window under Xvfb, a differing pair chosen in the two
-# lists with difference details on, after 実行. Writes docs/window.png.
+# lists with difference details on, after 実行. Writes docs/window.png, or with a scale factor
+# (scripts/screenshot.sh 2) docs/window@2x.png, for checking captions at twice the size.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+scale=${1:-1}
 
 scripts/install-deps.sh
-for package in xdotool x11-apps imagemagick; do
+for package in x11-apps imagemagick; do
   dpkg -s "$package" >/dev/null 2>&1 || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$package"
 done
 cmake -S . -B build -G Ninja >/dev/null
@@ -19,25 +21,27 @@ cp samples/folder1/5_few_frames_differ.wav "$shots/master.wav"
 cp samples/folder2/5_few_frames_differ.wav "$shots/master_copy.wav"
 cp samples/folder1/6_24bit.wav "$shots/session_24bit.wav"
 
-Xvfb :99 -screen 0 900x860x24 >/dev/null 2>&1 &
+Xvfb :99 -screen 0 $((900 * scale))x$((860 * scale))x24 >/dev/null 2>&1 &
 xvfb=$!
 sleep 1
 export DISPLAY=:99
-(cd "$shots" && exec "$root/build/src/ui/vemilo") >/dev/null 2>&1 &
+unset QT_QPA_PLATFORM
+(cd "$shots" && HOME=$shots QT_SCALE_FACTOR=$scale exec "$root/build/src/ui/vemilo") >/dev/null 2>&1 &
 app=$!
 sleep 2
 window=$(xdotool search --name "Vemilo v3" | head -1)
-eval "$(xdotool getwindowgeometry --shell "$window")"
-menu=16
-xdotool mousemove $((X + 92)) $((Y + menu + 4 + 40 + 2 + 5)) click 1                # list 1, row 1
-sleep 0.5
-xdotool mousemove $((X + 92)) $((Y + menu + 4 + 127 + 2 + 12 + 5)) click 1          # list 2, row 2
-sleep 0.5
-xdotool mousemove $((X + 16 + 224 + 8)) $((Y + menu + 392 + 16 + 8)) click 1        # 相違詳細表示
-sleep 0.3
-xdotool mousemove $((X + 18)) $((Y + 10)) click 1                                   # 実行
-sleep 2
-xwd -root -silent > "$shots/screen.xwd"
+eval "$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print "X=" $NF} /Absolute upper-left Y/ {print "Y=" $NF}
+                                     /^ *Width:/ {print "WIDTH=" $NF} /^ *Height:/ {print "HEIGHT=" $NF}')"
+menu=$((HEIGHT / scale - 686))
+click() { xdotool mousemove $((X + $1 * scale)) $((Y + $2 * scale)) click 1; sleep 0.5; }
+click 92 $((menu + 4 + 40 + 2 + 5))          # list 1, row 1
+click 92 $((menu + 4 + 127 + 2 + 12 + 5))    # list 2, row 2
+click $((16 + 224 + 8)) $((menu + 392 + 16 + 8))  # 相違詳細表示
+click 18 $((menu / 2))                        # 実行
+sleep 1.5
+xwd -root -silent >"$shots/screen.xwd"
 mkdir -p docs
-/usr/bin/convert "$shots/screen.xwd" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" docs/window.png
-echo "docs/window.png written"
+out=docs/window.png
+[ "$scale" = 1 ] || out=docs/window@${scale}x.png
+/usr/bin/convert "$shots/screen.xwd" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" "$out"
+echo "$out written"
