@@ -12,6 +12,8 @@ packages=(
   qt6-translations-l10n
   xvfb xauth openbox xdotool wmctrl x11-utils
   libsndfile1-dev
+  nlohmann-json3-dev nettle-dev
+  flac parallel
 )
 
 missing=()

@@ -232,6 +232,11 @@ int parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalki
             readFormatBody(view, declaredSize, formatBody);
             formatSeen = true;
         }
+        if (id == "MD5 " && declaredSize >= info.embeddedMd5.size()) {
+            const uint64_t bodyStart = view.position();
+            info.hasEmbeddedMd5 = view.read(info.embeddedMd5.data(), static_cast<uint32_t>(info.embeddedMd5.size())) == info.embeddedMd5.size();
+            view.seek(bodyStart);
+        }
         if (id == "data") {
             info.dataOffset = view.position();
             info.dataRunsToEnd = declaredSize == kSizeFromDs64 && (!ds64.present || ds64.dataSize == 0);

@@ -2,6 +2,7 @@
 // Walks the chunks of a RIFF/WAVE file (or RF64/BW64) and collects the format block and the
 // position and size of the audio data.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -35,6 +36,9 @@ struct WavFormatInfo {
     uint16_t subFormat = 0;  // WAVE_FORMAT_EXTENSIBLE: the first two bytes of the sub-format GUID
     WavContainer container = WavContainer::Riff;
     bool dataRunsToEnd = false;  // the data size was the streaming placeholder 0xFFFFFFFF
+    // The MD5 of the audio data that broadcast-WAV tools embed in an "MD5 " chunk, if any.
+    bool hasEmbeddedMd5 = false;
+    std::array<uint8_t, 16> embeddedMd5{};
     WavProblem problem = WavProblem::None;
     int systemError = 0;
 };

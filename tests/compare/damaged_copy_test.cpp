@@ -128,7 +128,9 @@ TEST_F(DamagedCopyTest, DataFormatsMustAgree) {
         SCOPED_TRACE(c.name);
         const Lines lines = compare(c.file1, c.file2);
         EXPECT_EQ(outcome.result, c.result);
-        if (c.result == RunResult::DataFormatMismatch) EXPECT_EQ(lines, Lines{"データ形式が違います。"});
+        if (c.result == RunResult::DataFormatMismatch) {
+            EXPECT_EQ(lines, Lines{"データ形式が違います。"});
+        }
     }
 }
 
