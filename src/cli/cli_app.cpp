@@ -4,9 +4,14 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <memory>
 
+#include "cli/checksum_commands.h"
 #include "cli/cli_options.h"
 #include "cli/cli_reporter.h"
+#include "cli/folder_check.h"
+#include "cli/json_report.h"
+#include "cli/merge_reports.h"
 #include "compare/options.h"
 #include "compare/run_series.h"
 #include "wav/choose_file.h"
@@ -50,7 +55,7 @@ private:
 // Names one side's file, and says on standard error, as cmp does, why it cannot be compared.
 class FileChooser {
 public:
-    FileChooser(CliReporter& reporter, std::FILE* err) : reporter_(reporter), err_(err) {}
+    FileChooser(Reporter& reporter, std::FILE* err) : reporter_(reporter), err_(err) {}
 
     bool choose(FileSlot& slot, int side, const std::string& path) {
         const bool usable = chooseFile(slot, side, path, reporter_, &scanBuffer_);
@@ -59,10 +64,15 @@ public:
     }
 
 private:
-    CliReporter& reporter_;
+    Reporter& reporter_;
     std::FILE* err_;
     ScanBuffer scanBuffer_;  // one buffer for every scan of the run
 };
+
+void printJson(const std::vector<PairReport>& reports, std::FILE* out) {
+    const std::string text = jsonText(reportJson(reports));
+    std::fwrite(text.data(), 1, text.size(), out);
+}
 
 int showInfo(const CliOptions& options, CliReporter& reporter, std::FILE* out, std::FILE* err) {
     int status = kExitSame;
@@ -76,7 +86,7 @@ int showInfo(const CliOptions& options, CliReporter& reporter, std::FILE* out, s
     return status;
 }
 
-int compareFolders(const CliOptions& options, CliReporter& reporter, std::FILE* err) {
+int compareContinuous(const CliOptions& options, Reporter& reporter, std::FILE* out, std::FILE* err) {
     std::vector<std::string> lists[2];
     for (int side = 0; side < 2; ++side) {
         const auto listing = listWavFolder(options.paths[side]);
@@ -95,7 +105,11 @@ int compareFolders(const CliOptions& options, CliReporter& reporter, std::FILE* 
     }
 
     size_t selected[2] = {0, 0};
+    std::vector<PairReport> reports;
     SeriesSteps steps;
+    steps.compared = [&](const RunOutcome& outcome) {
+        if (options.json) reports.push_back(reportOf(slots, outcome));
+    };
     steps.continuous = [] { return true; };
     steps.advance = [&](int side) {
         if (selected[side] + 1 >= lists[side].size()) return false;
@@ -104,16 +118,26 @@ int compareFolders(const CliOptions& options, CliReporter& reporter, std::FILE* 
         return true;
     };
     const SeriesOutcome series = runSeries(slots, reporter, FixedOptions(options.comparison), steps);
+    if (options.json && !series.refused) printJson(reports, out);
     return series.refused ? kExitTrouble : exitStatus(series.worst);
 }
 
-int compareFiles(const CliOptions& options, CliReporter& reporter, std::FILE* err) {
+int compareFiles(const CliOptions& options, Reporter& reporter, std::FILE* out, std::FILE* err) {
     FileChooser chooser(reporter, err);
     FileSlots slots;
     chooser.choose(slots[0], 0, options.paths[0]);
     chooser.choose(slots[1], 1, options.paths[1]);
-    return exitStatus(verdictOf(ComparisonRun(slots, reporter, FixedOptions(options.comparison))));
+    const RunOutcome outcome = ComparisonRun(slots, reporter, FixedOptions(options.comparison));
+    if (options.json) printJson({reportOf(slots, outcome)}, out);
+    return exitStatus(verdictOf(outcome));
 }
+
+// With --json the log is kept back and the messages still go to standard error.
+class JsonModeReporter : public CliReporter {
+public:
+    using CliReporter::CliReporter;
+    void logLine(const std::string&) override {}
+};
 
 // Everything written must have reached standard output: a report cut short by a full disk must
 // never leave an exit status that says all was well.
@@ -142,11 +166,23 @@ int runCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
     const TraceRedirect traceRedirect(options.trace, err);
     int status = kExitTrouble;
     try {
-        CliReporter reporter(out, err);
-        switch (options.mode) {
-            case Mode::Info: status = showInfo(options, reporter, out, err); break;
-            case Mode::Continuous: status = compareFolders(options, reporter, err); break;
-            default: status = compareFiles(options, reporter, err); break;
+        if (options.mode == Mode::Folders) {
+            FolderCheckOptions check{options.paths[0], options.paths[1], options.comparison, options.jobs, options.verbose, options.json, options.shard};
+            status = checkFolders(check, out, err);
+        } else if (options.mode == Mode::Md5) {
+            status = printChecksums(options.paths, out, err);
+        } else if (options.mode == Mode::CheckMd5) {
+            status = checkChecksums(options.checksumList, out, err);
+        } else if (options.mode == Mode::MergeReports) {
+            status = mergeReports(options.paths, out, err);
+        } else {
+            std::unique_ptr<CliReporter> reporter = options.json ? std::make_unique<JsonModeReporter>(out, err)
+                                                                  : std::make_unique<CliReporter>(out, err);
+            switch (options.mode) {
+                case Mode::Info: status = showInfo(options, *reporter, out, err); break;
+                case Mode::Continuous: status = compareContinuous(options, *reporter, out, err); break;
+                default: status = compareFiles(options, *reporter, out, err); break;
+            }
         }
     } catch (const std::exception& error) {
         std::fprintf(err, "vemilo-cli: %s\n", error.what());

@@ -13,10 +13,16 @@ const char* const kUsage =
     "Usage:\n"
     "  vemilo-cli [OPTIONS] FILE1 FILE2             compare two WAV files frame by frame\n"
     "  vemilo-cli [OPTIONS] --continuous DIR1 DIR2  compare the *.wav files of two folders pair by pair,\n"
-    "                                               stopping at the first pair that differs\n"
+    "                                               by their places in the sorted lists, stopping at the\n"
+    "                                               first pair that differs\n"
+    "  vemilo-cli [OPTIONS] --folders DIR1 DIR2     compare every *.wav file below two folders with its\n"
+    "                                               namesake, report files on one side only, never stop early\n"
+    "  vemilo-cli --merge-reports REPORT.json...    merge the JSON reports of the shards of a --folders run\n"
+    "  vemilo-cli --md5 FILE...                     the MD5 of each file's audio data, as md5sum prints it\n"
+    "  vemilo-cli --check-md5 LIST                  verify such a list as md5sum -c does\n"
     "  vemilo-cli [--trace] --info FILE...          show each file's summary and silent-frame counts\n"
     "\n"
-    "Options:\n"
+    "Comparison options:\n"
     "  --exact                              compare from the first frame of each file's data:\n"
     "                                       the same as --no-zero-skip --no-match-point\n"
     "  --zero-skip / --no-zero-skip         skip each file's leading silent frames (default on)\n"
@@ -24,6 +30,14 @@ const char* const kUsage =
     "  --match-samples=N                    frames that must agree for a match point, 1-32767 (default 200)\n"
     "  --details / --no-details             log a line for each differing frame (default off)\n"
     "  --max-lines=N                        differing frames tolerated, 1-2000 (default 200)\n"
+    "\n"
+    "Reports:\n"
+    "  --json                               one JSON document on standard output instead of the log\n"
+    "                                       (with a single pair, --continuous or --folders)\n"
+    "  --verbose                            with --folders, each pair's full log before its line\n"
+    "  --jobs=N                             with --folders, compare N pairs at once (default: one per core)\n"
+    "  --shard=K/N                          with --folders, only the pairs of shard K of N, by a stable\n"
+    "                                       hash of their relative paths\n"
     "  --trace                              write the header trace to standard error\n"
     "  --help                               show this text\n"
     "  --version                            show the version\n"
@@ -36,7 +50,9 @@ const char* const kUsage =
     "Exit status: 0 every frame compared equal and both files ended together; 1 a frame differed,\n"
     "too many differed, or one file ended before the other; 2 trouble: a pair could not be compared\n"
     "to its end (formats differ, a file could not be opened, read or taken as WAV), standard output\n"
-    "could not be written, or a usage error. With --continuous, the worst status over the pairs run.\n";
+    "could not be written, or a usage error. With --continuous and --folders, the worst over the\n"
+    "pairs; a file present on one side only counts as a difference. --check-md5: 1 when a checksum\n"
+    "differs, 2 when a file cannot be read.\n";
 
 namespace {
 
@@ -47,18 +63,29 @@ std::optional<std::string> numberText(const std::string& text, int32_t minimum, 
     return std::to_string(*number);
 }
 
+std::optional<Shard> shardText(const std::string& text) {
+    const size_t slash = text.find('/');
+    if (slash == std::string::npos) return std::nullopt;
+    const auto index = parseWholeNumber(text.substr(0, slash));
+    const auto count = parseWholeNumber(text.substr(slash + 1));
+    if (!index || !count || *count < 1 || *count > 1000000 || *index < 1 || *index > *count) return std::nullopt;
+    return Shard{static_cast<uint32_t>(*index), static_cast<uint32_t>(*count)};
+}
+
 }  // namespace
 
 ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
     ParseOutcome outcome;
     CliOptions& options = outcome.options;
     ComparisonOptions& comparison = options.comparison;
-    bool info = false;
-    bool continuous = false;
+    std::vector<Mode> modes;
 
     const std::vector<std::pair<std::string, std::function<void()>>> switches = {
-        {"--info", [&] { info = true; }},
-        {"--continuous", [&] { continuous = true; }},
+        {"--info", [&] { modes.push_back(Mode::Info); }},
+        {"--continuous", [&] { modes.push_back(Mode::Continuous); }},
+        {"--folders", [&] { modes.push_back(Mode::Folders); }},
+        {"--md5", [&] { modes.push_back(Mode::Md5); }},
+        {"--merge-reports", [&] { modes.push_back(Mode::MergeReports); }},
         {"--zero-skip", [&] { comparison.zeroSkip = true; }},
         {"--no-zero-skip", [&] { comparison.zeroSkip = false; }},
         {"--match-point", [&] { comparison.matchPoint = true; }},
@@ -67,15 +94,39 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
         {"--details", [&] { comparison.details = true; }},
         {"--no-details", [&] { comparison.details = false; }},
         {"--trace", [&] { options.trace = true; }},
+        {"--json", [&] { options.json = true; }},
+        {"--verbose", [&] { options.verbose = true; }},
     };
-    struct Valued {
-        const char* name;
-        int32_t minimum, maximum;
-        std::string* value;
-    };
-    const Valued valued[] = {
-        {"--match-samples", 1, 32767, &comparison.matchLength},
-        {"--max-lines", 1, 2000, &comparison.differenceLimit},
+    // Options with a value: each returns the problem with the value, or nothing when it took it.
+    const std::vector<std::pair<std::string, std::function<std::optional<std::string>(const std::string&)>>> valued = {
+        {"--match-samples", [&](const std::string& text) -> std::optional<std::string> {
+             const auto number = numberText(text, 1, 32767);
+             if (!number) return "a whole number from 1 to 32767 is needed";
+             comparison.matchLength = *number;
+             return std::nullopt;
+         }},
+        {"--max-lines", [&](const std::string& text) -> std::optional<std::string> {
+             const auto number = numberText(text, 1, 2000);
+             if (!number) return "a whole number from 1 to 2000 is needed";
+             comparison.differenceLimit = *number;
+             return std::nullopt;
+         }},
+        {"--jobs", [&](const std::string& text) -> std::optional<std::string> {
+             const auto number = numberText(text, 1, 1024);
+             if (!number) return "a whole number from 1 to 1024 is needed";
+             options.jobs = static_cast<unsigned>(std::stoul(*number));
+             return std::nullopt;
+         }},
+        {"--shard", [&](const std::string& text) -> std::optional<std::string> {
+             options.shard = shardText(text);
+             if (!options.shard) return "K/N with 1 <= K <= N is needed";
+             return std::nullopt;
+         }},
+        {"--check-md5", [&](const std::string& text) -> std::optional<std::string> {
+             modes.push_back(Mode::CheckMd5);
+             options.checksumList = text;
+             return std::nullopt;
+         }},
     };
 
     for (size_t i = 0; i < arguments.size(); ++i) {
@@ -108,8 +159,8 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
             apply();
             known = true;
         }
-        for (const Valued& option : valued) {
-            if (name != option.name) continue;
+        for (const auto& [optionName, take] : valued) {
+            if (name != optionName) continue;
             std::string text;
             if (equals != std::string::npos) {
                 text = argument.substr(equals + 1);
@@ -119,13 +170,10 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
                 outcome.error = "option '" + name + "' requires an argument";
                 return outcome;
             }
-            const std::optional<std::string> number = numberText(text, option.minimum, option.maximum);
-            if (!number) {
-                outcome.error = "invalid " + name + " value '" + text + "': a whole number from " +
-                                std::to_string(option.minimum) + " to " + std::to_string(option.maximum) + " is needed";
+            if (const auto problem = take(text)) {
+                outcome.error = "invalid " + name + " value '" + text + "': " + *problem;
                 return outcome;
             }
-            *option.value = *number;
             known = true;
         }
         if (!known) {
@@ -134,16 +182,27 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
         }
     }
 
-    if (info && continuous) {
-        outcome.error = "--info and --continuous cannot be combined";
-    } else if (info) {
-        options.mode = Mode::Info;
-        if (options.paths.empty()) outcome.error = "--info needs at least one file";
-    } else {
-        options.mode = continuous ? Mode::Continuous : Mode::Compare;
-        if (options.paths.size() != 2) {
-            outcome.error = continuous ? "--continuous needs two folders" : "two files are needed";
-        }
+    if (modes.size() > 1) {
+        outcome.error = "only one of --info, --continuous, --folders, --md5, --check-md5 and --merge-reports at a time";
+        return outcome;
+    }
+    options.mode = modes.empty() ? Mode::Compare : modes.front();
+    const size_t count = options.paths.size();
+    switch (options.mode) {
+        case Mode::Info: if (count == 0) outcome.error = "--info needs at least one file"; break;
+        case Mode::Md5: if (count == 0) outcome.error = "--md5 needs at least one file"; break;
+        case Mode::MergeReports: if (count == 0) outcome.error = "--merge-reports needs at least one report"; break;
+        case Mode::CheckMd5: if (count != 0) outcome.error = "--check-md5 takes one list and no other file"; break;
+        case Mode::Continuous: if (count != 2) outcome.error = "--continuous needs two folders"; break;
+        case Mode::Folders: if (count != 2) outcome.error = "--folders needs two folders"; break;
+        default: if (count != 2) outcome.error = "two files are needed"; break;
+    }
+    if (!outcome.error.empty()) return outcome;
+    const bool reportable = options.mode == Mode::Compare || options.mode == Mode::Continuous || options.mode == Mode::Folders;
+    if (options.json && !reportable) {
+        outcome.error = "--json goes with a single pair, --continuous or --folders";
+    } else if ((options.jobs != 0 || options.verbose || options.shard) && options.mode != Mode::Folders) {
+        outcome.error = "--jobs, --verbose and --shard go with --folders";
     }
     return outcome;
 }

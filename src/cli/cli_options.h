@@ -1,19 +1,26 @@
 #pragma once
 // The command line of vemilo-cli.
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/json_report.h"
 #include "compare/options.h"
 
 namespace vemilo::cli {
 
-enum class Mode { Help, Version, Info, Compare, Continuous };
+enum class Mode { Help, Version, Info, Compare, Continuous, Folders, Md5, CheckMd5, MergeReports };
 
 struct CliOptions {
     Mode mode = Mode::Compare;
     ComparisonOptions comparison;
     bool trace = false;
+    bool json = false;
+    bool verbose = false;
+    unsigned jobs = 0;  // 0: one per processor core
+    std::optional<Shard> shard;
+    std::string checksumList;  // --check-md5
     std::vector<std::string> paths;
 };
 

@@ -15,6 +15,8 @@ class CliReporter : public Reporter {
 public:
     CliReporter(std::FILE* out, std::FILE* err);
     ~CliReporter() override;
+    CliReporter(const CliReporter&) = delete;
+    CliReporter& operator=(const CliReporter&) = delete;
 
     void logLine(const std::string& text) override;
     void clearLog() override {}

@@ -33,6 +33,9 @@ void RunCommand::run() {
     const RunningFlag running(running_);
     SeriesSteps steps;
     steps.continuous = continuousMode_;
+    steps.compared = [this](const RunOutcome& outcome) {
+        if (onCompared) onCompared(outcome);
+    };
     steps.advance = [this](int side) { return panes_.advanceToNextRow(side); };
     (void)runSeries(fileSlots_, reporter_, options_, steps);
 }

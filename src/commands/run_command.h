@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "compare/comparison_run.h"
 #include "wav/file_slot.h"
 
 namespace vemilo {
@@ -22,6 +23,9 @@ public:
 
     void run();
     bool isRunning() const { return running_; }
+
+    // Told what each comparison of a run found, as it ends.
+    std::function<void(const RunOutcome&)> onCompared;
 
 private:
     const FileSlots& fileSlots_;

@@ -29,6 +29,7 @@
 #include "ui/widgets/dialogs.h"
 #include "ui/widgets/file_list_box.h"
 #include "ui/widgets/fonts.h"
+#include "ui/widgets/progress_strip.h"
 #include "ui/widgets/qt_text.h"
 #include "ui/widgets/right_anchors.h"
 
@@ -51,6 +52,7 @@ MainWindow::MainWindow(SettingsFiles settingsFiles, QWidget* parent) : QMainWind
     filePanes_ = new commands::FilePanes(sides_, dropMenu_, fileSlots_, reporter(), this);
     runCommand_ = std::make_unique<commands::RunCommand>(fileSlots_, reporter(), *options_, *filePanes_,
                                                          [this] { return options_->continuousMode(); });
+    runCommand_->onCompared = [this](const RunOutcome& outcome) { markDifferences(outcome); };
     connectHandlers();
     resize(designedSize());
     startUp();
@@ -134,7 +136,7 @@ void MainWindow::buildControls() {
 
     nextFileButton_ = place(new QPushButton(QStringLiteral("Button2"), controlsPanel_), "nextFileButton", 350, 338, 75, 25);
     nextFileButton_->hide();
-    progressBar_ = place(new QProgressBar(controlsPanel_), "progressBar", 16, 369, 412, 17);
+    progressBar_ = place(new ProgressStrip(controlsPanel_), "progressBar", 16, 369, 412, 17);
     progressBar_->setRange(0, 100);
     progressBar_->setValue(0);
     progressBar_->setTextVisible(false);
@@ -356,8 +358,23 @@ void MainWindow::openFiles(const QStringList& paths) {
 }
 
 void MainWindow::runComparison() {
+    if (!runCommand_->isRunning()) progressBar_->clearMarks();
     runCommand_->run();
     showPendingOutput();
+}
+
+void MainWindow::markDifferences(const RunOutcome& outcome) {
+    if (outcome.differingFrames.empty() || outcome.comparable == 0) {
+        progressBar_->clearMarks();
+        return;
+    }
+    std::vector<double> places;
+    places.reserve(outcome.differingFrames.size());
+    for (uint64_t frame : outcome.differingFrames) places.push_back(static_cast<double>(frame) / static_cast<double>(outcome.comparable));
+    // Numbered as the detail lines number them: from 1 at the first compared frame.
+    progressBar_->setMarks(std::move(places), QStringLiteral("最初の相違点 %1 / 最後の相違点 %2")
+                                                  .arg(outcome.differingFrames.front() + 1)
+                                                  .arg(outcome.differingFrames.back() + 1));
 }
 
 void MainWindow::runWindowCommand(WindowCommand command) {

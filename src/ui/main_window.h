@@ -12,6 +12,7 @@
 #include <string>
 
 #include "commands/file_panes.h"
+#include "compare/comparison_run.h"
 #include "ui/settings.h"
 #include "wav/file_slot.h"
 #include "wav/reporter.h"
@@ -19,7 +20,6 @@
 class QAction;
 class QMenu;
 class QPlainTextEdit;
-class QProgressBar;
 class QPushButton;
 class QStatusBar;
 class QTimer;
@@ -31,6 +31,7 @@ class RunCommand;
 namespace vemilo::ui {
 
 class OptionControls;
+class ProgressStrip;
 
 // The two commands of the window-command menu, by their historic identifiers.
 enum class WindowCommand { Move = 10, MoveToTopLeft = 11 };
@@ -75,6 +76,8 @@ private:
     QPoint reachablePosition(QPoint framePosition, QSize frameSize) const;
     // Shows the log lines and the progress held back since the last time.
     void showPendingOutput();
+    // Marks where the comparison found differences along the progress bar.
+    void markDifferences(const RunOutcome& outcome);
     WindowSettings currentSettings() const;
 
     // Reporter: the log pane, the information panes, message boxes, the progress bar.
@@ -92,7 +95,7 @@ private:
     QPlainTextEdit* logView_ = nullptr;
     QStatusBar* statusBar_ = nullptr;
     std::array<commands::SidePane, 2> sides_;
-    QProgressBar* progressBar_ = nullptr;
+    ProgressStrip* progressBar_ = nullptr;
     QPushButton* nextFileButton_ = nullptr;
     OptionControls* options_ = nullptr;
     QAction* runAction_ = nullptr;

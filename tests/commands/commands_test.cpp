@@ -366,6 +366,32 @@ private slots:
         QVERIFY(logLines(*window_).contains(formatText("比較サンプル(%zu)", kCompareBlockBytes).c_str()));
     }
 
+    void theProgressStripMarksWhereFramesDiffered() {
+        const PcmFormat format{1, 1, 8000, 16};
+        std::vector<uint8_t> audio = noiseFrames(format, 10000);
+        std::vector<uint8_t> changed = audio;
+        for (int frame : {0, 2500, 9999}) changed[frame * 2] ^= 0x10;
+        writeCanonicalWav(folder("a") + "/p.wav", format, audio);
+        writeCanonicalWav(folder("b") + "/p.wav", format, changed);
+        pickFolders("a", "b");
+        userSelects(c_->list[0], 0);
+        userSelects(c_->list[1], 0);
+        c_->zeroSkip->setChecked(false);
+        c_->matchPoint->setChecked(false);
+        window_->runComparison();
+        QCOMPARE(c_->progressBar->marks(), (std::vector<double>{0.0, 0.25, 0.9999}));
+        QCOMPARE(c_->progressBar->toolTip(), QStringLiteral("最初の相違点 1 / 最後の相違点 10000"));
+        // Until the next run, which finds none here.
+        userSelects(c_->list[1], 0);
+        c_->list[0]->selectRow(-1);
+        dialogs_->folderToChoose = QString::fromStdString(folder("b"));
+        window_->filePanes().chooseFolder(0);
+        userSelects(c_->list[0], 0);
+        window_->runComparison();
+        QVERIFY(c_->progressBar->marks().empty());
+        QVERIFY(c_->progressBar->toolTip().isEmpty());
+    }
+
     void windowLogMatchesTheCommandLine() {
         std::vector<uint8_t> audio = silentFrames(kCd, 300);
         appendBytes(audio, noiseFrames(kCd, 5000, 4));

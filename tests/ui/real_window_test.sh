@@ -10,7 +10,7 @@ work=$(mktemp -d)
 failures=0
 pids=()
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null; done
   wait 2>/dev/null
   rm -rf "$work"
 }
@@ -41,6 +41,9 @@ mkdir -p "$work/app" "$HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 cp "$vemilo" "$work/app/vemilo"
 "$make_demo" "$work/demo" >/dev/null
+
+# No call to the window system may hang the test: a refused activation would wait forever.
+xdo() { timeout 5 xdotool "$@"; }
 
 app=0 window=0
 start_app() {  # folder to start in, then arguments
@@ -121,23 +124,23 @@ done
 sleep 0.5
 eval "$(xwininfo -id "$source_window" | awk '/Absolute upper-left X/ {print "source_x=" $NF} /Absolute upper-left Y/ {print "source_y=" $NF}')"
 drag_to() {  # x y: drags the file from the source window to a point of the screen, and drops it
-  xdotool mousemove $((source_x + 60)) $((source_y + 60)) mousedown 1
+  xdo mousemove $((source_x + 60)) $((source_y + 60)) mousedown 1
   sleep 0.3
   local step
   for step in 1 2 3 4 5 6 7 8; do
-    xdotool mousemove $((source_x + 60 + ($1 - source_x - 60) * step / 8)) $((source_y + 60 + ($2 - source_y - 60) * step / 8))
+    xdo mousemove $((source_x + 60 + ($1 - source_x - 60) * step / 8)) $((source_y + 60 + ($2 - source_y - 60) * step / 8))
     sleep 0.1
   done
   sleep 0.4
-  xdotool mouseup 1
+  xdo mouseup 1
   sleep 0.8
 }
-xdotool windowactivate --sync "$window" >/dev/null 2>&1
+xdo windowactivate --sync "$window" >/dev/null 2>&1
 drag_to $((client_x + 200)) $((client_y + menu_height + 481 + 60))           # the log pane
-xdotool key Down Return                                                       # "ファイル1"
+xdo key Down Return                                                       # "ファイル1"
 sleep 0.8
 drag_to $((client_x + 16 + 120 + 15)) $((client_y + menu_height + 392 + 49 + 10))  # the match length box
-xdotool key Down Down Return                                                  # "ファイル2"
+xdo key Down Down Return                                                  # "ファイル2"
 sleep 0.8
 check "no error box after the drops" test "$(message_boxes)" = 0
 close_app
@@ -148,29 +151,29 @@ check "the number box kept its number" test "$(sed -n 's/^icchi_sample=//p' "$wo
 #    the window: not when the window loses activation, not when the フォルダ menu opens.
 start_app "$work/demo/folder1"
 measure
-xdotool windowactivate --sync "$window" >/dev/null 2>&1
-xdotool mousemove $((client_x + 16 + 120 + 15)) $((client_y + menu_height + 392 + 49 + 10)) click 1
+xdo windowactivate --sync "$window" >/dev/null 2>&1
+xdo mousemove $((client_x + 16 + 120 + 15)) $((client_y + menu_height + 392 + 49 + 10)) click 1
 sleep 0.3
-xdotool key ctrl+a BackSpace
+xdo key ctrl+a BackSpace
 sleep 0.3
-xdotool windowactivate --sync "$source_window" >/dev/null 2>&1
+xdo windowactivate --sync "$source_window" >/dev/null 2>&1
 sleep 0.8
 check "no message when the window loses activation" test "$(message_boxes)" = 0
-xdotool windowactivate --sync "$window" >/dev/null 2>&1
+xdo windowactivate --sync "$window" >/dev/null 2>&1
 sleep 0.5
-xdotool mousemove $((client_x + 50)) $((client_y + menu_height / 2)) click 1  # フォルダ
+xdo mousemove $((client_x + 50)) $((client_y + menu_height / 2)) click 1  # フォルダ
 sleep 0.8
 check "no message when the フォルダ menu opens" test "$(message_boxes)" = 0
-xdotool key Escape
+xdo key Escape
 sleep 0.3
-xdotool key Escape
+xdo key Escape
 sleep 0.3
-xdotool mousemove $((client_x + 16 + 120 + 15)) $((client_y + menu_height + 392 + 49 + 10)) click 1
+xdo mousemove $((client_x + 16 + 120 + 15)) $((client_y + menu_height + 392 + 49 + 10)) click 1
 sleep 0.3
-xdotool key Tab
+xdo key Tab
 sleep 0.8
 check "one message when the focus moves on to another control" test "$(message_boxes)" = 1
-xdotool key Return
+xdo key Return
 sleep 0.5
 close_app
 kill "$source_pid" 2>/dev/null
@@ -194,8 +197,8 @@ PY
 rm -f "$work/app/vemilo3.ini"
 start_app "$work" big1.wav big2.wav
 measure
-xdotool windowactivate --sync "$window" >/dev/null 2>&1
-xdotool mousemove $((client_x + 15)) $((client_y + menu_height / 2)) click 1  # 実行
+xdo windowactivate --sync "$window" >/dev/null 2>&1
+xdo mousemove $((client_x + 15)) $((client_y + menu_height / 2)) click 1  # 実行
 sleep 1.5
 check "the run was still going when the window was closed" kill -0 "$app"
 close_app

@@ -20,6 +20,7 @@
 #include "ui/main_window.h"
 #include "ui/widgets/dialogs.h"
 #include "ui/widgets/file_list_box.h"
+#include "ui/widgets/progress_strip.h"
 #include "ui/widgets/spin_control.h"
 
 namespace vemilo::testing {
@@ -70,7 +71,7 @@ struct Controls {
           list{findControl<ui::FileListBox>(w, "fileList1"), findControl<ui::FileListBox>(w, "fileList2")},
           pathEdit{findControl<QLineEdit>(w, "pathEdit1"), findControl<QLineEdit>(w, "pathEdit2")},
           infoPane{findControl<QPlainTextEdit>(w, "infoPane1"), findControl<QPlainTextEdit>(w, "infoPane2")},
-          progressBar(findControl<QProgressBar>(w, "progressBar")),
+          progressBar(findControl<ui::ProgressStrip>(w, "progressBar")),
           nextFileButton(findControl<QPushButton>(w, "nextFileButton")),
           zeroSkip(findControl<QCheckBox>(w, "zeroSkipCheck")),
           matchPoint(findControl<QCheckBox>(w, "matchPointCheck")),
@@ -95,7 +96,7 @@ struct Controls {
     ui::FileListBox* list[2];
     QLineEdit* pathEdit[2];
     QPlainTextEdit* infoPane[2];
-    QProgressBar* progressBar;
+    ui::ProgressStrip* progressBar;
     QPushButton* nextFileButton;
     QCheckBox* zeroSkip;
     QCheckBox* matchPoint;

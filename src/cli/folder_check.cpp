@@ -1,0 +1,180 @@
+#include "cli/folder_check.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "wav/text_format.h"
+#include "wav/wav_file_list.h"
+
+namespace vemilo::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The relative paths of the *.wav files below a folder; nothing when it cannot be read.
+std::optional<std::vector<std::string>> wavFilesBelow(const std::string& folder) {
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) return std::nullopt;
+    std::vector<std::string> paths;
+    fs::recursive_directory_iterator walk(folder, fs::directory_options::skip_permission_denied, error);
+    if (error) return std::nullopt;
+    for (const fs::recursive_directory_iterator end; walk != end; walk.increment(error)) {
+        if (error) return std::nullopt;
+        const std::string name = walk->path().filename().string();
+        if (!name.empty() && name[0] == '.') {
+            if (walk->is_directory(error)) walk.disable_recursion_pending();
+            continue;
+        }
+        if (matchesWavMask(name) && walk->is_regular_file(error)) paths.push_back(fs::relative(walk->path(), folder, error).string());
+    }
+    return paths;
+}
+
+std::string summaryLine(const Summary& summary) {
+    return formatText("%llu pairs: %llu identical, %llu different, %llu trouble, %llu missing",
+                      static_cast<unsigned long long>(summary.pairs), static_cast<unsigned long long>(summary.identical),
+                      static_cast<unsigned long long>(summary.different), static_cast<unsigned long long>(summary.trouble),
+                      static_cast<unsigned long long>(summary.missing));
+}
+
+// The pair's line: its verdict, its path and, when there is one, what makes it not identical.
+std::string pairLine(const PairReport& report) {
+    std::string line = std::string(pairVerdictName(report.verdict)) + "\t" + escapeControlCharacters(report.path);
+    const RunOutcome& outcome = report.outcome;
+    if (report.verdict == PairVerdict::Different && outcome.differences != 0) {
+        line += formatText("\t%llu%s differing frames, the first at frame %llu", static_cast<unsigned long long>(outcome.differences),
+                           outcome.end == ComparisonEnd::LimitExceeded ? " or more" : "",
+                           static_cast<unsigned long long>((*outcome.firstDifference)[0]));
+        if (outcome.end == ComparisonEnd::File1Ended || outcome.end == ComparisonEnd::File2Ended) line += "; " + report.message;
+    } else if (!report.message.empty()) {
+        line += "\t" + report.message;
+    }
+    return line;
+}
+
+uint64_t fileBytes(const std::string& path) {
+    std::error_code error;
+    const auto size = fs::file_size(path, error);
+    return error ? 0 : size;
+}
+
+}  // namespace
+
+std::optional<std::vector<PairedPath>> pairFolders(const std::string& folder1, const std::string& folder2) {
+    const auto files1 = wavFilesBelow(folder1);
+    const auto files2 = wavFilesBelow(folder2);
+    if (!files1 || !files2) return std::nullopt;
+    std::map<std::string, PairedPath> byPath;
+    for (const std::string& path : *files1) byPath[path] = {path, true, false};
+    for (const std::string& path : *files2) {
+        PairedPath& pair = byPath[path];
+        pair.path = path;
+        pair.inFolder2 = true;
+    }
+    std::vector<std::string> order;
+    for (const auto& entry : byPath) order.push_back(entry.first);
+    sortFileNames(order);
+    std::vector<PairedPath> pairs;
+    for (const std::string& path : order) pairs.push_back(byPath[path]);
+    return pairs;
+}
+
+uint32_t shardOf(const std::string& path, uint32_t count) {
+    // FNV-1a over the path's bytes: the same on every machine and every run.
+    uint64_t hash = 14695981039346656037ull;
+    for (unsigned char byte : path) {
+        hash ^= byte;
+        hash *= 1099511628211ull;
+    }
+    return static_cast<uint32_t>(hash % count) + 1;
+}
+
+int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* err) {
+    auto paired = pairFolders(options.folder1, options.folder2);
+    if (!paired) {
+        std::fprintf(err, "vemilo-cli: cannot read the folders %s and %s\n", escapeControlCharacters(options.folder1).c_str(),
+                     escapeControlCharacters(options.folder2).c_str());
+        return 2;
+    }
+    std::vector<PairedPath> pairs;
+    for (const PairedPath& pair : *paired) {
+        if (!options.shard || shardOf(pair.path, options.shard->count) == options.shard->index) pairs.push_back(pair);
+    }
+
+    // Workers take pairs in turn; the reports are written in path order as they become ready.
+    std::vector<std::optional<PairReport>> reports(pairs.size());
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::atomic<size_t> nextPair{0};
+    std::atomic<uint64_t> bytesRead{0};
+    const auto work = [&] {
+        PairWorkspace workspace;
+        for (size_t index; (index = nextPair++) < pairs.size();) {
+            const PairedPath& pair = pairs[index];
+            const std::string path1 = joinPath(options.folder1, pair.path);
+            const std::string path2 = joinPath(options.folder2, pair.path);
+            PairReport report;
+            if (pair.inFolder1 && pair.inFolder2) {
+                report = comparePair(path1, path2, options.comparison, workspace);
+                report.path = pair.path;
+                bytesRead += fileBytes(path1) + fileBytes(path2);
+            } else {
+                report = missingPair(pair.path, pair.inFolder1 ? std::optional(path1) : std::nullopt,
+                                     pair.inFolder2 ? std::optional(path2) : std::nullopt);
+            }
+            const std::lock_guard<std::mutex> lock(mutex);
+            reports[index] = std::move(report);
+            ready.notify_all();
+        }
+    };
+    const unsigned jobs = std::max(1u, std::min<unsigned>(options.jobs ? options.jobs : std::thread::hardware_concurrency(),
+                                                          static_cast<unsigned>(std::max<size_t>(pairs.size(), 1))));
+    std::vector<std::thread> workers;
+    for (unsigned i = 0; i < jobs; ++i) workers.emplace_back(work);
+
+    const bool progressShown = !options.json && ::isatty(::fileno(err)) == 1;
+    const auto started = std::chrono::steady_clock::now();
+    std::vector<PairReport> done;
+    for (size_t index = 0; index < pairs.size(); ++index) {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!reports[index]) {
+            if (progressShown) {
+                const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+                std::fprintf(err, "\r%zu / %zu pairs, %.0f MiB/s ", index, pairs.size(), seconds > 0 ? bytesRead / 1048576.0 / seconds : 0.0);
+                std::fflush(err);
+            }
+            ready.wait_for(lock, std::chrono::milliseconds(200));
+        }
+        PairReport report = std::move(*reports[index]);
+        reports[index].reset();
+        lock.unlock();
+        if (progressShown) std::fputs("\r\033[K", err);
+        if (!options.json) {
+            if (options.verbose) {
+                for (const std::string& line : report.log) std::fprintf(out, "%s\n", line.c_str());
+            }
+            std::fprintf(out, "%s\n", pairLine(report).c_str());
+        }
+        report.log.clear();  // the report keeps what the summary and the JSON need, not the log
+        done.push_back(std::move(report));
+    }
+    for (std::thread& worker : workers) worker.join();
+
+    const Summary summary = summarize(done);
+    if (options.json) {
+        const std::string text = jsonText(reportJson(done, options.shard));
+        std::fwrite(text.data(), 1, text.size(), out);
+    } else {
+        std::fprintf(out, "%s\n", summaryLine(summary).c_str());
+    }
+    return exitStatusOf(summary);
+}
+
+}  // namespace vemilo::cli

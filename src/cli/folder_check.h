@@ -1,0 +1,41 @@
+#pragma once
+// vemilo-cli --folders: every *.wav file of two folder trees, paired by relative path, compared
+// with the chosen options, on as many workers as asked, reported in path order.
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/json_report.h"
+#include "compare/options.h"
+
+namespace vemilo::cli {
+
+struct PairedPath {
+    std::string path;  // relative to both folders
+    bool inFolder1 = false;
+    bool inFolder2 = false;
+};
+
+// The *.wav files (letter case ignored in the extension) below both folders, hidden files and
+// folders left out, sorted by the bytes of their relative paths. Nothing when a folder cannot be read.
+std::optional<std::vector<PairedPath>> pairFolders(const std::string& folder1, const std::string& folder2);
+
+// The shard a relative path belongs to, from 1 to count: a stable hash of the path's bytes, so
+// that any machine puts a path in the same shard and files added elsewhere move no other.
+uint32_t shardOf(const std::string& path, uint32_t count);
+
+struct FolderCheckOptions {
+    std::string folder1, folder2;
+    ComparisonOptions comparison;
+    unsigned jobs = 0;  // 0: one per processor core
+    bool verbose = false;
+    bool json = false;
+    std::optional<Shard> shard;
+};
+
+// Compares and reports every pair; returns the exit status (2 trouble, 1 difference or missing, 0).
+int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* err);
+
+}  // namespace vemilo::cli

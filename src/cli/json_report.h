@@ -1,0 +1,35 @@
+#pragma once
+// The report for machines: one JSON document with every pair and a summary.
+
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/pair_report.h"
+
+namespace vemilo::cli {
+
+struct Summary {
+    uint64_t pairs = 0, identical = 0, different = 0, trouble = 0, missing = 0;
+};
+
+Summary summarize(const std::vector<PairReport>& reports);
+
+// 2 when any pair was trouble, else 1 when any differed or is missing on one side, else 0.
+int exitStatusOf(const Summary& summary);
+
+// Which part of a sharded run a report covers: shard index of count, from 1.
+struct Shard {
+    uint32_t index = 1;
+    uint32_t count = 1;
+};
+
+nlohmann::ordered_json pairJson(const PairReport& report);
+nlohmann::ordered_json summaryJson(const Summary& summary);
+nlohmann::ordered_json reportJson(const std::vector<PairReport>& reports, const std::optional<Shard>& shard = std::nullopt);
+
+// The document as text; paths that are not UTF-8 have their stray bytes replaced.
+std::string jsonText(const nlohmann::ordered_json& document);
+
+}  // namespace vemilo::cli

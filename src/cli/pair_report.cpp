@@ -1,0 +1,83 @@
+#include "cli/pair_report.h"
+
+#include "wav/choose_file.h"
+#include "wav/text_format.h"
+
+namespace vemilo::cli {
+namespace {
+
+// Why a pair is not simply identical, in the words of its log.
+std::string messageOf(const FileSlots& slots, const RunOutcome& outcome) {
+    if (endedEarly(outcome.result)) {
+        if (outcome.result == RunResult::Unreadable1) return outcome.message + " (" + slotProblem(slots[0]) + ")";
+        if (outcome.result == RunResult::Unreadable2) return outcome.message + " (" + slotProblem(slots[1]) + ")";
+        return outcome.message;
+    }
+    switch (outcome.end) {
+        case ComparisonEnd::ReadError1: return "読み取りエラー 0==0";
+        case ComparisonEnd::ReadError2: return "読み取りエラー 1==0";
+        case ComparisonEnd::LimitExceeded: return "相違数がオーバーしました";
+        case ComparisonEnd::Stopped: return "stopped";
+        case ComparisonEnd::File1Ended:
+        case ComparisonEnd::File2Ended: {
+            const int wentOn = outcome.end == ComparisonEnd::File1Ended ? 2 : 1;
+            return formatText("ファイル%dの残り%lluサンプルは比較されませんでした。", wentOn,
+                              static_cast<unsigned long long>(outcome.uncompared[wentOn - 1]));
+        }
+        case ComparisonEnd::NotStarted:
+        case ComparisonEnd::BothEnded: break;
+    }
+    return "";
+}
+
+}  // namespace
+
+const char* pairVerdictName(PairVerdict verdict) {
+    switch (verdict) {
+        case PairVerdict::Identical: return "identical";
+        case PairVerdict::Different: return "different";
+        case PairVerdict::Trouble: return "trouble";
+        case PairVerdict::Missing: return "missing";
+    }
+    return "trouble";
+}
+
+PairReport reportOf(const FileSlots& slots, const RunOutcome& outcome) {
+    PairReport report;
+    report.file1 = slots[0].path;
+    report.file2 = slots[1].path;
+    report.slots = slots;
+    report.outcome = outcome;
+    switch (verdictOf(outcome)) {
+        case Verdict::Identical: report.verdict = PairVerdict::Identical; break;
+        case Verdict::Different: report.verdict = PairVerdict::Different; break;
+        case Verdict::Trouble: report.verdict = PairVerdict::Trouble; break;
+    }
+    report.message = messageOf(slots, outcome);
+    return report;
+}
+
+PairReport comparePair(const std::string& path1, const std::string& path2, const ComparisonOptions& options,
+                       PairWorkspace& workspace) {
+    CollectingReporter reporter;
+    FileSlots slots;
+    chooseFile(slots[0], 0, path1, reporter, &workspace.scanBuffer);
+    chooseFile(slots[1], 1, path2, reporter, &workspace.scanBuffer);
+    const RunOutcome outcome = ComparisonRun(slots, reporter, FixedOptions(options), &workspace.comparisonBuffers);
+    PairReport report = reportOf(slots, outcome);
+    report.log = std::move(reporter.lines);
+    return report;
+}
+
+PairReport missingPair(const std::string& path, const std::optional<std::string>& file1,
+                       const std::optional<std::string>& file2) {
+    PairReport report;
+    report.path = path;
+    report.file1 = file1;
+    report.file2 = file2;
+    report.verdict = PairVerdict::Missing;
+    report.message = file1 ? "only in folder 1" : "only in folder 2";
+    return report;
+}
+
+}  // namespace vemilo::cli

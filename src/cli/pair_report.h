@@ -1,0 +1,67 @@
+#pragma once
+// One pair as the folder check and the JSON report see it: both files, the verdict, what the
+// comparison found, and its log kept aside.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "compare/comparison_run.h"
+#include "compare/options.h"
+#include "wav/file_slot.h"
+#include "wav/reporter.h"
+#include "wav/zero_run_scan.h"
+
+namespace vemilo::cli {
+
+enum class PairVerdict { Identical, Different, Trouble, Missing };
+
+const char* pairVerdictName(PairVerdict verdict);  // "identical", "different", "trouble", "missing"
+
+struct PairReport {
+    std::string path;                   // the path relative to both folders; empty for a single pair
+    std::optional<std::string> file1;   // nothing: the file is missing on that side
+    std::optional<std::string> file2;
+    PairVerdict verdict = PairVerdict::Trouble;
+    std::string message;                // empty: none
+    FileSlots slots;
+    RunOutcome outcome;
+    std::vector<std::string> log;       // the comparison's log, and messages, as they came
+};
+
+// Keeps what the core reports instead of showing it.
+class CollectingReporter : public Reporter {
+public:
+    void logLine(const std::string& text) override { lines.push_back(text); }
+    void clearLog() override {}
+    void clearInfo(int) override {}
+    void appendInfo(int, const std::string&) override {}
+    void showMessage(const std::string& text) override { lines.push_back(text); }
+    void processPendingEvents() override {}
+    int progress() const override { return progress_; }
+    void setProgress(int percent) override { progress_ = percent; }
+
+    std::vector<std::string> lines;
+
+private:
+    int progress_ = 0;
+};
+
+// The buffers one worker uses for every pair it compares.
+struct PairWorkspace {
+    ScanBuffer scanBuffer;
+    ComparisonBuffers comparisonBuffers;
+};
+
+// Chooses both files and compares them with the options; nothing is printed.
+PairReport comparePair(const std::string& path1, const std::string& path2, const ComparisonOptions& options,
+                       PairWorkspace& workspace);
+
+// A report for a pair compared elsewhere (a single pair, a step of a series).
+PairReport reportOf(const FileSlots& slots, const RunOutcome& outcome);
+
+// A file present on one side only.
+PairReport missingPair(const std::string& path, const std::optional<std::string>& file1,
+                       const std::optional<std::string>& file2);
+
+}  // namespace vemilo::cli

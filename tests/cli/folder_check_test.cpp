@@ -1,0 +1,315 @@
+// --folders, --json, --md5 and --check-md5, and the shards of --folders merged back.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli/cli_app.h"
+#include "cli/folder_check.h"
+#include "support/temp_dir.h"
+#include "wav_writer/wav_writer.h"
+
+namespace vemilo::cli {
+namespace {
+
+using namespace vemilo::testing;
+using namespace vemilo::writer;
+using json = nlohmann::json;
+using Bytes = std::vector<uint8_t>;
+
+struct ToolRun {
+    int status;
+    std::string out, err;
+};
+
+ToolRun runTool(const std::vector<std::string>& arguments) {
+    char* outText = nullptr;
+    char* errText = nullptr;
+    size_t outSize = 0, errSize = 0;
+    std::FILE* out = open_memstream(&outText, &outSize);
+    std::FILE* err = open_memstream(&errText, &errSize);
+    ToolRun run;
+    run.status = runCli(arguments, out, err);
+    std::fclose(out);
+    std::fclose(err);
+    run.out.assign(outText, outSize);
+    run.err.assign(errText, errSize);
+    std::free(outText);
+    std::free(errText);
+    return run;
+}
+
+const PcmFormat kMono{1, 1, 8000, 16};
+
+class FolderCheck : public ::testing::Test {
+protected:
+    std::string put(const std::string& relative, const Bytes& bytes) {
+        const std::string path = dir.file(relative);
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        writeFile(path, bytes);
+        return path;
+    }
+    // Two trees: equal pairs, a differing pair in the middle, a pair whose rates differ, files on
+    // one side only, in nested folders, and files the check must pass over.
+    void makeTrees() {
+        const Bytes audio = noiseFrames(kMono, 4000, 3);
+        Bytes changed = audio;
+        changed[2 * 1500] ^= 1;
+        for (const char* name : {"a/1.wav", "a/deep/2.WAV", "c/3.wav"}) {
+            put(std::string("one/") + name, canonicalWav(kMono, audio));
+            put(std::string("two/") + name, canonicalWav(kMono, audio));
+        }
+        put("one/b/differs.wav", canonicalWav(kMono, audio));
+        put("two/b/differs.wav", canonicalWav(kMono, changed));
+        put("one/b/rate.wav", canonicalWav(kMono, audio));
+        put("two/b/rate.wav", canonicalWav(PcmFormat{1, 1, 16000, 16}, audio));
+        put("one/only/left.wav", canonicalWav(kMono, audio));
+        put("two/right.wav", canonicalWav(kMono, audio));
+        put("one/notes.txt", {1, 2});
+        put("one/.hidden.wav", canonicalWav(kMono, audio));
+        put("two/.cache/x.wav", canonicalWav(kMono, audio));
+    }
+    std::string one() const { return dir.file("one"); }
+    std::string two() const { return dir.file("two"); }
+
+    TempDir dir;
+};
+
+TEST_F(FolderCheck, PairsByRelativePathAndReportsEveryPair) {
+    makeTrees();
+    const auto pairs = pairFolders(one(), two());
+    ASSERT_TRUE(pairs);
+    std::vector<std::string> described;
+    for (const PairedPath& pair : *pairs) described.push_back(pair.path + (pair.inFolder1 ? " 1" : "") + (pair.inFolder2 ? " 2" : ""));
+    EXPECT_EQ(described, (std::vector<std::string>{"a/1.wav 1 2", "a/deep/2.WAV 1 2", "b/differs.wav 1 2", "b/rate.wav 1 2",
+                                                  "c/3.wav 1 2", "only/left.wav 1", "right.wav 2"}));
+    EXPECT_FALSE(pairFolders(one(), dir.file("none")));
+
+    // The difference in the middle does not stop the walk; trouble decides the exit status.
+    const ToolRun run = runTool({"--folders", "--exact", "--jobs=1", one(), two()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out,
+              "identical\ta/1.wav\n"
+              "identical\ta/deep/2.WAV\n"
+              "different\tb/differs.wav\t1 differing frames, the first at frame 1500\n"
+              "trouble\tb/rate.wav\tサンプリングレートが違います。\n"
+              "identical\tc/3.wav\n"
+              "missing\tonly/left.wav\tonly in folder 1\n"
+              "missing\tright.wav\tonly in folder 2\n"
+              "7 pairs: 3 identical, 1 different, 1 trouble, 2 missing\n");
+    // Without the trouble, the difference and the missing files decide it.
+    std::filesystem::remove(dir.file("two/b/rate.wav"));
+    std::filesystem::remove(dir.file("one/b/rate.wav"));
+    EXPECT_EQ(runTool({"--folders", one(), two()}).status, 1);
+    const ToolRun verbose = runTool({"--folders", "--verbose", one(), two()});
+    EXPECT_NE(verbose.out.find("相違点がありました。(1)\n"), std::string::npos);
+}
+
+TEST_F(FolderCheck, OneWorkerOrFourGiveTheSameReport) {
+    makeTrees();
+    for (int i = 0; i < 12; ++i) put("one/many/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 500 + i, i)));
+    for (int i = 0; i < 12; ++i) put("two/many/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 500 + i, i % 5 ? i : 99)));
+    for (const char* format : {"", "--json"}) {
+        std::vector<std::string> arguments = {"--folders", "--jobs=1", one(), two()};
+        if (*format) arguments.push_back(format);
+        const ToolRun serial = runTool(arguments);
+        arguments[1] = "--jobs=4";
+        const ToolRun parallel = runTool(arguments);
+        EXPECT_EQ(serial.out, parallel.out);
+        EXPECT_EQ(serial.status, parallel.status);
+    }
+}
+
+TEST_F(FolderCheck, JsonHoldsWhatThePairRevealed) {
+    // Stereo, three frames differing in channel 1 (by 5, -7 and 300), 40 leading silent frames
+    // skipped in file 1 and 10 in file 2.
+    const PcmFormat stereo{1, 2, 8000, 16};
+    Bytes audio = noiseFrames(stereo, 2000, 7);
+    Bytes changed = audio;
+    const auto add = [&](int frame, int delta) {
+        int16_t value = static_cast<int16_t>(changed[frame * 4 + 2] | changed[frame * 4 + 3] << 8);
+        value = static_cast<int16_t>(value + delta);
+        changed[frame * 4 + 2] = static_cast<uint8_t>(value);
+        changed[frame * 4 + 3] = static_cast<uint8_t>(value >> 8);
+    };
+    add(100, 5);
+    add(700, -7);
+    add(1999, 300);
+    Bytes file1 = silentFrames(stereo, 40);
+    appendBytes(file1, audio);
+    Bytes file2 = silentFrames(stereo, 10);
+    appendBytes(file2, changed);
+    put("1.wav", canonicalWav(stereo, file1));
+    put("2.wav", canonicalWav(stereo, file2));
+    const ToolRun run = runTool({"--json", dir.file("1.wav"), dir.file("2.wav")});
+    EXPECT_EQ(run.status, 1);
+    const json report = json::parse(run.out);
+    ASSERT_EQ(report["pairs"].size(), 1u);
+    const json& pair = report["pairs"][0];
+    EXPECT_EQ(pair["verdict"], "different");
+    EXPECT_EQ(pair["file1"], dir.file("1.wav"));
+    EXPECT_EQ(pair["message"], nullptr);
+    EXPECT_EQ(pair["format"], json::parse(R"({"rate": 8000, "bits": 16, "channels": 2, "data_format": "pcm"})"));
+    EXPECT_EQ(pair["frames"], json::parse("[2040, 2010]"));
+    EXPECT_EQ(pair["skipped"], json::parse("[40, 10]"));
+    EXPECT_EQ(pair["compared_frames"], 2000);
+    EXPECT_EQ(pair["differences"], 3);
+    EXPECT_EQ(pair["differences_capped"], false);
+    EXPECT_EQ(pair["first_difference"], json::parse("[140, 110]"));
+    EXPECT_EQ(pair["last_difference"], json::parse("[2039, 2009]"));
+    EXPECT_EQ(pair["channels_differing"], json::parse("[0, 3]"));
+    EXPECT_EQ(pair["max_abs_difference"], json::parse("[0, 300]"));
+    EXPECT_EQ(report["summary"], json::parse(R"({"pairs": 1, "identical": 0, "different": 1, "trouble": 0, "missing": 0})"));
+}
+
+TEST_F(FolderCheck, AudioChecksumsAsMd5sumAndFlacComputeThem) {
+    const PcmFormat formats[] = {{1, 2, 44100, 16}, {1, 2, 48000, 24}, {1, 1, 8000, 16}};
+    std::vector<std::string> paths;
+    for (const PcmFormat& format : formats) {
+        const Bytes audio = noiseFrames(format, 3000, format.bitsPerSample);
+        const std::string path = put(std::to_string(format.bitsPerSample) + "_" + std::to_string(format.sampleRate) + ".wav",
+                                     WavBuilder().riffHeader().fmt(format).chunk("LIST", Bytes(10, 'i')).data(audio).bytes());
+        writeFile(path + ".raw", audio);
+        paths.push_back(path);
+    }
+    std::vector<std::string> arguments = {"--md5"};
+    arguments.insert(arguments.end(), paths.begin(), paths.end());
+    const ToolRun run = runTool(arguments);
+    EXPECT_EQ(run.status, 0);
+    std::istringstream lines(run.out);
+    for (const std::string& path : paths) {
+        std::string line;
+        std::getline(lines, line);
+        // md5sum over the audio bytes alone, an independent computation.
+        std::FILE* pipe = ::popen(("md5sum < '" + path + ".raw'").c_str(), "r");
+        char digest[33] = {};
+        ASSERT_EQ(std::fread(digest, 1, 32, pipe), 32u);
+        ::pclose(pipe);
+        EXPECT_EQ(line, std::string(digest) + "  " + path);
+        // FLAC stores the same MD5 for 16- and 24-bit audio.
+        if (std::system("command -v flac >/dev/null && command -v metaflac >/dev/null") == 0) {
+            ASSERT_EQ(std::system(("flac -s -f '" + path + "' -o '" + path + ".flac' 2>/dev/null").c_str()), 0);
+            pipe = ::popen(("metaflac --show-md5sum '" + path + ".flac'").c_str(), "r");
+            char flacDigest[33] = {};
+            ASSERT_EQ(std::fread(flacDigest, 1, 32, pipe), 32u);
+            ::pclose(pipe);
+            EXPECT_STREQ(flacDigest, digest);
+        }
+    }
+
+    // The list checks out; a changed file fails it, an unreadable one is trouble.
+    writeFile(dir.file("list.md5"), Bytes(run.out.begin(), run.out.end()));
+    EXPECT_EQ(runTool({"--check-md5", dir.file("list.md5")}).status, 0);
+    Bytes bytes = canonicalWav(formats[0], noiseFrames(formats[0], 3000, 1));
+    writeFile(paths[0], bytes);
+    const ToolRun changed = runTool({"--check-md5=" + dir.file("list.md5")});
+    EXPECT_EQ(changed.status, 1);
+    EXPECT_EQ(changed.out.substr(0, changed.out.find('\n')), paths[0] + ": FAILED");
+    std::filesystem::remove(paths[1]);
+    EXPECT_EQ(runTool({"--check-md5", dir.file("list.md5")}).status, 2);
+}
+
+TEST_F(FolderCheck, AnEmbeddedMd5ChunkIsChecked) {
+    const Bytes audio = noiseFrames(kMono, 1000);
+    const ToolRun plain = runTool({"--md5", put("plain.wav", canonicalWav(kMono, audio))});
+    Bytes digest;
+    for (size_t i = 0; i < 32; i += 2) digest.push_back(static_cast<uint8_t>(std::stoi(plain.out.substr(i, 2), nullptr, 16)));
+    const std::string good = put("good.wav", WavBuilder().riffHeader().fmt(kMono).chunk("MD5 ", digest).data(audio).bytes());
+    digest[3] ^= 1;
+    const std::string bad = put("bad.wav", WavBuilder().riffHeader().fmt(kMono).data(audio).chunk("MD5 ", digest).bytes());
+    const ToolRun run = runTool({"--md5", good, bad});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "vemilo-cli: " + good + ": the embedded MD5 chunk matches\nvemilo-cli: " + bad +
+                           ": the embedded MD5 chunk does NOT match the audio data\n");
+}
+
+TEST_F(FolderCheck, ShardsCoverEveryPairOnceAndMergeIntoTheWholeReport) {
+    makeTrees();
+    for (int i = 0; i < 20; ++i) put("one/many/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 300, i)));
+    for (int i = 0; i < 20; i += 2) put("two/many/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 300, i)));
+    const ToolRun whole = runTool({"--folders", "--json", one(), two()});
+    const json unsharded = json::parse(whole.out);
+    for (uint32_t count : {1u, 2u, 3u, 7u}) {
+        SCOPED_TRACE(count);
+        std::vector<std::string> reports = {"--merge-reports"};
+        std::set<std::string> seen;
+        size_t total = 0;
+        for (uint32_t index = 1; index <= count; ++index) {
+            const std::string shard = std::to_string(index) + "/" + std::to_string(count);
+            const ToolRun part = runTool({"--folders", "--json", "--shard=" + shard, one(), two()});
+            const json document = json::parse(part.out);
+            EXPECT_EQ(document["shard"]["index"], index);
+            for (const json& pair : document["pairs"]) {
+                EXPECT_TRUE(seen.insert(pair["path"].get<std::string>()).second);  // disjoint
+                ++total;
+            }
+            reports.push_back(dir.file("shard" + std::to_string(index) + ".json"));
+            writeFile(reports.back(), Bytes(part.out.begin(), part.out.end()));
+        }
+        EXPECT_EQ(total, unsharded["pairs"].size());  // and together they cover all
+        const ToolRun merged = runTool(reports);
+        EXPECT_EQ(merged.status, whole.status);
+        EXPECT_EQ(json::parse(merged.out), unsharded);
+    }
+
+    // Files added elsewhere move no other file to another shard.
+    std::map<std::string, uint32_t> before;
+    const auto pairs = pairFolders(one(), two());
+    ASSERT_TRUE(pairs);
+    for (const PairedPath& pair : *pairs) before[pair.path] = shardOf(pair.path, 5);
+    for (int i = 0; i < 30; ++i) put("one/added/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 10)));
+    for (const auto& [path, shard] : before) EXPECT_EQ(shardOf(path, 5), shard) << path;
+}
+
+TEST_F(FolderCheck, BadShardReportsAreNamed) {
+    makeTrees();
+    const auto shard = [&](const std::string& which, const std::string& name) {
+        const ToolRun run = runTool({"--folders", "--json", "--shard=" + which, one(), two()});
+        put(name, Bytes(run.out.begin(), run.out.end()));
+        return dir.file(name);
+    };
+    const std::string first = shard("1/2", "1of2.json"), second = shard("2/2", "2of2.json"), third = shard("1/3", "1of3.json");
+    const std::string garbage = put("garbage.json", {'{', 'x'});
+    // The same pairs under another shard number: an overlap.
+    std::string copy = first;
+    {
+        std::ifstream in(first);
+        json document = json::parse(std::string(std::istreambuf_iterator<char>(in), {}));
+        document["shard"]["index"] = 2;
+        const std::string text = document.dump();
+        copy = put("copy.json", Bytes(text.begin(), text.end()));
+    }
+    struct Case {
+        std::vector<std::string> reports;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{first, dir.file("absent.json")}, "vemilo-cli: " + dir.file("absent.json") + ": cannot be opened\n"},
+        {{first, garbage}, "vemilo-cli: " + garbage + ": is not a vemilo-cli --json report\n"},
+        {{first, third}, "vemilo-cli: " + third + ": is shard 1 of 3, but " + first + " is of 2\n"},
+        {{first, first}, "vemilo-cli: " + first + ": is shard 1 again, as " + first + " is\n"},
+        {{first}, "vemilo-cli: " + first + ": no report of shard 2 of 2 was given\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = {"--merge-reports"};
+        arguments.insert(arguments.end(), c.reports.begin(), c.reports.end());
+        const ToolRun run = runTool(arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, c.message);
+        EXPECT_EQ(run.out, "");
+    }
+    const ToolRun overlap = runTool({"--merge-reports", first, copy});
+    EXPECT_EQ(overlap.status, 2);
+    EXPECT_EQ(overlap.err.rfind("vemilo-cli: " + copy + ": overlaps " + first + ": both hold ", 0), 0u);
+    EXPECT_EQ(runTool({"--merge-reports", first, second}).status, 2);  // the pair whose rates differ
+}
+
+}  // namespace
+}  // namespace vemilo::cli
