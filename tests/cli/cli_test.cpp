@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "support/cli_run.h"
 #include "support/temp_dir.h"
 #include "wav/text_format.h"
 #include "wav_writer/wav_writer.h"
@@ -17,34 +18,6 @@ namespace {
 using namespace vemilo::testing;
 using namespace vemilo::writer;
 using Lines = std::vector<std::string>;
-
-struct CliRun {
-    int status;
-    std::string out, err;
-    Lines outLines() const {
-        Lines lines;
-        std::istringstream in(out);
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
-    }
-};
-
-CliRun runTool(const std::vector<std::string>& arguments) {
-    char* outText = nullptr;
-    char* errText = nullptr;
-    size_t outSize = 0, errSize = 0;
-    std::FILE* out = open_memstream(&outText, &outSize);
-    std::FILE* err = open_memstream(&errText, &errSize);
-    CliRun run;
-    run.status = runCli(arguments, out, err);
-    std::fclose(out);
-    std::fclose(err);
-    run.out.assign(outText, outSize);
-    run.err.assign(errText, errSize);
-    std::free(outText);
-    std::free(errText);
-    return run;
-}
 
 // Runs a shell command and returns what it printed.
 std::string shell(const std::string& command) {

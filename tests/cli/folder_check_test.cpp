@@ -13,6 +13,7 @@
 
 #include "cli/cli_app.h"
 #include "cli/folder_check.h"
+#include "support/cli_run.h"
 #include "support/temp_dir.h"
 #include "wav_writer/wav_writer.h"
 
@@ -23,28 +24,6 @@ using namespace vemilo::testing;
 using namespace vemilo::writer;
 using json = nlohmann::json;
 using Bytes = std::vector<uint8_t>;
-
-struct ToolRun {
-    int status;
-    std::string out, err;
-};
-
-ToolRun runTool(const std::vector<std::string>& arguments) {
-    char* outText = nullptr;
-    char* errText = nullptr;
-    size_t outSize = 0, errSize = 0;
-    std::FILE* out = open_memstream(&outText, &outSize);
-    std::FILE* err = open_memstream(&errText, &errSize);
-    ToolRun run;
-    run.status = runCli(arguments, out, err);
-    std::fclose(out);
-    std::fclose(err);
-    run.out.assign(outText, outSize);
-    run.err.assign(errText, errSize);
-    std::free(outText);
-    std::free(errText);
-    return run;
-}
 
 const PcmFormat kMono{1, 1, 8000, 16};
 
@@ -93,7 +72,7 @@ TEST_F(FolderCheck, PairsByRelativePathAndReportsEveryPair) {
     EXPECT_FALSE(pairFolders(one(), dir.file("none")));
 
     // The difference in the middle does not stop the walk; trouble decides the exit status.
-    const ToolRun run = runTool({"--folders", "--exact", "--jobs=1", one(), two()});
+    const CliRun run = runTool({"--folders", "--exact", "--jobs=1", one(), two()});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out,
               "identical\ta/1.wav\n"
@@ -108,7 +87,7 @@ TEST_F(FolderCheck, PairsByRelativePathAndReportsEveryPair) {
     std::filesystem::remove(dir.file("two/b/rate.wav"));
     std::filesystem::remove(dir.file("one/b/rate.wav"));
     EXPECT_EQ(runTool({"--folders", one(), two()}).status, 1);
-    const ToolRun verbose = runTool({"--folders", "--verbose", one(), two()});
+    const CliRun verbose = runTool({"--folders", "--verbose", one(), two()});
     EXPECT_NE(verbose.out.find("相違点がありました。(1)\n"), std::string::npos);
 }
 
@@ -119,9 +98,9 @@ TEST_F(FolderCheck, OneWorkerOrFourGiveTheSameReport) {
     for (const char* format : {"", "--json"}) {
         std::vector<std::string> arguments = {"--folders", "--jobs=1", one(), two()};
         if (*format) arguments.push_back(format);
-        const ToolRun serial = runTool(arguments);
+        const CliRun serial = runTool(arguments);
         arguments[1] = "--jobs=4";
-        const ToolRun parallel = runTool(arguments);
+        const CliRun parallel = runTool(arguments);
         EXPECT_EQ(serial.out, parallel.out);
         EXPECT_EQ(serial.status, parallel.status);
     }
@@ -148,7 +127,7 @@ TEST_F(FolderCheck, JsonHoldsWhatThePairRevealed) {
     appendBytes(file2, changed);
     put("1.wav", canonicalWav(stereo, file1));
     put("2.wav", canonicalWav(stereo, file2));
-    const ToolRun run = runTool({"--json", dir.file("1.wav"), dir.file("2.wav")});
+    const CliRun run = runTool({"--json", dir.file("1.wav"), dir.file("2.wav")});
     EXPECT_EQ(run.status, 1);
     const json report = json::parse(run.out);
     ASSERT_EQ(report["pairs"].size(), 1u);
@@ -181,7 +160,7 @@ TEST_F(FolderCheck, AudioChecksumsAsMd5sumAndFlacComputeThem) {
     }
     std::vector<std::string> arguments = {"--md5"};
     arguments.insert(arguments.end(), paths.begin(), paths.end());
-    const ToolRun run = runTool(arguments);
+    const CliRun run = runTool(arguments);
     EXPECT_EQ(run.status, 0);
     std::istringstream lines(run.out);
     for (const std::string& path : paths) {
@@ -209,7 +188,7 @@ TEST_F(FolderCheck, AudioChecksumsAsMd5sumAndFlacComputeThem) {
     EXPECT_EQ(runTool({"--check-md5", dir.file("list.md5")}).status, 0);
     Bytes bytes = canonicalWav(formats[0], noiseFrames(formats[0], 3000, 1));
     writeFile(paths[0], bytes);
-    const ToolRun changed = runTool({"--check-md5=" + dir.file("list.md5")});
+    const CliRun changed = runTool({"--check-md5=" + dir.file("list.md5")});
     EXPECT_EQ(changed.status, 1);
     EXPECT_EQ(changed.out.substr(0, changed.out.find('\n')), paths[0] + ": FAILED");
     std::filesystem::remove(paths[1]);
@@ -218,13 +197,13 @@ TEST_F(FolderCheck, AudioChecksumsAsMd5sumAndFlacComputeThem) {
 
 TEST_F(FolderCheck, AnEmbeddedMd5ChunkIsChecked) {
     const Bytes audio = noiseFrames(kMono, 1000);
-    const ToolRun plain = runTool({"--md5", put("plain.wav", canonicalWav(kMono, audio))});
+    const CliRun plain = runTool({"--md5", put("plain.wav", canonicalWav(kMono, audio))});
     Bytes digest;
     for (size_t i = 0; i < 32; i += 2) digest.push_back(static_cast<uint8_t>(std::stoi(plain.out.substr(i, 2), nullptr, 16)));
     const std::string good = put("good.wav", WavBuilder().riffHeader().fmt(kMono).chunk("MD5 ", digest).data(audio).bytes());
     digest[3] ^= 1;
     const std::string bad = put("bad.wav", WavBuilder().riffHeader().fmt(kMono).data(audio).chunk("MD5 ", digest).bytes());
-    const ToolRun run = runTool({"--md5", good, bad});
+    const CliRun run = runTool({"--md5", good, bad});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "vemilo-cli: " + good + ": the embedded MD5 chunk matches\nvemilo-cli: " + bad +
                            ": the embedded MD5 chunk does NOT match the audio data\n");
@@ -234,7 +213,7 @@ TEST_F(FolderCheck, ShardsCoverEveryPairOnceAndMergeIntoTheWholeReport) {
     makeTrees();
     for (int i = 0; i < 20; ++i) put("one/many/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 300, i)));
     for (int i = 0; i < 20; i += 2) put("two/many/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 300, i)));
-    const ToolRun whole = runTool({"--folders", "--json", one(), two()});
+    const CliRun whole = runTool({"--folders", "--json", one(), two()});
     const json unsharded = json::parse(whole.out);
     for (uint32_t count : {1u, 2u, 3u, 7u}) {
         SCOPED_TRACE(count);
@@ -243,7 +222,7 @@ TEST_F(FolderCheck, ShardsCoverEveryPairOnceAndMergeIntoTheWholeReport) {
         size_t total = 0;
         for (uint32_t index = 1; index <= count; ++index) {
             const std::string shard = std::to_string(index) + "/" + std::to_string(count);
-            const ToolRun part = runTool({"--folders", "--json", "--shard=" + shard, one(), two()});
+            const CliRun part = runTool({"--folders", "--json", "--shard=" + shard, one(), two()});
             const json document = json::parse(part.out);
             EXPECT_EQ(document["shard"]["index"], index);
             for (const json& pair : document["pairs"]) {
@@ -254,7 +233,7 @@ TEST_F(FolderCheck, ShardsCoverEveryPairOnceAndMergeIntoTheWholeReport) {
             writeFile(reports.back(), Bytes(part.out.begin(), part.out.end()));
         }
         EXPECT_EQ(total, unsharded["pairs"].size());  // and together they cover all
-        const ToolRun merged = runTool(reports);
+        const CliRun merged = runTool(reports);
         EXPECT_EQ(merged.status, whole.status);
         EXPECT_EQ(json::parse(merged.out), unsharded);
     }
@@ -271,7 +250,7 @@ TEST_F(FolderCheck, ShardsCoverEveryPairOnceAndMergeIntoTheWholeReport) {
 TEST_F(FolderCheck, BadShardReportsAreNamed) {
     makeTrees();
     const auto shard = [&](const std::string& which, const std::string& name) {
-        const ToolRun run = runTool({"--folders", "--json", "--shard=" + which, one(), two()});
+        const CliRun run = runTool({"--folders", "--json", "--shard=" + which, one(), two()});
         put(name, Bytes(run.out.begin(), run.out.end()));
         return dir.file(name);
     };
@@ -300,12 +279,12 @@ TEST_F(FolderCheck, BadShardReportsAreNamed) {
     for (const Case& c : cases) {
         std::vector<std::string> arguments = {"--merge-reports"};
         arguments.insert(arguments.end(), c.reports.begin(), c.reports.end());
-        const ToolRun run = runTool(arguments);
+        const CliRun run = runTool(arguments);
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.err, c.message);
         EXPECT_EQ(run.out, "");
     }
-    const ToolRun overlap = runTool({"--merge-reports", first, copy});
+    const CliRun overlap = runTool({"--merge-reports", first, copy});
     EXPECT_EQ(overlap.status, 2);
     EXPECT_EQ(overlap.err.rfind("vemilo-cli: " + copy + ": overlaps " + first + ": both hold ", 0), 0u);
     EXPECT_EQ(runTool({"--merge-reports", first, second}).status, 2);  // the pair whose rates differ

@@ -23,6 +23,22 @@
 using namespace vemilo;
 using namespace vemilo::testing;
 
+namespace {
+
+// A window on the screen, with settings and dialogs of its own.
+struct ShownWindow {
+    TempDir settings;
+    RecordingDialogs dialogs;
+    std::unique_ptr<ui::MainWindow> window = makeWindow(settings);
+    Controls c{*window};
+    bool exposed() {
+        window->show();
+        return QTest::qWaitForWindowExposed(window.get());
+    }
+};
+
+}  // namespace
+
 class MainWindowTest : public QObject {
     Q_OBJECT
 
@@ -66,12 +82,10 @@ private slots:
     }
 
     void growingStretchesAnchoredControlsAndGivesHeightToTheLog() {
-        TempDir settings;
-        RecordingDialogs dialogs;
-        auto window = makeWindow(settings);
-        const Controls c(*window);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        ShownWindow shown;
+        QVERIFY(shown.exposed());
+        auto& window = shown.window;
+        const Controls& c = shown.c;
         const QSize before = window->size();
         const int memoBefore = c.logView->height();
         const QRect infoBefore = c.infoPane[0]->geometry();
@@ -106,12 +120,10 @@ private slots:
     }
 
     void windowCommands() {
-        TempDir settings;
-        RecordingDialogs dialogs;
-        auto window = makeWindow(settings);
-        const Controls c(*window);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        ShownWindow shown;
+        QVERIFY(shown.exposed());
+        auto& window = shown.window;
+        const Controls& c = shown.c;
         window->move(200, 150);
         const QSize size = window->size();
         window->runWindowCommand(ui::WindowCommand::MoveToTopLeft);
@@ -172,12 +184,12 @@ private slots:
     }
 
     void filesDroppedOnTextFieldsAreOfferedNotPasted() {
-        TempDir settings;
-        RecordingDialogs dialogs;
-        auto window = makeWindow(settings);
-        const Controls c(*window);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        ShownWindow shown;
+        QVERIFY(shown.exposed());
+        auto& window = shown.window;
+        auto& dialogs = shown.dialogs;
+        auto& settings = shown.settings;
+        const Controls& c = shown.c;
         const QString path = QString::fromStdString(settings.file("dropped.wav"));
         QWidget* targets[] = {c.logView->viewport(), c.pathEdit[0], c.matchLengthEdit, c.infoPane[1]->viewport()};
         for (QWidget* target : targets) {
@@ -199,12 +211,10 @@ private slots:
     }
 
     void captionsShowWholeAndEveryControlHasAName() {
-        TempDir settings;
-        RecordingDialogs dialogs;
-        auto window = makeWindow(settings);
-        const Controls c(*window);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        ShownWindow shown;
+        QVERIFY(shown.exposed());
+        auto& window = shown.window;
+        const Controls& c = shown.c;
         int named = 0;
         for (QWidget* widget : window->findChildren<QWidget*>()) {
             if (!widget->isVisibleTo(window.get())) continue;
