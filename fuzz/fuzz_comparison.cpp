@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 
 #include "compare/comparison_run.h"
@@ -33,8 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vemilo::chooseFile(slots[0], 0, path1, reporter);
     vemilo::chooseFile(slots[1], 1, (flags & 16) ? path1 : path2, reporter);
     try {
-        const int result = static_cast<int>(vemilo::ComparisonRun(slots, reporter, options));
+        const vemilo::RunOutcome outcome = vemilo::ComparisonRun(slots, reporter, options);
+        const int result = static_cast<int>(outcome.result);
         if (result < -1 || result > 13) std::abort();
+        // What a report claims must be possible: never more compared than either file holds, never
+        // more counted than the limit tolerates, never identical with a difference or a file left.
+        const uint64_t held = std::min(slots[0].sampleCount, slots[1].sampleCount);
+        if (outcome.comparedFrames > held || outcome.differences > 2001) std::abort();
+        if (vemilo::verdictOf(outcome) == vemilo::Verdict::Identical &&
+            (outcome.differences != 0 || outcome.uncompared[0] != 0 || outcome.uncompared[1] != 0)) {
+            std::abort();
+        }
     } catch (const vemilo::ConversionError&) {
         if (!(flags & 8) || !(flags & 2)) std::abort();  // only a non-numeric match length may throw
     }

@@ -173,6 +173,12 @@ sleep 0.3
 xdo key Tab
 sleep 0.8
 check "one message when the focus moves on to another control" test "$(message_boxes)" = 1
+box=$(wmctrl -l | awk '{ id = $1; $1 = $2 = $3 = ""; sub(/^ +/, ""); if ($0 == "Vemilo") print id }' | head -1)
+eval "$(xwininfo -id "$box" | awk '/Absolute upper-left X/ {print "box_x=" $NF} /Absolute upper-left Y/ {print "box_y=" $NF}
+                                   /^ *Width:/ {print "box_width=" $NF} /^ *Height:/ {print "box_height=" $NF}')"
+centre_x=$((box_x + box_width / 2)) centre_y=$((box_y + box_height / 2))
+check "the message box stands in the middle of the screen (its centre at $centre_x,$centre_y)" \
+  test $((centre_x - 640)) -ge -30 -a $((centre_x - 640)) -le 30 -a $((centre_y - 512)) -ge -40 -a $((centre_y - 512)) -le 40
 xdo key Return
 sleep 0.5
 close_app
