@@ -20,4 +20,4 @@ echo "No display (DISPLAY and WAYLAND_DISPLAY are unset): running the command-li
 echo "== Continuous comparison of samples/folder1 against samples/folder2 =="
 status=0
 build/vemilo-cli --details --continuous samples/folder1 samples/folder2 || status=$?
-echo "== vemilo-cli exit status: $status (0 identical, 1 differences found, 2 a pair could not be compared) =="
+echo "== vemilo-cli exit status: $status (0 every pair identical, 1 a pair differed or a file ended first, 2 a pair could not be compared) =="
