@@ -114,6 +114,8 @@ int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* e
     std::condition_variable ready;
     std::atomic<size_t> nextPair{0};
     std::atomic<uint64_t> bytesRead{0};
+    // Only a terminal shows progress; elsewhere nothing measures what was read.
+    const bool progressShown = !options.json && ::isatty(::fileno(err)) == 1;
     const auto work = [&] {
         PairWorkspace workspace;
         for (size_t index; (index = nextPair++) < pairs.size();) {
@@ -124,7 +126,7 @@ int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* e
             if (pair.inFolder1 && pair.inFolder2) {
                 report = comparePair(path1, path2, options.comparison, workspace);
                 report.path = pair.path;
-                bytesRead += fileBytes(path1) + fileBytes(path2);
+                if (progressShown) bytesRead += fileBytes(path1) + fileBytes(path2);
             } else {
                 report = missingPair(pair.path, pair.inFolder1 ? std::optional(path1) : std::nullopt,
                                      pair.inFolder2 ? std::optional(path2) : std::nullopt);
@@ -139,7 +141,6 @@ int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* e
     std::vector<std::thread> workers;
     for (unsigned i = 0; i < jobs; ++i) workers.emplace_back(work);
 
-    const bool progressShown = !options.json && ::isatty(::fileno(err)) == 1;
     const auto started = std::chrono::steady_clock::now();
     std::vector<PairReport> done;
     for (size_t index = 0; index < pairs.size(); ++index) {

@@ -90,13 +90,10 @@ void FilePanes::selectNextFile() {
 }
 
 bool FilePanes::advanceToNextRow(int side) {
-    const SidePane& pane = panes_[side];
-    const int next = pane.list->selectedRow() + 1;
-    if (next == pane.list->rowCount()) return false;
-    pane.list->selectRow(next);
-    const std::string path = pane.list->selectedPath();
-    pane.pathEdit->setText(ui::toQString(path));
-    chooseFile(side, path);
+    const int next = panes_[side].list->selectedRow() + 1;
+    if (next == panes_[side].list->rowCount()) return false;
+    panes_[side].list->selectRow(next);
+    selectFileFromList(side);  // a row the program selects is loaded as the user's would be
     return true;
 }
 
