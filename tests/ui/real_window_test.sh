@@ -10,6 +10,14 @@ work=$(mktemp -d)
 failures=0
 pids=()
 cleanup() {
+  # TERM first, so that Xvfb removes its lock and socket; then nothing may outlive the test.
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for _ in $(seq 20); do
+    local alive=0
+    for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null && alive=1; done
+    [ "$alive" = 0 ] && break
+    sleep 0.1
+  done
   for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null; done
   wait 2>/dev/null
   rm -rf "$work"
@@ -22,16 +30,50 @@ check() {  # description, then a command that must succeed
   if "$@"; then echo "ok: $description"; else echo "FAILED: $description"; failures=$((failures + 1)); fi
 }
 
-for n in $(seq 90 140); do
-  [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+# Ends the test at once when what every later step needs is missing, with the logs that tell why,
+# rather than letting each step wait for it in turn.
+give_up() {  # reason, then logs to show
+  echo "real window: $1"
+  shift
+  local log
+  for log in "$@"; do
+    echo "--- ${log##*/}:"
+    tail -n 20 "$log" 2>/dev/null
+  done
+  exit 1
+}
+
+# Xvfb chooses a free display itself and writes its number only once it accepts connections: no
+# guessing from lock files, which another server (or one killed earlier) may leave or hide.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+pids+=($xvfb)
+for _ in $(seq 300); do
+  [ -s "$work/display" ] && break
+  kill -0 "$xvfb" 2>/dev/null || break
+  sleep 0.1
 done
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
+[ -s "$work/display" ] || give_up "Xvfb did not start within 30 s" "$work/xvfb.log"
+export DISPLAY=:$(head -n 1 "$work/display")
+
+# The window manager may be slow to come up on a busy machine, or fail once; without it there is
+# no frame, no window list and no activation to test.
+window_manager_up() {
+  local attempt
+  for attempt in 1 2 3; do
+    openbox --sm-disable >>"$work/openbox.log" 2>&1 &
+    local manager=$!
+    pids+=($manager)
+    for _ in $(seq 100); do
+      wmctrl -m >/dev/null 2>&1 && wmctrl -l >/dev/null 2>&1 && return 0
+      kill -0 "$manager" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$manager" 2>/dev/null
+  done
+  return 1
+}
+window_manager_up || give_up "openbox did not manage the display $DISPLAY" "$work/openbox.log" "$work/xvfb.log"
 
 # The real window, not the offscreen platform; settings beside a copy of the program, and the
 # user's configuration inside the work folder.
@@ -54,10 +96,11 @@ start_app() {  # folder to start in, then arguments
   pids+=($app)
   window=0
   for _ in $(seq 100); do
-    window=$(wmctrl -lp | awk -v pid="$app" '$3 == pid && $0 ~ /Vemilo v3/ {print $1; exit}')
+    window=$(wmctrl -lp 2>/dev/null | awk -v pid="$app" '$3 == pid && $0 ~ /Vemilo v3/ {print $1; exit}')
     [ -n "$window" ] && break
     sleep 0.1
   done
+  [ -n "$window" ] || give_up "the window did not appear within 10 s" "$work/err.log" "$work/openbox.log"
   sleep 0.5  # settled in its frame
 }
 
@@ -84,7 +127,7 @@ close_app() {  # closes the window and waits for the program to end; sets closed
   wait "$app" 2>/dev/null
 }
 
-message_boxes() { wmctrl -l | awk '{ $1 = $2 = $3 = ""; sub(/^ +/, ""); print }' | grep -cx "Vemilo"; }
+message_boxes() { wmctrl -l 2>/dev/null | awk '{ $1 = $2 = $3 = ""; sub(/^ +/, ""); print }' | grep -cx "Vemilo"; }
 setting() { sed -n "s/^$1=//p" "$work/app/vemilo3.ini"; }
 
 # 1. Position, title, size: a start and a close leave Top and Left as they were.
@@ -117,10 +160,11 @@ measure
 pids+=($!)
 source_pid=$!
 for _ in $(seq 50); do
-  source_window=$(wmctrl -lp | awk -v pid="$source_pid" '$3 == pid {print $1; exit}')
+  source_window=$(wmctrl -lp 2>/dev/null | awk -v pid="$source_pid" '$3 == pid {print $1; exit}')
   [ -n "$source_window" ] && break
   sleep 0.1
 done
+[ -n "$source_window" ] || give_up "the drag source's window did not appear within 5 s"
 sleep 0.5
 eval "$(xwininfo -id "$source_window" | awk '/Absolute upper-left X/ {print "source_x=" $NF} /Absolute upper-left Y/ {print "source_y=" $NF}')"
 drag_to() {  # x y: drags the file from the source window to a point of the screen, and drops it
