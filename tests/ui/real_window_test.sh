@@ -48,12 +48,12 @@ give_up() {  # reason, then logs to show
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb=$!
 pids+=($xvfb)
-for _ in $(seq 300); do
+for _ in $(seq 600); do  # a cold machine first loads Xvfb's GL libraries from disk
   [ -s "$work/display" ] && break
   kill -0 "$xvfb" 2>/dev/null || break
   sleep 0.1
 done
-[ -s "$work/display" ] || give_up "Xvfb did not start within 30 s" "$work/xvfb.log"
+[ -s "$work/display" ] || give_up "Xvfb did not start within 60 s" "$work/xvfb.log"
 export DISPLAY=:$(head -n 1 "$work/display")
 
 # The window manager may be slow to come up on a busy machine, or fail once; without it there is
@@ -64,7 +64,7 @@ window_manager_up() {
     openbox --sm-disable >>"$work/openbox.log" 2>&1 &
     local manager=$!
     pids+=($manager)
-    for _ in $(seq 100); do
+    for _ in $(seq 200); do
       wmctrl -m >/dev/null 2>&1 && wmctrl -l >/dev/null 2>&1 && return 0
       kill -0 "$manager" 2>/dev/null || break
       sleep 0.1
@@ -95,12 +95,12 @@ start_app() {  # folder to start in, then arguments
   app=$!
   pids+=($app)
   window=0
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     window=$(wmctrl -lp 2>/dev/null | awk -v pid="$app" '$3 == pid && $0 ~ /Vemilo v3/ {print $1; exit}')
     [ -n "$window" ] && break
     sleep 0.1
   done
-  [ -n "$window" ] || give_up "the window did not appear within 10 s" "$work/err.log" "$work/openbox.log"
+  [ -n "$window" ] || give_up "the window did not appear within 30 s" "$work/err.log" "$work/openbox.log"
   sleep 0.5  # settled in its frame
 }
 
@@ -137,7 +137,7 @@ for round in 1 2; do
   measure
   check "start $round: the outer frame stands at the saved corner (got $frame_x,$frame_y)" test "$frame_x,$frame_y" = "300,200"
   if [ "$round" = 1 ]; then
-    check "the title reads exactly 'Vemilo v3.00β1'" test "$(xprop -id "$window" _NET_WM_NAME | cut -d'"' -f2)" = "Vemilo v3.00β1"
+    check "the title reads exactly 'Vemilo v3.00β1'" test "$(LC_ALL=C.UTF-8 xprop -id "$window" _NET_WM_NAME | cut -d'"' -f2)" = "Vemilo v3.00β1"
     check "the window opens at its designed inside width (got $width)" test "$width" = 442
     check "below the menu bar the inside is 686 high (menu $menu_height)" test "$menu_height" -ge 15 -a "$menu_height" -le 40
   fi
