@@ -21,10 +21,11 @@ cp samples/folder1/5_few_frames_differ.wav "$shots/master.wav"
 cp samples/folder2/5_few_frames_differ.wav "$shots/master_copy.wav"
 cp samples/folder1/6_24bit.wav "$shots/session_24bit.wav"
 
-Xvfb :99 -screen 0 $((900 * scale))x$((860 * scale))x24 >/dev/null 2>&1 &
+# Xvfb picks a free display and writes its number once it accepts connections.
+Xvfb -displayfd 3 -screen 0 $((900 * scale))x$((860 * scale))x24 3>"$shots/display" >/dev/null 2>&1 &
 xvfb=$!
-sleep 1
-export DISPLAY=:99
+for _ in $(seq 600); do [ -s "$shots/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(head -n 1 "$shots/display")
 unset QT_QPA_PLATFORM
 (cd "$shots" && HOME=$shots QT_SCALE_FACTOR=$scale exec "$root/build/src/ui/vemilo") >/dev/null 2>&1 &
 app=$!
