@@ -2,9 +2,22 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <unistd.h>
 
 namespace vemilo::fuzz {
+
+namespace {
+// Each target rewrites the same few files for every input; they go when the fuzzer exits, so that
+// runs do not pile files up in the temporary folder.
+struct ScratchFiles {
+    std::set<std::string> paths;
+    ~ScratchFiles() {
+        for (const std::string& path : paths) std::remove(path.c_str());
+    }
+};
+ScratchFiles scratchFiles;
+}  // namespace
 
 std::string writeScratchFile(const char* name, const uint8_t* data, size_t size) {
     const char* folder = std::getenv("TMPDIR");
@@ -13,6 +26,7 @@ std::string writeScratchFile(const char* name, const uint8_t* data, size_t size)
     if (!file) std::abort();
     if (size != 0 && std::fwrite(data, 1, size, file) != size) std::abort();
     std::fclose(file);
+    scratchFiles.paths.insert(path);
     return path;
 }
 
