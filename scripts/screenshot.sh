@@ -25,6 +25,7 @@ cp samples/folder1/6_24bit.wav "$shots/session_24bit.wav"
 Xvfb -displayfd 3 -screen 0 $((900 * scale))x$((860 * scale))x24 3>"$shots/display" >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 600); do [ -s "$shots/display" ] && break; sleep 0.1; done
+[ -s "$shots/display" ] || { echo "screenshot.sh: Xvfb did not start" >&2; exit 1; }
 export DISPLAY=:$(head -n 1 "$shots/display")
 unset QT_QPA_PLATFORM
 (cd "$shots" && HOME=$shots QT_SCALE_FACTOR=$scale exec "$root/build/src/ui/vemilo") >/dev/null 2>&1 &
