@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "ui/widgets/dialogs.h"
-#include "ui/widgets/file_list_box.h"
-#include "ui/widgets/qt_text.h"
+#include "widgets/dialogs.h"
+#include "widgets/file_list_box.h"
+#include "widgets/qt_text.h"
 #include "wav/choose_file.h"
 
 namespace vemilo::commands {
@@ -27,7 +27,7 @@ void FilePanes::chooseFile(int side, const std::string& path) {
 }
 
 void FilePanes::chooseFolder(int side) {
-    const QString chosen = ui::dialogs().chooseFolder(QStringLiteral("ディレクトリを開くダイアログ"));
+    const QString chosen = widgets::dialogs().chooseFolder(QStringLiteral("ディレクトリを開くダイアログ"));
     // A cancelled picker changes nothing, so the caption keeps naming the list's folder.
     if (chosen.isEmpty()) return;
     panes_[side].folderButton->setText(chosen);
@@ -36,7 +36,7 @@ void FilePanes::chooseFolder(int side) {
 
 void FilePanes::selectFileFromList(int side) {
     const std::string path = panes_[side].list->selectedPath();
-    panes_[side].pathEdit->setText(ui::toQString(path));
+    panes_[side].pathEdit->setText(widgets::toQString(path));
     chooseFile(side, path);
 }
 
@@ -46,7 +46,7 @@ void FilePanes::copyFolder(int from, int to) {
     // The source is the button's caption, which names the folder the user chose.
     const QString folder = panes_[from].folderButton->text();
     if (folder.isEmpty()) {
-        ui::dialogs().message(from == 0 ? QStringLiteral("フォルダ1が設定されていません")
+        widgets::dialogs().message(from == 0 ? QStringLiteral("フォルダ1が設定されていません")
                                         : QStringLiteral("フォルダ2が設定されていません"));
         return;
     }
@@ -72,13 +72,13 @@ void FilePanes::assignDroppedFile(int side) { assignFile(side, droppedPath_); }
 
 void FilePanes::assignFile(int side, const std::string& path) {
     const SidePane& pane = panes_[side];
-    pane.pathEdit->setText(ui::toQString(path));
+    pane.pathEdit->setText(widgets::toQString(path));
     const size_t separator = path.rfind('/');
     const std::string folderPart = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
     const std::string namePart = separator == std::string::npos ? path : path.substr(separator + 1);
-    pane.folderButton->setText(ui::toQString(folderPart));
+    pane.folderButton->setText(widgets::toQString(folderPart));
     pane.list->showFolder(folderPart);
-    pane.list->selectRow(ui::FindFileRow(*pane.list, namePart));
+    pane.list->selectRow(widgets::FindFileRow(*pane.list, namePart));
     chooseFile(side, path);
 }
 

@@ -18,7 +18,7 @@ namespace vemilo {
 class Reporter;
 }
 
-namespace vemilo::ui {
+namespace vemilo::widgets {
 class FileListBox;
 }
 
@@ -28,7 +28,7 @@ namespace vemilo::commands {
 // field (display only) and its information pane.
 struct SidePane {
     QPushButton* folderButton = nullptr;
-    ui::FileListBox* list = nullptr;
+    widgets::FileListBox* list = nullptr;
     QLineEdit* pathEdit = nullptr;
     QPlainTextEdit* infoPane = nullptr;
 };

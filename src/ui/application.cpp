@@ -8,9 +8,11 @@
 #include <cmath>
 #include <exception>
 
-#include "ui/widgets/dialogs.h"
+#include "widgets/dialogs.h"
 
 namespace vemilo::ui {
+
+using namespace vemilo::widgets;
 
 VemiloApplication::VemiloApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // No display name: the platform would append it to every window title.

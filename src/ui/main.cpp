@@ -3,7 +3,7 @@
 #include <exception>
 
 #include "ui/application.h"
-#include "ui/widgets/dialogs.h"
+#include "widgets/dialogs.h"
 #include "ui/main_window.h"
 
 int main(int argc, char** argv) {
@@ -16,9 +16,9 @@ int main(int argc, char** argv) {
         window.openFiles(application.arguments().mid(1));
         application.exec();
     } catch (const std::exception& error) {
-        vemilo::ui::showErrorDisplay(QString::fromUtf8(error.what()));
+        vemilo::widgets::showErrorDisplay(QString::fromUtf8(error.what()));
     } catch (...) {
-        vemilo::ui::showErrorDisplay(QString());
+        vemilo::widgets::showErrorDisplay(QString());
     }
     return 0;
 }

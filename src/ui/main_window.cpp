@@ -25,15 +25,17 @@
 #include "commands/run_command.h"
 #include "ui/option_controls.h"
 #include "ui/settings.h"
-#include "ui/widgets/designed_geometry.h"
-#include "ui/widgets/dialogs.h"
-#include "ui/widgets/file_list_box.h"
-#include "ui/widgets/fonts.h"
-#include "ui/widgets/progress_strip.h"
-#include "ui/widgets/qt_text.h"
-#include "ui/widgets/right_anchors.h"
+#include "widgets/designed_geometry.h"
+#include "widgets/dialogs.h"
+#include "widgets/file_list_box.h"
+#include "widgets/fonts.h"
+#include "widgets/progress_strip.h"
+#include "widgets/qt_text.h"
+#include "widgets/right_anchors.h"
 
 namespace vemilo::ui {
+
+using namespace vemilo::widgets;
 namespace {
 
 constexpr int kClientWidth = 442;

@@ -28,11 +28,13 @@ namespace vemilo::commands {
 class RunCommand;
 }
 
+namespace vemilo::widgets {
+class ProgressStrip;
+}
+
 namespace vemilo::ui {
 
 class OptionControls;
-class ProgressStrip;
-
 // The two commands of the window-command menu, by their historic identifiers.
 enum class WindowCommand { Move = 10, MoveToTopLeft = 11 };
 
@@ -95,7 +97,7 @@ private:
     QPlainTextEdit* logView_ = nullptr;
     QStatusBar* statusBar_ = nullptr;
     std::array<commands::SidePane, 2> sides_;
-    ProgressStrip* progressBar_ = nullptr;
+    widgets::ProgressStrip* progressBar_ = nullptr;
     QPushButton* nextFileButton_ = nullptr;
     OptionControls* options_ = nullptr;
     QAction* runAction_ = nullptr;

@@ -10,11 +10,13 @@
 #include <algorithm>
 
 #include "compare/option_text.h"
-#include "ui/widgets/designed_geometry.h"
-#include "ui/widgets/dialogs.h"
-#include "ui/widgets/spin_control.h"
+#include "widgets/designed_geometry.h"
+#include "widgets/dialogs.h"
+#include "widgets/spin_control.h"
 
 namespace vemilo::ui {
+
+using namespace vemilo::widgets;
 
 OptionControls::OptionControls(QWidget* parent) : QObject(parent) {
     group_ = place(new QGroupBox(QStringLiteral("比較オプション"), parent), "optionsGroup", 16, 392, 377, 83);

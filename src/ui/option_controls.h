@@ -13,9 +13,11 @@ class QGroupBox;
 class QLineEdit;
 class QWidget;
 
-namespace vemilo::ui {
-
+namespace vemilo::widgets {
 class SpinControl;
+}
+
+namespace vemilo::ui {
 
 class OptionControls : public QObject, public OptionSource {
 public:
@@ -50,7 +52,7 @@ private:
     // An edit box with its spin control, and the message shown when the focus leaves it empty.
     struct NumberField {
         QLineEdit* edit = nullptr;
-        SpinControl* spin = nullptr;
+        widgets::SpinControl* spin = nullptr;
         QString emptyMessage;
     };
 

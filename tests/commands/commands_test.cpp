@@ -59,7 +59,7 @@ class CommandsTest : public QObject {
         window_->filePanes().chooseFolder(1);
     }
     // Selects a row as the user would, with the keyboard.
-    void userSelects(ui::FileListBox* list, int row) {
+    void userSelects(widgets::FileListBox* list, int row) {
         list->setFocus();
         list->setCurrentIndex(list->model()->index(row, 0));
     }
@@ -181,8 +181,8 @@ private slots:
         window_->filePanes().offerDroppedFile({QString::fromStdString(folder("b") + "/y.wav")});
         window_->filePanes().assignDroppedFile(1);
         QCOMPARE(c_->list[1]->selectedRow(), -1);
-        QCOMPARE(ui::FindFileRow(*c_->list[1], "Y.wav"), 0);
-        QCOMPARE(ui::FindFileRow(*c_->list[1], "y.wav"), 2);
+        QCOMPARE(widgets::FindFileRow(*c_->list[1], "Y.wav"), 0);
+        QCOMPARE(widgets::FindFileRow(*c_->list[1], "y.wav"), 2);
 
         // A very long path works like any other.
         std::string deep = folder("c");

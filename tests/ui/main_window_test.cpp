@@ -137,12 +137,12 @@ private slots:
     }
 
     void errorDisplayAppendsAFullStopByRule() {
-        QCOMPARE(ui::withFullStop(QStringLiteral("'a' は整数ではありません")), QStringLiteral("'a' は整数ではありません."));
-        QCOMPARE(ui::withFullStop(QStringLiteral("done.")), QStringLiteral("done."));
-        QCOMPARE(ui::withFullStop(QStringLiteral("(x)")), QStringLiteral("(x)"));
-        QCOMPARE(ui::withFullStop(QStringLiteral("wow!")), QStringLiteral("wow!"));
-        QCOMPARE(ui::withFullStop(QStringLiteral("a/")), QStringLiteral("a/."));
-        QCOMPARE(ui::withFullStop(QString()), QStringLiteral("."));
+        QCOMPARE(widgets::withFullStop(QStringLiteral("'a' は整数ではありません")), QStringLiteral("'a' は整数ではありません."));
+        QCOMPARE(widgets::withFullStop(QStringLiteral("done.")), QStringLiteral("done."));
+        QCOMPARE(widgets::withFullStop(QStringLiteral("(x)")), QStringLiteral("(x)"));
+        QCOMPARE(widgets::withFullStop(QStringLiteral("wow!")), QStringLiteral("wow!"));
+        QCOMPARE(widgets::withFullStop(QStringLiteral("a/")), QStringLiteral("a/."));
+        QCOMPARE(widgets::withFullStop(QString()), QStringLiteral("."));
     }
 
     void anErrorInAHandlerIsShownAndTheWindowGoesOn() {
@@ -224,7 +224,7 @@ private slots:
             }
             const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
                                  qobject_cast<QPlainTextEdit*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
-                                 qobject_cast<QProgressBar*>(widget) || dynamic_cast<ui::SpinControl*>(widget);
+                                 qobject_cast<QProgressBar*>(widget) || dynamic_cast<widgets::SpinControl*>(widget);
             if (!control) continue;
             QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
             QVERIFY(accessible);
@@ -272,7 +272,7 @@ private slots:
             checked = checked && std::any_of(buttons.begin(), buttons.end(), [](QPushButton* b) { return b->text().contains(QStringLiteral("キャンセル")); });
             picker->reject();
         });
-        QCOMPARE(ui::dialogs().chooseFolder(QStringLiteral("ディレクトリを開くダイアログ")), QString());
+        QCOMPARE(widgets::dialogs().chooseFolder(QStringLiteral("ディレクトリを開くダイアログ")), QString());
         QVERIFY(checked);
     }
 };

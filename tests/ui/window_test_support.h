@@ -18,17 +18,17 @@
 #include "support/temp_dir.h"
 #include "commands/run_command.h"
 #include "ui/main_window.h"
-#include "ui/widgets/dialogs.h"
-#include "ui/widgets/file_list_box.h"
-#include "ui/widgets/progress_strip.h"
-#include "ui/widgets/spin_control.h"
+#include "widgets/dialogs.h"
+#include "widgets/file_list_box.h"
+#include "widgets/progress_strip.h"
+#include "widgets/spin_control.h"
 
 namespace vemilo::testing {
 
-class RecordingDialogs : public ui::Dialogs {
+class RecordingDialogs : public widgets::Dialogs {
 public:
-    RecordingDialogs() : previous_(ui::setDialogs(this)) {}
-    ~RecordingDialogs() override { ui::setDialogs(previous_); }
+    RecordingDialogs() : previous_(widgets::setDialogs(this)) {}
+    ~RecordingDialogs() override { widgets::setDialogs(previous_); }
     void message(const QString& text) override { messages << text; }
     void error(const QString& text) override { errors << text; }
     QString chooseFolder(const QString& title) override {
@@ -40,7 +40,7 @@ public:
     QString folderToChoose;
 
 private:
-    ui::Dialogs* previous_;
+    widgets::Dialogs* previous_;
 };
 
 // The settings files of a window whose vemilo3.ini lives in a folder of its own, with the user's
@@ -68,19 +68,19 @@ struct Controls {
           folderGroup(findControl<QGroupBox>(w, "folderGroup")),
           optionsGroup(findControl<QGroupBox>(w, "optionsGroup")),
           folderButton{findControl<QPushButton>(w, "folderButton1"), findControl<QPushButton>(w, "folderButton2")},
-          list{findControl<ui::FileListBox>(w, "fileList1"), findControl<ui::FileListBox>(w, "fileList2")},
+          list{findControl<widgets::FileListBox>(w, "fileList1"), findControl<widgets::FileListBox>(w, "fileList2")},
           pathEdit{findControl<QLineEdit>(w, "pathEdit1"), findControl<QLineEdit>(w, "pathEdit2")},
           infoPane{findControl<QPlainTextEdit>(w, "infoPane1"), findControl<QPlainTextEdit>(w, "infoPane2")},
-          progressBar(findControl<ui::ProgressStrip>(w, "progressBar")),
+          progressBar(findControl<widgets::ProgressStrip>(w, "progressBar")),
           nextFileButton(findControl<QPushButton>(w, "nextFileButton")),
           zeroSkip(findControl<QCheckBox>(w, "zeroSkipCheck")),
           matchPoint(findControl<QCheckBox>(w, "matchPointCheck")),
           details(findControl<QCheckBox>(w, "detailsCheck")),
           continuous(findControl<QCheckBox>(w, "continuousCheck")),
           matchLengthEdit(findControl<QLineEdit>(w, "matchLengthEdit")),
-          matchLengthSpin(findControl<ui::SpinControl>(w, "matchLengthSpin")),
+          matchLengthSpin(findControl<widgets::SpinControl>(w, "matchLengthSpin")),
           differenceLimitEdit(findControl<QLineEdit>(w, "differenceLimitEdit")),
-          differenceLimitSpin(findControl<ui::SpinControl>(w, "differenceLimitSpin")),
+          differenceLimitSpin(findControl<widgets::SpinControl>(w, "differenceLimitSpin")),
           runAction(findControl<QAction>(w, "runAction")),
           syncAction{findControl<QAction>(w, "syncOneToTwoAction"), findControl<QAction>(w, "syncTwoToOneAction")},
           rereadAction{findControl<QAction>(w, "rereadOneAction"), findControl<QAction>(w, "rereadTwoAction")},
@@ -93,19 +93,19 @@ struct Controls {
     QGroupBox* folderGroup;
     QGroupBox* optionsGroup;
     QPushButton* folderButton[2];
-    ui::FileListBox* list[2];
+    widgets::FileListBox* list[2];
     QLineEdit* pathEdit[2];
     QPlainTextEdit* infoPane[2];
-    ui::ProgressStrip* progressBar;
+    widgets::ProgressStrip* progressBar;
     QPushButton* nextFileButton;
     QCheckBox* zeroSkip;
     QCheckBox* matchPoint;
     QCheckBox* details;
     QCheckBox* continuous;
     QLineEdit* matchLengthEdit;
-    ui::SpinControl* matchLengthSpin;
+    widgets::SpinControl* matchLengthSpin;
     QLineEdit* differenceLimitEdit;
-    ui::SpinControl* differenceLimitSpin;
+    widgets::SpinControl* differenceLimitSpin;
     QAction* runAction;
     QAction* syncAction[2];
     QAction* rereadAction[2];

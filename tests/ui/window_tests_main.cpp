@@ -12,17 +12,15 @@
 int runMainWindowTests(int argc, char** argv);
 int runSettingsTests(int argc, char** argv);
 int runOptionControlTests(int argc, char** argv);
-int runCommandTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     const std::map<std::string, std::function<int(int, char**)>> classes = {
         {"MainWindowTest", runMainWindowTests},
         {"SettingsTest", runSettingsTests},
         {"OptionControlsTest", runOptionControlTests},
-        {"CommandsTest", runCommandTests},
     };
     if (argc < 2 || !classes.count(argv[1])) {
-        std::fprintf(stderr, "usage: vemilo_window_tests MainWindowTest|SettingsTest|OptionControlsTest|CommandsTest [QTest options]\n");
+        std::fprintf(stderr, "usage: vemilo_window_tests MainWindowTest|SettingsTest|OptionControlsTest [QTest options]\n");
         return 2;
     }
     const auto run = classes.at(argv[1]);

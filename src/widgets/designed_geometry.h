@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <algorithm>
 
-namespace vemilo::ui {
+namespace vemilo::widgets {
 
 template <typename Widget>
 Widget* place(Widget* widget, const char* name, int left, int top, int width, int height) {
@@ -26,4 +26,4 @@ inline void fitCaptions(QWidget* root) {
     }
 }
 
-}  // namespace vemilo::ui
+}  // namespace vemilo::widgets

@@ -4,7 +4,7 @@
 #include <QString>
 #include <exception>
 
-namespace vemilo::ui {
+namespace vemilo::widgets {
 
 class Dialogs {
 public:
@@ -39,4 +39,4 @@ void guarded(Handler&& handler) {
     }
 }
 
-}  // namespace vemilo::ui
+}  // namespace vemilo::widgets

@@ -2,7 +2,7 @@
 
 #include <QFont>
 
-namespace vemilo::ui {
+namespace vemilo::widgets {
 
 enum class LayoutFace { MsGothic, MsPGothic, Tahoma };
 
@@ -10,4 +10,4 @@ enum class LayoutFace { MsGothic, MsPGothic, Tahoma };
 // face for "ＭＳ ゴシック", a proportional Japanese face for the others.
 QFont layoutFont(LayoutFace face, int points);
 
-}  // namespace vemilo::ui
+}  // namespace vemilo::widgets

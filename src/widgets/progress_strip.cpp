@@ -1,9 +1,9 @@
-#include "ui/widgets/progress_strip.h"
+#include "widgets/progress_strip.h"
 
 #include <QPainter>
 #include <algorithm>
 
-namespace vemilo::ui {
+namespace vemilo::widgets {
 
 void ProgressStrip::setMarks(std::vector<double> places, const QString& toolTip) {
     marks_ = std::move(places);
@@ -33,4 +33,4 @@ void ProgressStrip::paintEvent(QPaintEvent* event) {
     }
 }
 
-}  // namespace vemilo::ui
+}  // namespace vemilo::widgets

@@ -1,4 +1,4 @@
-#include "ui/widgets/file_list_box.h"
+#include "widgets/file_list_box.h"
 
 #include <QDir>
 #include <QItemSelectionModel>
@@ -10,7 +10,7 @@
 #include "wav/text_format.h"
 #include "wav/wav_file_list.h"
 
-namespace vemilo::ui {
+namespace vemilo::widgets {
 namespace {
 
 // The same folder whether or not a path ends with its separator.
@@ -150,4 +150,4 @@ int FindFileRow(const FileListBox& list, const std::string& name) {
     return list.rowCount();
 }
 
-}  // namespace vemilo::ui
+}  // namespace vemilo::widgets

@@ -1,9 +1,9 @@
-#include "ui/widgets/right_anchors.h"
+#include "widgets/right_anchors.h"
 
 #include <QEvent>
 #include <QWidget>
 
-namespace vemilo::ui {
+namespace vemilo::widgets {
 
 RightAnchors::RightAnchors(QWidget* parent, int designedWidth) : QObject(parent), parent_(parent), designedWidth_(designedWidth) {
     parent->installEventFilter(this);
@@ -22,4 +22,4 @@ bool RightAnchors::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-}  // namespace vemilo::ui
+}  // namespace vemilo::widgets

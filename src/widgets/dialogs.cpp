@@ -1,4 +1,4 @@
-#include "ui/widgets/dialogs.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QScreen>
 
-namespace vemilo::ui {
+namespace vemilo::widgets {
 namespace {
 
 // Message boxes open in the middle of the screen, wherever the window stands.
@@ -73,4 +73,4 @@ QString withFullStop(const QString& message) {
 
 void showErrorDisplay(const QString& message) { dialogs().error(withFullStop(message)); }
 
-}  // namespace vemilo::ui
+}  // namespace vemilo::widgets

@@ -12,7 +12,7 @@
 
 #include "wav/wav_file_list.h"
 
-namespace vemilo::ui {
+namespace vemilo::widgets {
 
 // The names of one folder's files, as rows.
 class FileNameModel : public QAbstractListModel {
@@ -76,4 +76,4 @@ private:
 // The index of the first row whose text equals name byte for byte, or the row count when none does.
 int FindFileRow(const FileListBox& list, const std::string& name);
 
-}  // namespace vemilo::ui
+}  // namespace vemilo::widgets

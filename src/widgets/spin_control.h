@@ -8,7 +8,7 @@
 class QLineEdit;
 class QToolButton;
 
-namespace vemilo::ui {
+namespace vemilo::widgets {
 
 class SpinControl : public QWidget {
 public:
@@ -45,4 +45,4 @@ private:
     QToolButton* down_;
 };
 
-}  // namespace vemilo::ui
+}  // namespace vemilo::widgets

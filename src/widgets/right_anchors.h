@@ -7,7 +7,7 @@
 
 class QWidget;
 
-namespace vemilo::ui {
+namespace vemilo::widgets {
 
 class RightAnchors : public QObject {
 public:
@@ -28,4 +28,4 @@ private:
     QVector<Anchored> anchored_;
 };
 
-}  // namespace vemilo::ui
+}  // namespace vemilo::widgets

@@ -1,4 +1,4 @@
-#include "ui/widgets/spin_control.h"
+#include "widgets/spin_control.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -7,7 +7,7 @@
 
 #include "compare/option_text.h"
 
-namespace vemilo::ui {
+namespace vemilo::widgets {
 
 SpinControl::SpinControl(QWidget* parent, int minimum, int maximum, int increment, int position)
     : QWidget(parent),
@@ -68,4 +68,4 @@ void SpinControl::resizeEvent(QResizeEvent*) {
     down_->setGeometry(0, half, width(), height() - half);
 }
 
-}  // namespace vemilo::ui
+}  // namespace vemilo::widgets

@@ -5,7 +5,7 @@
 #include <QProgressBar>
 #include <vector>
 
-namespace vemilo::ui {
+namespace vemilo::widgets {
 
 class ProgressStrip : public QProgressBar {
 public:
@@ -23,4 +23,4 @@ private:
     std::vector<double> marks_;
 };
 
-}  // namespace vemilo::ui
+}  // namespace vemilo::widgets

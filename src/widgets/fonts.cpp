@@ -1,8 +1,8 @@
-#include "ui/widgets/fonts.h"
+#include "widgets/fonts.h"
 
 #include <QStringList>
 
-namespace vemilo::ui {
+namespace vemilo::widgets {
 
 QFont layoutFont(LayoutFace face, int points) {
     QFont font;
@@ -25,4 +25,4 @@ QFont layoutFont(LayoutFace face, int points) {
     return font;
 }
 
-}  // namespace vemilo::ui
+}  // namespace vemilo::widgets
