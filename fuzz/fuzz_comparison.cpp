@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (result < -1 || result > 13) std::abort();
         // What a report claims must be possible: never more compared than either file holds, never
         // more counted than the limit tolerates, never identical with a difference or a file left.
-        const uint64_t held = std::min(slots[0].sampleCount, slots[1].sampleCount);
+        const uint64_t held = std::min(slots[0].frameCount, slots[1].frameCount);
         if (outcome.comparedFrames > held || outcome.differences > 2001) std::abort();
         if (vemilo::verdictOf(outcome) == vemilo::Verdict::Identical &&
             (outcome.differences != 0 || outcome.uncompared[0] != 0 || outcome.uncompared[1] != 0)) {

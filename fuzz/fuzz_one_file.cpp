@@ -17,6 +17,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vemilo::fuzz::SilentReporter reporter;
     vemilo::FileSlot slot;
     vemilo::chooseFile(slot, 0, path, reporter);
-    if (slot.leadingZeros > slot.sampleCount || slot.trailingZeros > slot.sampleCount) std::abort();
+    if (slot.leadingSilentFrames > slot.frameCount || slot.trailingSilentFrames > slot.frameCount) std::abort();
     return 0;
 }

@@ -5,24 +5,15 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-constexpr uint16_t kIntegerPcm = 1;
-constexpr uint16_t kIeeeFloat = 3;
-
 json optionalText(const std::optional<std::string>& text) { return text ? json(*text) : json(nullptr); }
 
 json pairOf(const std::optional<std::array<uint64_t, 2>>& frames) {
     return frames ? json::array({(*frames)[0], (*frames)[1]}) : json(nullptr);
 }
 
-std::string dataFormatName(uint16_t code) {
-    if (code == kIntegerPcm) return "pcm";
-    if (code == kIeeeFloat) return "float";
-    return "code " + std::to_string(code);
-}
-
-json formatJson(const FileSlot& slot) {
-    if (!isUsable(slot)) return nullptr;
-    return {{"rate", slot.sampleRate}, {"bits", slot.bitsPerSample}, {"channels", slot.channels}, {"data_format", dataFormatName(slot.dataFormat)}};
+json formatJson(const SampleFormat& format) {
+    if (!format.usable()) return nullptr;
+    return {{"rate", format.sampleRate}, {"bits", format.bitsPerSample}, {"channels", format.channels}, {"data_format", encodingName(format)}};
 }
 
 }  // namespace
@@ -58,10 +49,10 @@ json pairJson(const PairReport& report) {
         pair["format"] = nullptr;
         return pair;
     }
-    const FileSlot& format = isUsable(report.slots[0]) ? report.slots[0] : report.slots[1];
+    const SampleFormat& format = report.slots[0].format.usable() ? report.slots[0].format : report.slots[1].format;
     const RunOutcome& outcome = report.outcome;
     pair["format"] = formatJson(format);
-    pair["frames"] = {report.slots[0].sampleCount, report.slots[1].sampleCount};
+    pair["frames"] = {report.slots[0].frameCount, report.slots[1].frameCount};
     pair["compared_frames"] = outcome.comparedFrames;
     pair["skipped"] = {outcome.skipped[0], outcome.skipped[1]};
     pair["differences"] = outcome.differences;
@@ -72,7 +63,7 @@ json pairJson(const PairReport& report) {
     std::vector<uint64_t> channels = outcome.channelsDiffering;
     if (channels.empty() && !endedEarly(outcome.result)) channels.assign(format.channels, 0);
     pair["channels_differing"] = channels;
-    const bool integer = format.dataFormat == kIntegerPcm && !endedEarly(outcome.result);
+    const bool integer = format.encoding == SampleEncoding::IntegerPcm && !endedEarly(outcome.result);
     if (integer) {
         std::vector<uint64_t> largest = outcome.maxAbsDifference;
         if (largest.empty()) largest.assign(format.channels, 0);

@@ -19,29 +19,29 @@ void logHeader(const RunState& run, Reporter& reporter) {
     for (int side = 0; side < 2; ++side) {
         const FileSlot& slot = run.files[side].slot;
         reporter.logLine(formatText("ファイル%d:", side + 1) + escapeControlCharacters(slot.path));
-        reporter.logLine(formatText("サンプル数:%llu 先頭ゼロ:%llu 末尾ゼロ:%llu", static_cast<unsigned long long>(slot.sampleCount),
-                                    static_cast<unsigned long long>(slot.leadingZeros),
-                                    static_cast<unsigned long long>(slot.trailingZeros)));
+        reporter.logLine(formatText("サンプル数:%llu 先頭ゼロ:%llu 末尾ゼロ:%llu", static_cast<unsigned long long>(slot.frameCount),
+                                    static_cast<unsigned long long>(slot.leadingSilentFrames),
+                                    static_cast<unsigned long long>(slot.trailingSilentFrames)));
     }
 }
 
 // The first property in which the two files differ, with its message; Identical when none does.
-std::pair<RunResult, const char*> formatMismatch(const FileSlot& a, const FileSlot& b) {
+std::pair<RunResult, const char*> formatMismatch(const SampleFormat& a, const SampleFormat& b) {
     // A file that is no WAV file at all is named as such, not as a rate that differs.
-    if (!isUsable(a)) return {RunResult::Unreadable1, "ファイル1をWAVファイルとして読めませんでした。"};
-    if (!isUsable(b)) return {RunResult::Unreadable2, "ファイル2をWAVファイルとして読めませんでした。"};
+    if (!a.usable()) return {RunResult::Unreadable1, "ファイル1をWAVファイルとして読めませんでした。"};
+    if (!b.usable()) return {RunResult::Unreadable2, "ファイル2をWAVファイルとして読めませんでした。"};
     if (a.sampleRate != b.sampleRate) return {RunResult::RateMismatch, "サンプリングレートが違います。"};
     if (a.blockAlign != b.blockAlign) return {RunResult::BlockAlignMismatch, "ブロックサイズが違います。"};
     if (a.channels != b.channels) return {RunResult::ChannelMismatch, "チャンネルが違います。"};
     if (a.bitsPerSample != b.bitsPerSample) return {RunResult::BitsMismatch, "bit解像度が違います。"};
     // The same bytes mean other sounds as integers and as floats.
-    if (a.dataFormat != b.dataFormat) return {RunResult::DataFormatMismatch, "データ形式が違います。"};
+    if (a.code != b.code) return {RunResult::DataFormatMismatch, "データ形式が違います。"};
     return {RunResult::Identical, nullptr};
 }
 
 // The block size for a format: the usual block, or the second the match search needs if that is
 // larger, in whole frames and within the memory the caller allows.
-size_t blockCapacity(const FileSlot& format, size_t largestBuffer) {
+size_t blockCapacity(const SampleFormat& format, size_t largestBuffer) {
     const uint64_t second = static_cast<uint64_t>(format.sampleRate) * format.blockAlign;
     const uint64_t wanted = std::min<uint64_t>(std::max<uint64_t>(kCompareBlockBytes, std::min<uint64_t>(second, kSearchWindowBudget)),
                                                largestBuffer);
@@ -49,7 +49,7 @@ size_t blockCapacity(const FileSlot& format, size_t largestBuffer) {
 }
 
 uint32_t searchWindow(const FrameStream& file) {
-    return static_cast<uint32_t>(std::min<uint64_t>({file.frames(), file.slot.sampleRate, file.remaining}));
+    return static_cast<uint32_t>(std::min<uint64_t>({file.frames(), file.slot.format.sampleRate, file.remaining}));
 }
 
 RunOutcome endEarly(RunResult result, const std::string& message) {
@@ -115,7 +115,7 @@ RunOutcome ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const O
     file2.slot = fileSlots[1];
 
     logHeader(run, reporter);
-    if (const auto [mismatch, message] = formatMismatch(file1.slot, file2.slot); mismatch != RunResult::Identical) {
+    if (const auto [mismatch, message] = formatMismatch(file1.slot.format, file2.slot.format); mismatch != RunResult::Identical) {
         reporter.showMessage(message);
         return endEarly(mismatch, message);
     }
@@ -124,7 +124,7 @@ RunOutcome ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const O
 
     ComparisonBuffers ownBuffers;
     ComparisonBuffers& buffers = lentBuffers ? *lentBuffers : ownBuffers;
-    const FileSlot& format = file1.slot;
+    const SampleFormat& format = file1.slot.format;
     const size_t capacity = blockCapacity(format, buffers.largestBuffer());
     for (int side = 0; side < 2; ++side) {
         FrameStream& file = run.files[side];
@@ -148,11 +148,11 @@ RunOutcome ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const O
     // Each file stands at its data, past its leading silent frames with zero skip.
     const bool zeroSkip = options.zeroSkip();
     for (FrameStream* file : {&file1, &file2}) {
-        file->remaining = file->slot.sampleCount;
+        file->remaining = file->slot.frameCount;
         uint64_t start = file->slot.dataOffset;
         if (zeroSkip) {
-            const uint64_t skipped = std::min(file->slot.leadingZeros, file->remaining);
-            start += file->slot.leadingZeros * format.blockAlign;
+            const uint64_t skipped = std::min(file->slot.leadingSilentFrames, file->remaining);
+            start += file->slot.leadingSilentFrames * format.blockAlign;
             file->remaining -= skipped;
         }
         file->reader.seek(static_cast<int64_t>(std::min<uint64_t>(start, INT64_MAX)), SeekOrigin::Begin);
@@ -184,7 +184,7 @@ RunOutcome ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const O
     if (matchPoint) {
         const MatchWindows windows{file1.next(), searchWindow(file1), file2.next(), searchWindow(file2), matchLength,
                                    format.blockAlign};
-        match = MatchSearch(windows, file1.slot.leadingZeros, file2.slot.leadingZeros, reporter);
+        match = searchMatchPoint(windows, file1.slot.leadingSilentFrames, file2.slot.leadingSilentFrames, reporter);
     }
 
     RunOutcome outcome;
@@ -192,7 +192,7 @@ RunOutcome ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const O
     for (int side = 0; side < 2; ++side) {
         FrameStream& file = run.files[side];
         const uint64_t shift = std::min<uint64_t>(shifts[side], file.remaining);
-        outcome.skipped[side] = file.slot.sampleCount - file.remaining + shift;
+        outcome.skipped[side] = file.slot.frameCount - file.remaining + shift;
         file.take(shift);
     }
     reporter.logLine(formatText("[debug]file1 pos %llu", static_cast<unsigned long long>(file1.offset())));

@@ -10,15 +10,6 @@
 namespace vemilo {
 namespace {
 
-constexpr uint16_t kIntegerPcm = 1;
-constexpr uint16_t kIeeeFloat = 3;
-
-bool isFloat(const FileSlot& format) {
-    return format.dataFormat == kIeeeFloat && (format.bitsPerSample == 32 || format.bitsPerSample == 64);
-}
-
-bool isIntegerWidth(uint16_t bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
-
 // A sample of integer audio, from its little-endian bytes; 8-bit audio is unsigned.
 int64_t integerSample(const uint8_t* bytes, uint16_t bitsPerSample) {
     switch (bitsPerSample) {
@@ -46,9 +37,9 @@ double floatSample(const uint8_t* bytes, uint16_t bitsPerSample) {
 }
 
 // One channel's value as the detail line shows it, right-aligned in eight places.
-std::string sampleText(const uint8_t* frame, int channel, const FileSlot& format) {
-    const uint8_t* bytes = frame + channel * (format.bitsPerSample / 8);
-    if (isFloat(format)) return formatText(format.bitsPerSample == 32 ? "%8.9g" : "%8.17g", floatSample(bytes, format.bitsPerSample));
+std::string sampleText(const uint8_t* frame, int channel, const SampleFormat& format) {
+    const uint8_t* bytes = frame + channel * format.bytesPerSample();
+    if (format.isFloat()) return formatText(format.bitsPerSample == 32 ? "%8.9g" : "%8.17g", floatSample(bytes, format.bitsPerSample));
     return formatText("%8lld", static_cast<long long>(integerSample(bytes, format.bitsPerSample)));
 }
 
@@ -84,7 +75,7 @@ bool endOfData(const RunState& run, Reporter& reporter, RunOutcome& outcome) {
 void noteDifference(const RunState& run, RunOutcome& outcome) {
     const FrameStream& file1 = run.files[0];
     const FrameStream& file2 = run.files[1];
-    const FileSlot& format = file1.slot;
+    const SampleFormat& format = file1.slot.format;
     const std::array<uint64_t, 2> at = {(file1.offset() - file1.slot.dataOffset) / format.blockAlign,
                                         (file2.offset() - file2.slot.dataOffset) / format.blockAlign};
     if (!outcome.firstDifference) outcome.firstDifference = at;
@@ -94,8 +85,7 @@ void noteDifference(const RunState& run, RunOutcome& outcome) {
     if (format.channels == 0 || format.blockAlign % format.channels != 0) return;
     const uint32_t channelBytes = format.blockAlign / format.channels;
     outcome.channelsDiffering.resize(format.channels, 0);
-    const bool integer = format.dataFormat == kIntegerPcm && isIntegerWidth(format.bitsPerSample) &&
-                         format.bitsPerSample / 8u <= channelBytes;
+    const bool integer = format.isDecodableInteger();
     if (integer) outcome.maxAbsDifference.resize(format.channels, 0);
     for (uint32_t channel = 0; channel < format.channels; ++channel) {
         const uint8_t* a = file1.next() + channel * channelBytes;
@@ -120,11 +110,11 @@ void showProgress(uint64_t position, uint64_t fileSize, Reporter& reporter) {
 }  // namespace
 
 std::string differenceLine(uint64_t frameNumber, uint64_t offset1, uint64_t offset2, const uint8_t* frame1,
-                           const uint8_t* frame2, const FileSlot& format) {
+                           const uint8_t* frame2, const SampleFormat& format) {
     std::string line = formatText("相違点 %10llu(1:%llx 2:%llx)\t", static_cast<unsigned long long>(frameNumber),
                                   static_cast<unsigned long long>(offset1), static_cast<unsigned long long>(offset2));
-    const bool knownWidth = isFloat(format) || isIntegerWidth(format.bitsPerSample);
-    const uint32_t sampleBytes = format.bitsPerSample / 8u;
+    const bool knownWidth = format.isFloat() || format.hasIntegerWidth();
+    const uint32_t sampleBytes = format.bytesPerSample();
     // Values are shown only where the frame really holds them.
     if (!knownWidth || (format.channels != 1 && format.channels != 2) || sampleBytes * format.channels > format.blockAlign) {
         return line;
@@ -141,7 +131,7 @@ std::string differenceLine(uint64_t frameNumber, uint64_t offset1, uint64_t offs
 void compareFrames(RunState& run, Reporter& reporter, const OptionSource& options, RunOutcome& outcome) {
     FrameStream& file1 = run.files[0];
     FrameStream& file2 = run.files[1];
-    const FileSlot& format = file1.slot;
+    const SampleFormat& format = file1.slot.format;
     const uint16_t blockAlign = format.blockAlign;
     outcome.comparable = std::min(file1.remaining, file2.remaining);
 

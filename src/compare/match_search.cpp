@@ -68,7 +68,8 @@ MatchResult findMatchPoint(const MatchWindows& w) {
     return result;
 }
 
-MatchResult MatchSearch(const MatchWindows& windows, uint32_t leadingZeros1, uint32_t leadingZeros2, Reporter& reporter) {
+MatchResult searchMatchPoint(const MatchWindows& windows, uint64_t leadingSilentFrames1, uint64_t leadingSilentFrames2,
+                             Reporter& reporter) {
     const bool short1 = windows.window1 < windows.matchLength;
     const bool short2 = windows.window2 < windows.matchLength;
     if (short1) {
@@ -84,11 +85,11 @@ MatchResult MatchSearch(const MatchWindows& windows, uint32_t leadingZeros1, uin
     }
     reporter.logLine(formatText("[debug] 一致点pos 0:%u 1:%u (side)%d", shown.shift1, shown.shift2, shown.side));
     if (result.side == 0) {
-        reporter.logLine(formatText("ファイル1: 一致点がありました(%u→%llu)", leadingZeros1,
-                                static_cast<unsigned long long>(leadingZeros1) + result.shift1));
+        reporter.logLine(formatText("ファイル1: 一致点がありました(%llu→%llu)", static_cast<unsigned long long>(leadingSilentFrames1),
+                                    static_cast<unsigned long long>(leadingSilentFrames1) + result.shift1));
     } else if (result.side == 1) {
-        reporter.logLine(formatText("ファイル2: 一致点がありました(%u→%llu)", leadingZeros2,
-                                static_cast<unsigned long long>(leadingZeros2) + result.shift2));
+        reporter.logLine(formatText("ファイル2: 一致点がありました(%llu→%llu)", static_cast<unsigned long long>(leadingSilentFrames2),
+                                    static_cast<unsigned long long>(leadingSilentFrames2) + result.shift2));
     } else {
         reporter.logLine("一致点が見つかりませんでした");
     }

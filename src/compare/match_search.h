@@ -30,6 +30,7 @@ struct MatchWindows {
 
 // Runs the search and logs its lines: the shortage line if a window is shorter than N, the
 // position line, then the match line or "一致点が見つかりませんでした".
-MatchResult MatchSearch(const MatchWindows& windows, uint32_t leadingZeros1, uint32_t leadingZeros2, Reporter& reporter);
+MatchResult searchMatchPoint(const MatchWindows& windows, uint64_t leadingSilentFrames1, uint64_t leadingSilentFrames2,
+                             Reporter& reporter);
 
 }  // namespace vemilo

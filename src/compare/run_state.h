@@ -35,7 +35,7 @@ struct FrameStream {
     bool exhausted = false;     // the last read came up short: the file holds nothing more
     uint64_t remaining = 0;     // frames of the data not compared yet
 
-    uint64_t frames() const { return (end - begin) / slot.blockAlign; }
+    uint64_t frames() const { return (end - begin) / slot.format.blockAlign; }
     uint64_t offset() const { return bufferOffset + begin; }
     const uint8_t* next() const { return buffer + begin; }
     // Reads the next buffer load from where the reader stands; the bytes left unread are less
@@ -47,7 +47,7 @@ struct FrameStream {
         exhausted = end < capacity;
     }
     void take(uint64_t frames) {
-        begin += static_cast<size_t>(frames * slot.blockAlign);
+        begin += static_cast<size_t>(frames * slot.format.blockAlign);
         remaining -= frames;
     }
 };
@@ -63,6 +63,6 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
 
 // The detail line of one differing frame.
 std::string differenceLine(uint64_t frameNumber, uint64_t offset1, uint64_t offset2, const uint8_t* frame1,
-                           const uint8_t* frame2, const FileSlot& format);
+                           const uint8_t* frame2, const SampleFormat& format);
 
 }  // namespace vemilo

@@ -11,12 +11,9 @@
 namespace vemilo {
 namespace {
 
-constexpr uint16_t kIntegerPcm = 1;
-constexpr uint16_t kIeeeFloat = 3;
-
 }  // namespace
 
-int formatDuration(double seconds, std::string& text) {
+std::string formatDuration(double seconds) {
     const int64_t whole = static_cast<int64_t>(std::trunc(seconds));
     const int64_t hours = whole / 3600;
     const int64_t rest = whole - hours * 3600;
@@ -34,14 +31,13 @@ int formatDuration(double seconds, std::string& text) {
             milliseconds = milliseconds * 10 + (point[digit] - '0');
         }
     }
-    text = formatText("%lld:%.2lld:%.2lld.%.3d", static_cast<long long>(hours), static_cast<long long>(minutes),
+    return formatText("%lld:%.2lld:%.2lld.%.3d", static_cast<long long>(hours), static_cast<long long>(minutes),
                       static_cast<long long>(secs), milliseconds);
-    return 0;
 }
 
 std::string slotProblem(const FileSlot& slot) {
     if (slot.problem != WavProblem::None) return describeProblem(slot.problem, slot.systemError);
-    if (!isUsable(slot)) return describeProblem(WavProblem::NoFormat, 0);
+    if (!slot.format.usable()) return describeProblem(WavProblem::NoFormat, 0);
     return "";
 }
 
@@ -59,32 +55,25 @@ LoadOutcome loadFileSlot(FileSlot& slot, int side, const std::string& path, Repo
 
     slot.dataOffset = info.dataOffset;
     slot.dataBytes = info.dataBytes;
-    slot.blockAlign = info.blockAlign;
+    slot.format = info.format;
     slot.path = path;
-    slot.sampleCount = info.blockAlign != 0 ? info.dataBytes / info.blockAlign : 0;
-    slot.sampleRate = info.sampleRate;
-    slot.bitsPerSample = info.bitsPerSample;
-    slot.channels = info.channels;
-    slot.formatTag = info.formatTag;
-    slot.dataFormat = dataFormatOf(info);
+    slot.frameCount = info.format.blockAlign != 0 ? info.dataBytes / info.format.blockAlign : 0;
     slot.problem = info.problem;
     slot.systemError = info.systemError;
 
     reporter.clearInfo(side);
     reporter.appendInfo(side, side == 0 ? "ファイル1" : "ファイル2");
-    reporter.appendInfo(side, formatText("%uHz %ubit %s", info.sampleRate, static_cast<unsigned>(info.bitsPerSample),
-                                         info.channels == 1 ? "mono" : "stereo"));
+    const SampleFormat& format = slot.format;
+    reporter.appendInfo(side, formatText("%uHz %ubit %s", format.sampleRate, static_cast<unsigned>(format.bitsPerSample),
+                                         format.channels == 1 ? "mono" : "stereo"));
 
-    // The playing time is known for integer PCM and IEEE float, plain or extensible, with a
-    // usable rate and frame size.
     std::string duration = "-";
-    const bool timed = slot.dataFormat == kIntegerPcm || slot.dataFormat == kIeeeFloat;
-    if (timed && info.sampleRate != 0 && info.blockAlign != 0) {
-        formatDuration(static_cast<double>(slot.sampleCount) / static_cast<double>(info.sampleRate), duration);
+    if (format.hasPlayingTime()) {
+        duration = formatDuration(static_cast<double>(slot.frameCount) / static_cast<double>(format.sampleRate));
     }
     reporter.appendInfo(side, "再生時間 " + duration);
-    reporter.appendInfo(side, formatText("サンプル数 %12llu", static_cast<unsigned long long>(slot.sampleCount)));
-    return isUsable(slot) && info.problem == WavProblem::None ? LoadOutcome::Usable : LoadOutcome::Unusable;
+    reporter.appendInfo(side, formatText("サンプル数 %12llu", static_cast<unsigned long long>(slot.frameCount)));
+    return format.usable() && info.problem == WavProblem::None ? LoadOutcome::Usable : LoadOutcome::Unusable;
 }
 
 }  // namespace vemilo

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "wav/sample_format.h"
 #include "wav/wav_header.h"
 
 namespace vemilo {
@@ -14,16 +15,11 @@ class Reporter;
 struct FileSlot {
     std::string path;  // empty: no file chosen for this side
     uint64_t dataBytes = 0;
-    uint64_t sampleCount = 0;  // whole frames of the data
-    uint64_t leadingZeros = 0;
-    uint64_t trailingZeros = 0;
-    uint32_t sampleRate = 0;
+    uint64_t frameCount = 0;  // whole frames of the data
+    uint64_t leadingSilentFrames = 0;
+    uint64_t trailingSilentFrames = 0;
     uint64_t dataOffset = 0;
-    uint16_t bitsPerSample = 0;
-    uint16_t channels = 0;
-    uint16_t blockAlign = 0;
-    uint16_t formatTag = 0;
-    uint16_t dataFormat = 0;  // 1 integer PCM, 3 IEEE float, or another code (see dataFormatOf)
+    SampleFormat format;
     uint64_t trailerBytes = 0;
     WavProblem problem = WavProblem::None;  // why the file could not be read as WAV
     int systemError = 0;
@@ -32,9 +28,6 @@ struct FileSlot {
 };
 
 using FileSlots = std::array<FileSlot, 2>;
-
-// True when the slot holds a file with a usable format: a sample rate and a frame size.
-inline bool isUsable(const FileSlot& slot) { return slot.sampleRate != 0 && slot.blockAlign != 0; }
 
 // Why the slot's file cannot be compared, as a short sentence; empty when it can.
 std::string slotProblem(const FileSlot& slot);
@@ -47,7 +40,7 @@ enum class LoadOutcome { Usable, Unusable, Superseded };
 // load leaves slot and pane to the newer one (Superseded).
 LoadOutcome loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporter& reporter);
 
-// Writes h:mm:ss.mmm for a playing time in seconds into text; returns 0.
-int formatDuration(double seconds, std::string& text);
+// h:mm:ss.mmm for a playing time in seconds.
+std::string formatDuration(double seconds);
 
 }  // namespace vemilo

@@ -15,7 +15,6 @@ constexpr uint32_t kFormatBlockBytes = 16;
 // Enough of a "fmt " body to reach the extensible sub-format GUID (offset 24).
 constexpr uint32_t kFormatBodyBytes = 40;
 constexpr uint32_t kSizeFromDs64 = 0xFFFFFFFFu;
-constexpr uint16_t kExtensible = 0xFFFE;
 // A walk through this many chunks lets its caller handle pending events.
 constexpr uint64_t kChunksBetweenPauses = 16384;
 
@@ -107,7 +106,7 @@ void readFormatBody(HeaderView& view, uint32_t bodySize, uint8_t (&body)[kFormat
     trace("%d byte rate\n", static_cast<int>(readU32LE(body + 8)));
     trace("%d bytepersample\n", readU16LE(body + 12));
     trace("%d bitres\n", readU16LE(body + 14));
-    if (bodySize > kFormatBlockBytes && readU16LE(body) == 1) {
+    if (bodySize > kFormatBlockBytes && readU16LE(body) == wave_format_code::kPcm) {
         trace("拡張フォーマット読み\n");
         if (readU16LE(body + 16) != 0) trace("exbuf読み\n");
     }
@@ -120,7 +119,7 @@ struct Ds64 {
     bool present = false;
     uint64_t riffSize = 0;
     uint64_t dataSize = 0;
-    uint64_t sampleCount = 0;
+    uint64_t frameCount = 0;
     std::vector<std::pair<std::string, uint64_t>> table;  // other chunks' sizes
 };
 
@@ -131,7 +130,7 @@ void readDs64(HeaderView& view, uint32_t bodySize, Ds64& ds64) {
     ds64.present = got >= 24;
     ds64.riffSize = readU64LE(fixed);
     ds64.dataSize = readU64LE(fixed + 8);
-    ds64.sampleCount = readU64LE(fixed + 16);
+    ds64.frameCount = readU64LE(fixed + 16);
     const uint32_t tableLength = got >= 28 ? readU32LE(fixed + 24) : 0;
     // Each entry is a chunk ID and its 64-bit size; never more than the body holds.
     for (uint32_t i = 0; i < tableLength && 28 + 12ull * (i + 1) <= bodySize; ++i) {
@@ -142,7 +141,7 @@ void readDs64(HeaderView& view, uint32_t bodySize, Ds64& ds64) {
     view.seek(bodyStart);
     trace("%llu ds64 riffsize\n", static_cast<unsigned long long>(ds64.riffSize));
     trace("%llu ds64 datasize\n", static_cast<unsigned long long>(ds64.dataSize));
-    trace("%llu ds64 samplecount\n", static_cast<unsigned long long>(ds64.sampleCount));
+    trace("%llu ds64 samplecount\n", static_cast<unsigned long long>(ds64.frameCount));
 }
 
 // The body size of a chunk, with RF64's placeholder resolved through ds64.
@@ -173,10 +172,6 @@ std::string describeProblem(WavProblem problem, int systemError) {
         case WavProblem::Stopped: return "stopped";
     }
     return "";
-}
-
-uint16_t dataFormatOf(const WavFormatInfo& info) {
-    return info.formatTag == kExtensible ? info.subFormat : info.formatTag;
 }
 
 int parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalking& keepWalking) {
@@ -252,13 +247,13 @@ int parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalki
     }
 
     info.formatTag = readU16LE(formatBody + 0);
-    info.channels = readU16LE(formatBody + 2);
-    info.sampleRate = readU32LE(formatBody + 4);
     info.byteRate = readU32LE(formatBody + 8);
-    info.blockAlign = readU16LE(formatBody + 12);
-    info.bitsPerSample = readU16LE(formatBody + 14);
-    if (info.formatTag == kExtensible && readU16LE(formatBody + 16) >= 22) info.subFormat = readU16LE(formatBody + 24);
-    if (!formatSeen || info.sampleRate == 0 || info.blockAlign == 0) info.problem = WavProblem::NoFormat;
+    if (info.formatTag == wave_format_code::kExtensible && readU16LE(formatBody + 16) >= 22) {
+        info.subFormat = readU16LE(formatBody + 24);
+    }
+    info.format = waveSampleFormat(info.formatTag, info.subFormat, readU32LE(formatBody + 4), readU16LE(formatBody + 2),
+                                   readU16LE(formatBody + 14), readU16LE(formatBody + 12));
+    if (!formatSeen || !info.format.usable()) info.problem = WavProblem::NoFormat;
     return 0;
 }
 

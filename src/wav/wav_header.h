@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "wav/sample_format.h"
+
 namespace vemilo {
 
 // Why a file could not be read as WAV; one vocabulary for the walk, the slot and the messages.
@@ -27,12 +29,10 @@ enum class WavContainer : uint8_t { Riff, Rf64, Bw64 };
 struct WavFormatInfo {
     uint64_t dataBytes = 0;   // the data chunk's size: declared, from ds64, or to the end of the file
     uint64_t dataOffset = 0;  // file offset of the data chunk's first body byte
+    SampleFormat format;      // from the last "fmt " chunk; all zero when the walk failed
+    // The "fmt " fields that the format does not carry, as the file holds them.
     uint16_t formatTag = 0;
-    uint16_t channels = 0;
-    uint32_t sampleRate = 0;
     uint32_t byteRate = 0;
-    uint16_t blockAlign = 0;
-    uint16_t bitsPerSample = 0;
     uint16_t subFormat = 0;  // WAVE_FORMAT_EXTENSIBLE: the first two bytes of the sub-format GUID
     WavContainer container = WavContainer::Riff;
     bool dataRunsToEnd = false;  // the data size was the streaming placeholder 0xFFFFFFFF
@@ -42,10 +42,6 @@ struct WavFormatInfo {
     WavProblem problem = WavProblem::None;
     int systemError = 0;
 };
-
-// The format code that decides how samples are encoded: the sub-format of an extensible file,
-// else the format code itself (1 integer PCM, 3 IEEE float).
-uint16_t dataFormatOf(const WavFormatInfo& info);
 
 // Called now and then during a long walk; false stops the walk.
 using KeepWalking = std::function<bool()>;

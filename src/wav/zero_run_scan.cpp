@@ -96,42 +96,42 @@ struct Scan {
     }
 };
 
-PassEnd leadingPass(Scan& scan, uint64_t blockCount, uint64_t blockBytes, uint64_t& leadingZeros) {
+PassEnd leadingPass(Scan& scan, uint64_t blockCount, uint64_t blockBytes, uint64_t& leadingSilentFrames) {
     const FileSlot& file = scan.file;
-    const uint64_t pieceFrames = scan.pieceBytes / file.blockAlign;
+    const uint64_t pieceFrames = scan.pieceBytes / file.format.blockAlign;
     uint64_t examined = 0;
-    while (examined < file.sampleCount) {
-        const uint64_t wanted = std::min(pieceFrames, file.sampleCount - examined) * file.blockAlign;
+    while (examined < file.frameCount) {
+        const uint64_t wanted = std::min(pieceFrames, file.frameCount - examined) * file.format.blockAlign;
         const uint8_t* data = nullptr;
-        const uint64_t got = scan.bytesAt(file.dataOffset + examined * file.blockAlign, wanted, data);
+        const uint64_t got = scan.bytesAt(file.dataOffset + examined * file.format.blockAlign, wanted, data);
         if (got == 0) break;
         if (!scan.yieldStillCurrent()) return PassEnd::Abandoned;
-        const uint64_t frames = got / file.blockAlign;
-        const uint64_t firstLoud = firstByteNot(data, frames * file.blockAlign, scan.silence) / file.blockAlign;
+        const uint64_t frames = got / file.format.blockAlign;
+        const uint64_t firstLoud = firstByteNot(data, frames * file.format.blockAlign, scan.silence) / file.format.blockAlign;
         if (firstLoud < frames) {
-            leadingZeros = examined + firstLoud;
+            leadingSilentFrames = examined + firstLoud;
             return PassEnd::Found;
         }
         examined += frames;
         if (got < wanted) break;
     }
-    if (examined < file.sampleCount) {
+    if (examined < file.frameCount) {
         // The file ends before its declared data does. Read a block at a time, the pass found
         // nothing when a whole block had nothing to read, and counted every frame otherwise.
         const uint64_t available = scan.reader.size() > file.dataOffset ? scan.reader.size() - file.dataOffset : 0;
         if (blockCount == 0 || available <= (blockCount - 1) * blockBytes) return PassEnd::NotFound;
     }
-    leadingZeros = file.sampleCount;
+    leadingSilentFrames = file.frameCount;
     return PassEnd::Found;
 }
 
-PassEnd trailingPass(Scan& scan, uint64_t blockCount, uint64_t blockBytes, uint64_t& trailingZeros) {
+PassEnd trailingPass(Scan& scan, uint64_t blockCount, uint64_t blockBytes, uint64_t& trailingSilentFrames) {
     const FileSlot& file = scan.file;
     const uint64_t dataStart = file.dataOffset;
     const uint64_t dataEnd = dataStart + file.dataBytes;
     // Blocks are aligned to the last whole frame, so that a partial frame at the end of the data
     // cannot shift every frame boundary of the pass.
-    const uint64_t wholeFramesEnd = dataStart + file.sampleCount * file.blockAlign;
+    const uint64_t wholeFramesEnd = dataStart + file.frameCount * file.format.blockAlign;
     const uint64_t fileSize = scan.reader.size();
 
     for (uint64_t block = 1; block <= blockCount; ++block) {
@@ -148,7 +148,7 @@ PassEnd trailingPass(Scan& scan, uint64_t blockCount, uint64_t blockBytes, uint6
             scan.reporter.logLine("m==0");
             return PassEnd::NotFound;
         }
-        const uint64_t rangeEnd = start + std::min(got, wholeFramesEnd - start) / file.blockAlign * file.blockAlign;
+        const uint64_t rangeEnd = start + std::min(got, wholeFramesEnd - start) / file.format.blockAlign * file.format.blockAlign;
         if (rangeEnd == start) return PassEnd::NotFound;
         // The block's frames from the last backwards, a piece at a time.
         for (uint64_t pieceEnd = rangeEnd; pieceEnd > start;) {
@@ -160,8 +160,8 @@ PassEnd trailingPass(Scan& scan, uint64_t blockCount, uint64_t blockBytes, uint6
             }
             if (!scan.yieldStillCurrent()) return PassEnd::Abandoned;
             if (const auto loud = lastByteNot(data, pieceEnd - pieceStart, scan.silence)) {
-                const uint64_t frame = (pieceStart - dataStart + *loud) / file.blockAlign;
-                trailingZeros = file.sampleCount - 1 - frame;
+                const uint64_t frame = (pieceStart - dataStart + *loud) / file.format.blockAlign;
+                trailingSilentFrames = file.frameCount - 1 - frame;
                 return PassEnd::Found;
             }
             pieceEnd = pieceStart;
@@ -182,18 +182,18 @@ uint8_t* ScanBuffer::reserve(size_t bytes) {
 
 void scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* lentBuffer) {
     // Counts left from an earlier file must never show for this one.
-    slot.leadingZeros = 0;
-    slot.trailingZeros = 0;
+    slot.leadingSilentFrames = 0;
+    slot.trailingSilentFrames = 0;
     slot.trailerBytes = 0;
 
     Scan scan{slot, slot, reporter, {}};
     const FileSlot& file = scan.file;
-    const bool scannable = file.sampleRate != 0 && file.blockAlign != 0;
+    const bool scannable = file.format.usable();
 
     ScanBuffer ownBuffer;
     ScanBuffer& buffer = lentBuffer ? *lentBuffer : ownBuffer;
     const size_t piece = std::min(kScanPieceBytes, buffer.largestPiece());
-    scan.pieceBytes = scannable ? std::max<size_t>(piece / file.blockAlign * file.blockAlign, file.blockAlign) : 1;
+    scan.pieceBytes = scannable ? std::max<size_t>(piece / file.format.blockAlign * file.format.blockAlign, file.format.blockAlign) : 1;
     scan.buffer = buffer.reserve(scan.pieceBytes);
     if (!scan.buffer) {
         reporter.showMessage("buf error");
@@ -204,32 +204,32 @@ void scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* lent
         return;
     }
 
-    uint64_t leadingZeros = 0;
-    uint64_t trailingZeros = 0;
+    uint64_t leadingSilentFrames = 0;
+    uint64_t trailingSilentFrames = 0;
     uint64_t trailerBytes = 0;
     // Without a rate or a frame size there are no blocks to read: both counts stay 0.
-    const uint64_t secondBytes = static_cast<uint64_t>(file.sampleRate) * file.blockAlign;
+    const uint64_t secondBytes = static_cast<uint64_t>(file.format.sampleRate) * file.format.blockAlign;
     const uint64_t secondsPerBlock = secondBytes >= kMinScanBlockBytes ? 1 : (kMinScanBlockBytes + secondBytes - 1) / std::max<uint64_t>(secondBytes, 1);
     const uint64_t blockBytes = secondBytes * secondsPerBlock;
-    const uint64_t framesPerBlock = static_cast<uint64_t>(file.sampleRate) * secondsPerBlock;
-    const uint64_t blockCount = scannable ? (file.sampleCount + framesPerBlock - 1) / framesPerBlock : 0;
+    const uint64_t framesPerBlock = static_cast<uint64_t>(file.format.sampleRate) * secondsPerBlock;
+    const uint64_t blockCount = scannable ? (file.frameCount + framesPerBlock - 1) / framesPerBlock : 0;
     if (scannable) {
-        scan.silence = silenceByte(file.bitsPerSample);
-        if (leadingPass(scan, blockCount, blockBytes, leadingZeros) == PassEnd::Abandoned) return;
+        scan.silence = file.format.silentByte();
+        if (leadingPass(scan, blockCount, blockBytes, leadingSilentFrames) == PassEnd::Abandoned) return;
     }
-    reporter.appendInfo(side, formatText("先頭ｾﾞﾛｻﾝﾌﾟﾙ %llu", static_cast<unsigned long long>(leadingZeros)));
+    reporter.appendInfo(side, formatText("先頭ｾﾞﾛｻﾝﾌﾟﾙ %llu", static_cast<unsigned long long>(leadingSilentFrames)));
 
-    if (scannable && leadingZeros == file.sampleCount) {
-        trailingZeros = file.sampleCount;  // silent throughout: every frame is also a trailing one
+    if (scannable && leadingSilentFrames == file.frameCount) {
+        trailingSilentFrames = file.frameCount;  // silent throughout: every frame is also a trailing one
     } else if (scannable) {
         const uint64_t dataEnd = file.dataOffset + file.dataBytes;
         trailerBytes = scan.reader.size() > dataEnd ? scan.reader.size() - dataEnd : 0;
-        if (trailingPass(scan, blockCount, blockBytes, trailingZeros) == PassEnd::Abandoned) return;
+        if (trailingPass(scan, blockCount, blockBytes, trailingSilentFrames) == PassEnd::Abandoned) return;
     }
-    reporter.appendInfo(side, formatText("末尾ｾﾞﾛｻﾝﾌﾟﾙ %llu", static_cast<unsigned long long>(trailingZeros)));
+    reporter.appendInfo(side, formatText("末尾ｾﾞﾛｻﾝﾌﾟﾙ %llu", static_cast<unsigned long long>(trailingSilentFrames)));
 
-    slot.leadingZeros = leadingZeros;
-    slot.trailingZeros = trailingZeros;
+    slot.leadingSilentFrames = leadingSilentFrames;
+    slot.trailingSilentFrames = trailingSilentFrames;
     slot.trailerBytes = trailerBytes;
 }
 

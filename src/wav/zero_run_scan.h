@@ -11,13 +11,6 @@ namespace vemilo {
 
 class Reporter;
 
-// One silent sample per width, in the order 8, 16, 24 and 32 bits: unsigned 8-bit audio is
-// silent at its mid value, every other width at all bits zero.
-inline constexpr uint8_t silenceSamples[10] = {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
-
-// The byte every byte of a silent frame holds: 0x80 for 8-bit audio, 0 for any other width.
-inline uint8_t silenceByte(uint16_t bitsPerSample) { return bitsPerSample == 8 ? silenceSamples[0] : silenceSamples[1]; }
-
 // The scan reads at most this much at a time, whatever the format: memory stays small and the
 // window gets its turn often.
 inline constexpr size_t kScanPieceBytes = 2u << 20;

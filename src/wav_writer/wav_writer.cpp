@@ -41,10 +41,10 @@ WavBuilder& WavBuilder::rf64Header(const std::string& id) {
     return *this;
 }
 
-WavBuilder& WavBuilder::ds64(uint64_t riffSize, uint64_t dataSize, uint64_t sampleCount,
+WavBuilder& WavBuilder::ds64(uint64_t riffSize, uint64_t dataSize, uint64_t frameCount,
                              const std::vector<std::pair<std::string, uint64_t>>& table) {
     std::vector<uint8_t> body;
-    for (uint64_t value : {riffSize, dataSize, sampleCount}) {
+    for (uint64_t value : {riffSize, dataSize, frameCount}) {
         putU32(body, static_cast<uint32_t>(value));
         putU32(body, static_cast<uint32_t>(value >> 32));
     }

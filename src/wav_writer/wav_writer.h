@@ -25,7 +25,7 @@ public:
     // "RF64" or "BW64", its RIFF size the placeholder 0xFFFFFFFF, then "WAVE".
     WavBuilder& rf64Header(const std::string& id = "RF64");
     // The ds64 chunk of an RF64/BW64 file, with optional table entries for other chunks.
-    WavBuilder& ds64(uint64_t riffSize, uint64_t dataSize, uint64_t sampleCount,
+    WavBuilder& ds64(uint64_t riffSize, uint64_t dataSize, uint64_t frameCount,
                      const std::vector<std::pair<std::string, uint64_t>>& table = {});
     WavBuilder& fmt(const PcmFormat& format, std::vector<uint8_t> extension = {});
     // A data chunk holding audio; declaredSize overrides the size field (over- or under-declared).

@@ -193,7 +193,7 @@ private slots:
         window_->filePanes().assignDroppedFile(0);
         QCOMPARE(c_->list[0]->folder(), deep);
         QCOMPARE(c_->list[0]->selectedRow(), 0);
-        QCOMPARE(window_->fileSlots()[0].sampleCount, 10u);
+        QCOMPARE(window_->fileSlots()[0].frameCount, 10u);
     }
 
     void synchronisation() {

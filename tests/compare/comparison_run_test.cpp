@@ -309,7 +309,7 @@ TEST_F(ComparisonRunTest, TheRunKeepsTheSlotsItStartedWith) {
     // The scan of the file loaded meanwhile logs its own line; the run's closing lines are unchanged.
     EXPECT_EQ(Lines(host.log.end() - 4, host.log.end() - 1),
               (Lines{"file1,file2が同時に終わりました。", "一致しました。", formatText("比較サンプル(%u)", frames)}));
-    EXPECT_EQ(slots[0].sampleCount, 9u);  // the window's slot did change
+    EXPECT_EQ(slots[0].frameCount, 9u);  // the window's slot did change
 }
 
 TEST_F(ComparisonRunTest, FileTruncatedBetweenBlocks) {

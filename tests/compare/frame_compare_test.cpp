@@ -19,13 +19,8 @@ namespace {
 using namespace testing;
 using namespace writer;
 
-FileSlot formatOf(uint16_t bits, uint16_t channels, uint16_t blockAlign, uint16_t dataFormat = 1) {
-    FileSlot slot;
-    slot.bitsPerSample = bits;
-    slot.channels = channels;
-    slot.blockAlign = blockAlign;
-    slot.dataFormat = dataFormat;
-    return slot;
+SampleFormat formatOf(uint16_t bits, uint16_t channels, uint16_t blockAlign, uint16_t formatCode = wave_format_code::kPcm) {
+    return waveSampleFormat(formatCode, 0, 44100, channels, bits, blockAlign);
 }
 
 TEST(DifferenceLine, SampleValuesByWidthAndChannels) {
@@ -85,7 +80,7 @@ std::vector<std::string> compareByFrames(const Pair& pair, uint32_t limit) {
     appendBytes(stream[0], pair.trailer1);
     appendBytes(stream[1], pair.trailer2);
     const uint16_t ba = pair.format.frameBytes();
-    const FileSlot format = formatOf(pair.format.bitsPerSample, pair.format.channels, ba);
+    const SampleFormat format = formatOf(pair.format.bitsPerSample, pair.format.channels, ba);
     const uint64_t declared[2] = {pair.declared1 >= 0 ? uint64_t(pair.declared1) : pair.audio1.size(),
                                   pair.declared2 >= 0 ? uint64_t(pair.declared2) : pair.audio2.size()};
     uint64_t remaining[2] = {declared[0] / ba, declared[1] / ba};

@@ -247,8 +247,8 @@ private slots:
         const TraceSink previous = setTraceSink({});
         window->openFiles({QString::fromStdString(settings.file("one.wav")), QString::fromStdString(settings.file("two.wav"))});
         setTraceSink(previous);
-        QCOMPARE(window->fileSlots()[0].sampleCount, 10u);
-        QCOMPARE(window->fileSlots()[1].sampleCount, 20u);
+        QCOMPARE(window->fileSlots()[0].frameCount, 10u);
+        QCOMPARE(window->fileSlots()[1].frameCount, 20u);
         QCOMPARE(c.pathEdit[1]->text(), QString::fromStdString(settings.file("two.wav")));
         QCOMPARE(c.list[0]->rowText(c.list[0]->selectedRow()), std::string("one.wav"));
         QCOMPARE(c.folderButton[1]->text(), QString::fromStdString(settings.path() + "/"));

@@ -32,9 +32,7 @@ TEST(FormatDuration, Examples) {
         {360000.0, "100:00:00.000"},
     };
     for (const auto& [seconds, expected] : cases) {
-        std::string text;
-        EXPECT_EQ(formatDuration(seconds, text), 0);
-        EXPECT_EQ(text, expected) << seconds;
+        EXPECT_EQ(formatDuration(seconds), expected) << seconds;
     }
 }
 
@@ -42,7 +40,7 @@ TEST_F(FileSlotTest, TenSecondsOfCdAudio) {
     const std::string path = dir.file("a.wav");
     writeCanonicalWav(path, PcmFormat{1, 2, 44100, 16}, std::vector<uint8_t>(1764000, 1));
     EXPECT_EQ(loadFileSlot(slot, 0, path, host), LoadOutcome::Usable);
-    EXPECT_EQ(slot.sampleCount, 441000u);
+    EXPECT_EQ(slot.frameCount, 441000u);
     EXPECT_EQ(slot.path, path);
     EXPECT_EQ(slot.dataOffset, 44u);
     EXPECT_EQ(host.info[0], (std::vector<std::string>{"ファイル1", "44100Hz 16bit stereo", "再生時間 0:00:10.000",
@@ -66,7 +64,7 @@ TEST_F(FileSlotTest, ChannelWordsDroppedBytesAndSideNames) {
     const std::string odd = dir.file("o.wav");
     writeCanonicalWav(odd, PcmFormat{1, 2, 44100, 16}, std::vector<uint8_t>(176403, 1));
     loadFileSlot(slot, 0, odd, host);
-    EXPECT_EQ(slot.sampleCount, 44100u);
+    EXPECT_EQ(slot.frameCount, 44100u);
 }
 
 TEST_F(FileSlotTest, PlayingTimeForIntegerAndFloatOnly) {
@@ -90,7 +88,7 @@ TEST_F(FileSlotTest, PlayingTimeForIntegerAndFloatOnly) {
         const std::string path = dir.file("f.wav");
         WavBuilder().riffHeader().fmt(PcmFormat{c.code, 2, 44100, 32}, c.extension).data(std::vector<uint8_t>(8 * 22050, 1)).write(path);
         loadFileSlot(slot, 0, path, host);
-        EXPECT_EQ(slot.sampleCount, 22050u);
+        EXPECT_EQ(slot.frameCount, 22050u);
         EXPECT_EQ(host.info[0][1], "44100Hz 32bit stereo");
         EXPECT_EQ(host.info[0][2], c.timed ? "再生時間 0:00:00.500" : "再生時間 -");
     }
@@ -107,7 +105,7 @@ TEST_F(FileSlotTest, UnreadableFilesDivideByNothing) {
         EXPECT_EQ(slot.path, path);
         EXPECT_EQ(host.info[0][2], "再生時間 -");
     }
-    EXPECT_EQ(slot.sampleCount, 10u);  // the zero-rate file still has frames
+    EXPECT_EQ(slot.frameCount, 10u);  // the zero-rate file still has frames
 }
 
 TEST_F(FileSlotTest, LongPathsAreKeptWhole) {
@@ -120,19 +118,19 @@ TEST_F(FileSlotTest, LongPathsAreKeptWhole) {
     writeCanonicalWav(path, PcmFormat{}, std::vector<uint8_t>(400, 1));
     EXPECT_EQ(loadFileSlot(slot, 0, path, host), LoadOutcome::Usable);
     EXPECT_EQ(slot.path, path);
-    EXPECT_EQ(slot.sampleCount, 100u);
+    EXPECT_EQ(slot.frameCount, 100u);
 }
 
 TEST_F(FileSlotTest, ReloadKeepsZeroCountsUntilTheNextScan) {
     const std::string path = dir.file("a.wav");
     writeCanonicalWav(path, PcmFormat{}, std::vector<uint8_t>(400, 1));
-    slot.leadingZeros = 7;
-    slot.trailingZeros = 8;
+    slot.leadingSilentFrames = 7;
+    slot.trailingSilentFrames = 8;
     slot.trailerBytes = 9;
     const uint64_t before = slot.loadId;
     loadFileSlot(slot, 0, path, host);
-    EXPECT_EQ(slot.leadingZeros, 7u);
-    EXPECT_EQ(slot.trailingZeros, 8u);
+    EXPECT_EQ(slot.leadingSilentFrames, 7u);
+    EXPECT_EQ(slot.trailingSilentFrames, 8u);
     EXPECT_EQ(slot.trailerBytes, 9u);
     EXPECT_NE(slot.loadId, before);
 }

@@ -87,8 +87,8 @@ protected:
         chooseFile(slots[side], side, path, host);
         const bool messageShown = host.messages.size() > messagesBefore;
         EXPECT_EQ(host.info[side].size(), messageShown ? 4u : 6u);
-        EXPECT_LE(slots[side].leadingZeros, slots[side].sampleCount);
-        EXPECT_LE(slots[side].trailingZeros, slots[side].sampleCount);
+        EXPECT_LE(slots[side].leadingSilentFrames, slots[side].frameCount);
+        EXPECT_LE(slots[side].trailingSilentFrames, slots[side].frameCount);
     }
 
     void compareAll(const std::string& path) {

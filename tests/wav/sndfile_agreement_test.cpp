@@ -81,9 +81,9 @@ TEST(SndfileAgreement, RateChannelsAndFrames) {
         SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
         ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
         sf_close(file);
-        EXPECT_EQ(slot.sampleRate, static_cast<uint32_t>(info.samplerate));
-        EXPECT_EQ(slot.channels, info.channels);
-        EXPECT_EQ(slot.sampleCount, static_cast<uint64_t>(info.frames));
+        EXPECT_EQ(slot.format.sampleRate, static_cast<uint32_t>(info.samplerate));
+        EXPECT_EQ(slot.format.channels, info.channels);
+        EXPECT_EQ(slot.frameCount, static_cast<uint64_t>(info.frames));
     }
 }
 

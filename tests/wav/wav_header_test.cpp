@@ -41,11 +41,11 @@ TEST(ParseWavHeader, CanonicalFileGivesFormatAndDataPosition) {
     EXPECT_EQ(walk.info.dataOffset, 44u);
     EXPECT_EQ(walk.info.dataBytes, 400u);
     EXPECT_EQ(walk.info.formatTag, 1);
-    EXPECT_EQ(walk.info.channels, 2);
-    EXPECT_EQ(walk.info.sampleRate, 44100u);
+    EXPECT_EQ(walk.info.format.channels, 2);
+    EXPECT_EQ(walk.info.format.sampleRate, 44100u);
     EXPECT_EQ(walk.info.byteRate, 176400u);
-    EXPECT_EQ(walk.info.blockAlign, 4);
-    EXPECT_EQ(walk.info.bitsPerSample, 16);
+    EXPECT_EQ(walk.info.format.blockAlign, 4);
+    EXPECT_EQ(walk.info.format.bitsPerSample, 16);
     EXPECT_EQ(walk.trace,
               "chunk: fmt  16\n1 codecid\n2 channel\n44100 sampling rate\n176400 byte rate\n4 bytepersample\n16 bitres\n"
               "fmt pos: fmt 0x14\nskip num=0 pos:24\nskipnum=0\ndata pos: 0x24\n"
@@ -103,8 +103,8 @@ TEST(ParseWavHeader, StrayBytesAfterTheLastChunk) {
         const Walk walk = walkBytes(bytes);
         EXPECT_EQ(walk.result, 1);
         EXPECT_NE(walk.trace.find("chunk size error\n"), std::string::npos);
-        EXPECT_EQ(walk.info.blockAlign, 0);  // the format reaches the record only after a full walk
-        EXPECT_EQ(walk.info.sampleRate, 0u);
+        EXPECT_EQ(walk.info.format.blockAlign, 0);  // the format reaches the record only after a full walk
+        EXPECT_EQ(walk.info.format.sampleRate, 0u);
         EXPECT_EQ(walk.info.dataBytes, 40u);  // what the walk found before failing stays
     }
 }
@@ -118,7 +118,7 @@ TEST(ParseWavHeader, NotRiffWave) {
         const Walk walk = walkBytes(bytes);
         EXPECT_EQ(walk.result, 1);
         EXPECT_EQ(walk.info.dataBytes, 0u);
-        EXPECT_EQ(walk.info.blockAlign, 0);
+        EXPECT_EQ(walk.info.format.blockAlign, 0);
         EXPECT_EQ(walk.trace, "");
     }
 }
@@ -128,7 +128,7 @@ TEST(ParseWavHeader, LaterChunksOverrideAndOverlongBodiesEndTheWalk) {
     PcmFormat second{1, 1, 8000, 8};
     const Walk twice = walkBytes(WavBuilder().riffHeader().fmt(first).data({1, 2, 3, 4}).fmt(second).data({9, 9}).bytes());
     EXPECT_EQ(twice.result, 0);
-    EXPECT_EQ(twice.info.sampleRate, 8000u);
+    EXPECT_EQ(twice.info.format.sampleRate, 8000u);
     EXPECT_EQ(twice.info.dataBytes, 2u);
 
     // A data chunk that declares more than the file holds: the walk still ends normally.
@@ -148,9 +148,9 @@ TEST(ParseWavHeader, ShortFmtBodyReadsNothingOfTheNextChunk) {
     std::vector<uint8_t> body = {1, 0, 2, 0};
     const Walk walk = walkBytes(WavBuilder().riffHeader().chunk("fmt ", body).data({1, 2, 3, 4}).bytes());
     EXPECT_EQ(walk.result, 0);
-    EXPECT_EQ(walk.info.channels, 2);
-    EXPECT_EQ(walk.info.sampleRate, 0u);
-    EXPECT_EQ(walk.info.bitsPerSample, 0);
+    EXPECT_EQ(walk.info.format.channels, 2);
+    EXPECT_EQ(walk.info.format.sampleRate, 0u);
+    EXPECT_EQ(walk.info.format.bitsPerSample, 0);
     EXPECT_EQ(walk.info.dataBytes, 4u);
 }
 
@@ -202,7 +202,7 @@ TEST(ParseWavHeader, AMillionTinyChunksCostFewReadsAndCanBeStopped) {
     WavFormatInfo stopped;
     EXPECT_EQ(parseWavHeader(dir.file("tiny.wav"), stopped, [] { return false; }), 1);
     EXPECT_EQ(stopped.problem, WavProblem::Stopped);
-    EXPECT_EQ(stopped.sampleRate, 0u);
+    EXPECT_EQ(stopped.format.sampleRate, 0u);
     setTraceSink(previous);
 }
 

@@ -68,7 +68,7 @@ TEST(WavVariants, SizesOfRf64Bw64AndStreamingHeaders) {
         EXPECT_EQ(walk.info.dataBytes, c.dataBytes);
         EXPECT_EQ(walk.info.dataOffset, c.dataOffset);
         EXPECT_EQ(walk.info.dataRunsToEnd, c.runsToEnd);
-        EXPECT_EQ(walk.info.sampleRate, 48000u);
+        EXPECT_EQ(walk.info.format.sampleRate, 48000u);
         EXPECT_EQ(walk.info.problem, WavProblem::None);
     }
     const Walk rf64 = walkBytes(cases[0].bytes);
@@ -109,11 +109,11 @@ TEST(WavVariants, SparseRf64BeyondFourGigabytes) {
     FileSlots slots;
     ASSERT_TRUE(chooseFile(slots[0], 0, dir.file("1.wav"), host));
     ASSERT_TRUE(chooseFile(slots[1], 1, dir.file("2.wav"), host));
-    EXPECT_EQ(slots[0].sampleCount, dataBytes / 2);
+    EXPECT_EQ(slots[0].frameCount, dataBytes / 2);
     EXPECT_EQ(host.info[0][2], "再生時間 12:26:44.778");
     EXPECT_EQ(host.info[0][3], "サンプル数   2150629376");
-    EXPECT_EQ(slots[0].leadingZeros, 100u);
-    EXPECT_EQ(slots[0].trailingZeros, 250u);
+    EXPECT_EQ(slots[0].leadingSilentFrames, 100u);
+    EXPECT_EQ(slots[0].trailingSilentFrames, 250u);
 
     host.options.values.details = true;
     host.options.values.zeroSkip = true;

@@ -49,8 +49,8 @@ protected:
 
 TEST_F(ZeroRunScanTest, CountsSilenceAtBothEndsAndAppendsTwoLines) {
     const FileSlot slot = scanAudio(PcmFormat{1, 2, 44100, 16}, 1000, 3 * 44100, 250);
-    EXPECT_EQ(slot.leadingZeros, 1000u);
-    EXPECT_EQ(slot.trailingZeros, 250u);
+    EXPECT_EQ(slot.leadingSilentFrames, 1000u);
+    EXPECT_EQ(slot.trailingSilentFrames, 250u);
     EXPECT_EQ(slot.trailerBytes, 0u);
     ASSERT_EQ(host.info[0].size(), 6u);
     EXPECT_EQ(host.info[0][4], "先頭ｾﾞﾛｻﾝﾌﾟﾙ 1000");
@@ -63,35 +63,35 @@ TEST_F(ZeroRunScanTest, CountsSilenceAtBothEndsAndAppendsTwoLines) {
 TEST_F(ZeroRunScanTest, EightBitSilenceIsTheMidValue) {
     const PcmFormat mono8{1, 1, 8000, 8};
     const FileSlot silent = scanBytes(canonicalWav(mono8, std::vector<uint8_t>(4000, 0x80)));
-    EXPECT_EQ(silent.leadingZeros, 4000u);
+    EXPECT_EQ(silent.leadingSilentFrames, 4000u);
     const FileSlot zeros = scanBytes(canonicalWav(mono8, std::vector<uint8_t>(4000, 0x00)));
-    EXPECT_EQ(zeros.leadingZeros, 0u);
-    EXPECT_EQ(zeros.trailingZeros, 0u);
+    EXPECT_EQ(zeros.leadingSilentFrames, 0u);
+    EXPECT_EQ(zeros.trailingSilentFrames, 0u);
 }
 
 TEST_F(ZeroRunScanTest, HalfSecondFiles) {
     const PcmFormat cd{1, 2, 44100, 16};
-    EXPECT_EQ(scanAudio(cd, 0, 22050, 0).trailingZeros, 0u);
-    EXPECT_EQ(scanAudio(cd, 0, 22040, 10).trailingZeros, 10u);
+    EXPECT_EQ(scanAudio(cd, 0, 22050, 0).trailingSilentFrames, 0u);
+    EXPECT_EQ(scanAudio(cd, 0, 22040, 10).trailingSilentFrames, 10u);
 }
 
 TEST_F(ZeroRunScanTest, LastSoundAtTheEndOfTheSecondBlockFromTheEnd) {
     const PcmFormat format{1, 2, 1000, 16};
     const FileSlot slot = scanAudio(format, 0, 2500, 1000);  // 3.5 seconds
-    EXPECT_EQ(slot.trailingZeros, 1000u);
+    EXPECT_EQ(slot.trailingSilentFrames, 1000u);
 }
 
 TEST_F(ZeroRunScanTest, SilentThroughoutAndEmpty) {
     const PcmFormat cd{1, 2, 44100, 16};
     const FileSlot silent = scanAudio(cd, 50000, 0, 0);
-    EXPECT_EQ(silent.leadingZeros, 50000u);
-    EXPECT_EQ(silent.trailingZeros, 50000u);  // every frame is also a trailing silent frame
+    EXPECT_EQ(silent.leadingSilentFrames, 50000u);
+    EXPECT_EQ(silent.trailingSilentFrames, 50000u);  // every frame is also a trailing silent frame
     EXPECT_EQ(host.info[0].size(), 6u);
     EXPECT_EQ(host.yields, 1);  // one piece of the leading pass, no trailing pass
 
     const FileSlot empty = scanAudio(cd, 0, 0, 0);
-    EXPECT_EQ(empty.leadingZeros, 0u);
-    EXPECT_EQ(empty.trailingZeros, 0u);
+    EXPECT_EQ(empty.leadingSilentFrames, 0u);
+    EXPECT_EQ(empty.trailingSilentFrames, 0u);
     EXPECT_EQ(host.info[0][4], "先頭ｾﾞﾛｻﾝﾌﾟﾙ 0");
     EXPECT_EQ(host.info[0][5], "末尾ｾﾞﾛｻﾝﾌﾟﾙ 0");
 }
@@ -102,7 +102,7 @@ TEST_F(ZeroRunScanTest, TrailerAfterTheDataIsNeverExamined) {
     appendBytes(frames, silentFrames(cd, 20));
     // The LIST chunk's bytes are not silent; they must not hide the 20 silent frames.
     const FileSlot slot = scanBytes(WavBuilder().riffHeader().fmt(cd).data(frames).chunk("LIST", {1, 2, 3, 4}).bytes());
-    EXPECT_EQ(slot.trailingZeros, 20u);
+    EXPECT_EQ(slot.trailingSilentFrames, 20u);
     EXPECT_EQ(slot.trailerBytes, 12u);
     EXPECT_EQ(host.log, std::vector<std::string>{"readsize 12 修正"});
 }
@@ -112,8 +112,8 @@ TEST_F(ZeroRunScanTest, OverDeclaredDataEndsTheTrailingPass) {
     std::vector<uint8_t> frames = silentFrames(cd, 10);
     appendBytes(frames, noiseFrames(cd, 100));
     const FileSlot slot = scanBytes(WavBuilder().riffHeader().fmt(cd).data(frames, 440 + 2 * 176400).bytes());
-    EXPECT_EQ(slot.leadingZeros, 10u);
-    EXPECT_EQ(slot.trailingZeros, 0u);
+    EXPECT_EQ(slot.leadingSilentFrames, 10u);
+    EXPECT_EQ(slot.trailingSilentFrames, 0u);
     EXPECT_EQ(host.log, std::vector<std::string>{"m==0"});
 }
 
@@ -150,8 +150,8 @@ TEST_F(ZeroRunScanTest, AgreesWithADirectCountForAnyLayout) {
             writeFile(dir.file("f.wav"), bytes);
             FileSlot slot;
             chooseFile(slot, 0, dir.file("f.wav"), host, &pieces);
-            EXPECT_EQ(slot.leadingZeros, expectedLeading);
-            EXPECT_EQ(slot.trailingZeros, expectedTrailing);
+            EXPECT_EQ(slot.leadingSilentFrames, expectedLeading);
+            EXPECT_EQ(slot.trailingSilentFrames, expectedTrailing);
         }
     }
 }
@@ -162,8 +162,8 @@ TEST_F(ZeroRunScanTest, PartialLastFrameDoesNotShiftTheTrailingBlocks) {
     appendBytes(frames, silentFrames(cd, 30));
     frames.insert(frames.end(), {7, 7, 7});  // three stray bytes, not a whole frame
     const FileSlot slot = scanBytes(canonicalWav(cd, frames));
-    EXPECT_EQ(slot.sampleCount, 280u);
-    EXPECT_EQ(slot.trailingZeros, 30u);
+    EXPECT_EQ(slot.frameCount, 280u);
+    EXPECT_EQ(slot.trailingSilentFrames, 30u);
 }
 
 TEST_F(ZeroRunScanTest, FailuresShowTheirMessageAndNeverOldCounts) {
@@ -171,14 +171,14 @@ TEST_F(ZeroRunScanTest, FailuresShowTheirMessageAndNeverOldCounts) {
     writeCanonicalWav(path, PcmFormat{}, noiseFrames(PcmFormat{}, 100));
     FileSlot slot;
     loadFileSlot(slot, 0, path, host);
-    slot.leadingZeros = 5;
-    slot.trailingZeros = 6;
+    slot.leadingSilentFrames = 5;
+    slot.trailingSilentFrames = 6;
     ::unlink(path.c_str());
     const int before = openDescriptorCount();
     scanZeroRuns(slot, 0, host);
     EXPECT_EQ(host.messages, std::vector<std::string>{"open error"});
-    EXPECT_EQ(slot.leadingZeros, 0u);
-    EXPECT_EQ(slot.trailingZeros, 0u);
+    EXPECT_EQ(slot.leadingSilentFrames, 0u);
+    EXPECT_EQ(slot.trailingSilentFrames, 0u);
     EXPECT_EQ(host.info[0].size(), 4u);
     EXPECT_EQ(openDescriptorCount(), before);
 
@@ -190,17 +190,17 @@ TEST_F(ZeroRunScanTest, FailuresShowTheirMessageAndNeverOldCounts) {
     const size_t messages = host.messages.size();
     const FileSlot scanned = scanFile(path);
     EXPECT_EQ(host.messages.size(), messages);
-    EXPECT_EQ(scanned.leadingZeros, 0u);
-    EXPECT_EQ(scanned.trailingZeros, 5u);
+    EXPECT_EQ(scanned.leadingSilentFrames, 0u);
+    EXPECT_EQ(scanned.trailingSilentFrames, 5u);
 }
 
 TEST_F(ZeroRunScanTest, NoRateOrFrameSizeGivesZeroCounts) {
     const FileSlot notWav = scanBytes(std::vector<uint8_t>(1000, 'x'));
-    EXPECT_EQ(notWav.leadingZeros, 0u);
+    EXPECT_EQ(notWav.leadingSilentFrames, 0u);
     EXPECT_EQ(host.info[0].size(), 6u);
     const FileSlot zeroRate = scanBytes(canonicalWav(PcmFormat{1, 2, 0, 16}, noiseFrames(PcmFormat{}, 10)));
-    EXPECT_EQ(zeroRate.sampleCount, 10u);
-    EXPECT_EQ(zeroRate.leadingZeros, 0u);
+    EXPECT_EQ(zeroRate.frameCount, 10u);
+    EXPECT_EQ(zeroRate.leadingSilentFrames, 0u);
     EXPECT_EQ(host.info[0][5], "末尾ｾﾞﾛｻﾝﾌﾟﾙ 0");
 }
 
@@ -225,7 +225,7 @@ TEST_F(ZeroRunScanTest, ALoadDuringTheScanWins) {
     };
     scanZeroRuns(slot, 0, host);
     EXPECT_EQ(slot.path, second);
-    EXPECT_EQ(slot.leadingZeros, 3u);
+    EXPECT_EQ(slot.leadingSilentFrames, 3u);
     EXPECT_EQ(host.info[0].size(), 6u);
     EXPECT_EQ(host.info[0][4], "先頭ｾﾞﾛｻﾝﾌﾟﾙ 3");
 }
@@ -249,9 +249,9 @@ TEST_F(ZeroRunScanTest, FilesBeyondTwoGigabytes) {
         ::close(fd);
     }
     const FileSlot slot = scanFile(path);
-    EXPECT_EQ(slot.sampleCount, dataBytes / 4);
-    EXPECT_EQ(slot.leadingZeros, 1000u);
-    EXPECT_EQ(slot.trailingZeros, 250u);
+    EXPECT_EQ(slot.frameCount, dataBytes / 4);
+    EXPECT_EQ(slot.leadingSilentFrames, 1000u);
+    EXPECT_EQ(slot.trailingSilentFrames, 250u);
 }
 
 }  // namespace
