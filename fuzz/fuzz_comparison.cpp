@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vemilo::chooseFile(slots[0], 0, path1, reporter);
     vemilo::chooseFile(slots[1], 1, (flags & 16) ? path1 : path2, reporter);
     try {
-        const vemilo::RunOutcome outcome = vemilo::ComparisonRun(slots, reporter, options);
+        const vemilo::RunOutcome outcome = vemilo::runComparison(slots, reporter, options);
         const int result = static_cast<int>(outcome.result);
         if (result < -1 || result > 13) std::abort();
         // What a report claims must be possible: never more compared than either file holds, never

@@ -4,14 +4,17 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <memory>
 
 #include "cli/checksum_commands.h"
 #include "cli/cli_options.h"
 #include "cli/cli_reporter.h"
+#include "cli/exit_status.h"
 #include "cli/folder_check.h"
 #include "cli/json_report.h"
 #include "cli/merge_reports.h"
+#include "compare/compare_pair.h"
 #include "compare/options.h"
 #include "compare/run_series.h"
 #include "wav/choose_file.h"
@@ -22,19 +25,6 @@
 
 namespace vemilo::cli {
 namespace {
-
-constexpr int kExitSame = 0;
-constexpr int kExitDifferent = 1;
-constexpr int kExitTrouble = 2;
-
-int exitStatus(Verdict verdict) {
-    switch (verdict) {
-        case Verdict::Identical: return kExitSame;
-        case Verdict::Different: return kExitDifferent;
-        case Verdict::Trouble: break;
-    }
-    return kExitTrouble;
-}
 
 // Restores the default trace sink when the run ends.
 class TraceRedirect {
@@ -52,22 +42,12 @@ private:
     TraceSink previous_;
 };
 
-// Names one side's file, and says on standard error, as cmp does, why it cannot be compared.
-class FileChooser {
-public:
-    FileChooser(Reporter& reporter, std::FILE* err) : reporter_(reporter), err_(err) {}
-
-    bool choose(FileSlot& slot, int side, const std::string& path) {
-        const bool usable = chooseFile(slot, side, path, reporter_, &scanBuffer_);
-        if (!usable) std::fprintf(err_, "vemilo-cli: %s: %s\n", escapeControlCharacters(path).c_str(), slotProblem(slot).c_str());
-        return usable;
-    }
-
-private:
-    Reporter& reporter_;
-    std::FILE* err_;
-    ScanBuffer scanBuffer_;  // one buffer for every scan of the run
-};
+// Says on standard error, as cmp does, why a file cannot be compared.
+std::function<void(int, const WavError&)> reportUnusable(const FileSlots& slots, std::FILE* err) {
+    return [&slots, err](int side, const WavError& error) {
+        if (error) std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(slots[side].path).c_str(), describeError(error).c_str());
+    };
+}
 
 void printJson(const std::vector<PairReport>& reports, std::FILE* out) {
     const std::string text = jsonText(reportJson(reports));
@@ -75,15 +55,17 @@ void printJson(const std::vector<PairReport>& reports, std::FILE* out) {
 }
 
 int showInfo(const CliOptions& options, CliReporter& reporter, std::FILE* out, std::FILE* err) {
-    int status = kExitSame;
-    FileChooser chooser(reporter, err);
+    Verdict worst = Verdict::Identical;
     FileSlots slots;
+    ScanBuffer scanBuffer;  // one buffer for every scan of the run
+    const auto tell = reportUnusable(slots, err);
     for (const std::string& path : options.paths) {
-        const int before = reporter.messagesShown();
-        if (!chooser.choose(slots[0], 0, path) || reporter.messagesShown() != before) status = kExitTrouble;
+        const WavError error = chooseFile(slots[0], 0, path, reporter, &scanBuffer);
+        tell(0, error);
+        if (error) worst = Verdict::Trouble;
         for (const std::string& line : reporter.info(0)) std::fprintf(out, "%s\n", line.c_str());
     }
-    return status;
+    return exitStatus(worst);
 }
 
 int compareContinuous(const CliOptions& options, Reporter& reporter, std::FILE* out, std::FILE* err) {
@@ -97,11 +79,16 @@ int compareContinuous(const CliOptions& options, Reporter& reporter, std::FILE* 
         }
         lists[side] = listing->names;
     }
-    FileChooser chooser(reporter, err);
     FileSlots slots;
+    const auto tell = reportUnusable(slots, err);
     // Each list starts at its first file, as the window's lists do with their first rows selected.
-    for (int side = 0; side < 2; ++side) {
-        if (!lists[side].empty()) chooser.choose(slots[side], side, joinPath(options.paths[side], lists[side][0]));
+    {
+        PairWorkspace workspace;
+        PairFiles first{{}, tell};
+        for (int side = 0; side < 2; ++side) {
+            if (!lists[side].empty()) first.paths[side] = joinPath(options.paths[side], lists[side][0]);
+        }
+        loadPairFiles(slots, first, reporter, workspace);
     }
 
     size_t selected[2] = {0, 0};
@@ -111,23 +98,21 @@ int compareContinuous(const CliOptions& options, Reporter& reporter, std::FILE* 
         if (options.json) reports.push_back(reportOf(slots, outcome));
     };
     steps.continuous = [] { return true; };
-    steps.advance = [&](int side) {
-        if (selected[side] + 1 >= lists[side].size()) return false;
-        ++selected[side];
-        chooser.choose(slots[side], side, joinPath(options.paths[side], lists[side][selected[side]]));
-        return true;
+    steps.nextFile = [&](int side) -> std::optional<std::string> {
+        if (selected[side] + 1 >= lists[side].size()) return std::nullopt;
+        return joinPath(options.paths[side], lists[side][++selected[side]]);
     };
+    steps.loaded = tell;
     const SeriesOutcome series = runSeries(slots, reporter, FixedOptions(options.comparison), steps);
     if (options.json && !series.refused) printJson(reports, out);
     return series.refused ? kExitTrouble : exitStatus(series.worst);
 }
 
 int compareFiles(const CliOptions& options, Reporter& reporter, std::FILE* out, std::FILE* err) {
-    FileChooser chooser(reporter, err);
     FileSlots slots;
-    chooser.choose(slots[0], 0, options.paths[0]);
-    chooser.choose(slots[1], 1, options.paths[1]);
-    const RunOutcome outcome = ComparisonRun(slots, reporter, FixedOptions(options.comparison));
+    PairWorkspace workspace;
+    const RunOutcome outcome = comparePair(slots, {{options.paths[0], options.paths[1]}, reportUnusable(slots, err)}, reporter,
+                                           FixedOptions(options.comparison), workspace);
     if (options.json) printJson({reportOf(slots, outcome)}, out);
     return exitStatus(verdictOf(outcome));
 }
@@ -161,7 +146,7 @@ int runCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
     const CliOptions& options = parsed.options;
     if (options.mode == Mode::Help || options.mode == Mode::Version) {
         std::fputs(options.mode == Mode::Help ? kUsage : kVersion, out);
-        return checkOutput(out, err, kExitSame);
+        return checkOutput(out, err, exitStatus(Verdict::Identical));
     }
     const TraceRedirect traceRedirect(options.trace, err);
     int status = kExitTrouble;

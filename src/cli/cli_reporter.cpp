@@ -21,7 +21,6 @@ void CliReporter::appendInfo(int side, const std::string& text) { info_[side].pu
 
 void CliReporter::showMessage(const std::string& text) {
     clearProgress();
-    ++messagesShown_;
     std::fflush(out_);
     std::fprintf(err_, "%s\n", text.c_str());
 }

@@ -28,7 +28,6 @@ public:
     void setProgress(int percent) override;
 
     const std::vector<std::string>& info(int side) const { return info_[side]; }
-    int messagesShown() const { return messagesShown_; }
 
 private:
     void clearProgress();
@@ -38,7 +37,6 @@ private:
     bool progressOnTerminal_;
     bool progressShown_ = false;
     int progress_ = 0;
-    int messagesShown_ = 0;
     std::array<std::vector<std::string>, 2> info_;
 };
 

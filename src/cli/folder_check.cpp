@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "cli/exit_status.h"
 #include "wav/text_format.h"
 #include "wav/wav_file_list.h"
 
@@ -101,7 +102,7 @@ int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* e
     if (!paired) {
         std::fprintf(err, "vemilo-cli: cannot read the folders %s and %s\n", escapeControlCharacters(options.folder1).c_str(),
                      escapeControlCharacters(options.folder2).c_str());
-        return 2;
+        return kExitTrouble;
     }
     std::vector<PairedPath> pairs;
     for (const PairedPath& pair : *paired) {
@@ -124,7 +125,7 @@ int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* e
             const std::string path2 = joinPath(options.folder2, pair.path);
             PairReport report;
             if (pair.inFolder1 && pair.inFolder2) {
-                report = comparePair(path1, path2, options.comparison, workspace);
+                report = reportPair(path1, path2, options.comparison, workspace);
                 report.path = pair.path;
                 if (progressShown) bytesRead += fileBytes(path1) + fileBytes(path2);
             } else {
@@ -175,7 +176,7 @@ int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* e
     } else {
         std::fprintf(out, "%s\n", summaryLine(summary).c_str());
     }
-    return exitStatusOf(summary);
+    return exitStatus(verdictOf(summary));
 }
 
 }  // namespace vemilo::cli

@@ -32,10 +32,10 @@ Summary summarize(const std::vector<PairReport>& reports) {
     return summary;
 }
 
-int exitStatusOf(const Summary& summary) {
-    if (summary.trouble != 0) return 2;
-    if (summary.different != 0 || summary.missing != 0) return 1;
-    return 0;
+Verdict verdictOf(const Summary& summary) {
+    if (summary.trouble != 0) return Verdict::Trouble;
+    if (summary.different != 0 || summary.missing != 0) return Verdict::Different;
+    return Verdict::Identical;
 }
 
 json pairJson(const PairReport& report) {

@@ -16,8 +16,8 @@ struct Summary {
 
 Summary summarize(const std::vector<PairReport>& reports);
 
-// 2 when any pair was trouble, else 1 when any differed or is missing on one side, else 0.
-int exitStatusOf(const Summary& summary);
+// Trouble when any pair was trouble, else Different when any differed or is missing on one side.
+Verdict verdictOf(const Summary& summary);
 
 // Which part of a sharded run a report covers: shard index of count, from 1.
 struct Shard {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/json_report.h"
+#include "cli/exit_status.h"
 #include "wav/text_format.h"
 
 namespace vemilo::cli {
@@ -72,7 +73,7 @@ void countVerdict(Summary& summary, const std::string& verdict) {
 int mergeReports(const std::vector<std::string>& reportPaths, std::FILE* out, std::FILE* err) {
     const auto fail = [&](const std::string& path, const std::string& problem) {
         std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(path).c_str(), problem.c_str());
-        return 2;
+        return kExitTrouble;
     };
     std::vector<LoadedReport> reports;
     for (const std::string& path : reportPaths) {
@@ -118,7 +119,7 @@ int mergeReports(const std::vector<std::string>& reportPaths, std::FILE* out, st
     merged["summary"] = summaryJson(summary);
     const std::string text = jsonText(merged);
     std::fwrite(text.data(), 1, text.size(), out);
-    return exitStatusOf(summary);
+    return exitStatus(verdictOf(summary));
 }
 
 }  // namespace vemilo::cli

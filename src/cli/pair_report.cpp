@@ -1,6 +1,5 @@
 #include "cli/pair_report.h"
 
-#include "wav/choose_file.h"
 #include "wav/text_format.h"
 
 namespace vemilo::cli {
@@ -57,13 +56,11 @@ PairReport reportOf(const FileSlots& slots, const RunOutcome& outcome) {
     return report;
 }
 
-PairReport comparePair(const std::string& path1, const std::string& path2, const ComparisonOptions& options,
-                       PairWorkspace& workspace) {
+PairReport reportPair(const std::string& path1, const std::string& path2, const ComparisonOptions& options,
+                      PairWorkspace& workspace) {
     CollectingReporter reporter;
     FileSlots slots;
-    chooseFile(slots[0], 0, path1, reporter, &workspace.scanBuffer);
-    chooseFile(slots[1], 1, path2, reporter, &workspace.scanBuffer);
-    const RunOutcome outcome = ComparisonRun(slots, reporter, FixedOptions(options), &workspace.comparisonBuffers);
+    const RunOutcome outcome = comparePair(slots, {{path1, path2}, {}}, reporter, FixedOptions(options), workspace);
     PairReport report = reportOf(slots, outcome);
     report.log = std::move(reporter.lines);
     return report;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "compare/compare_pair.h"
 #include "compare/comparison_run.h"
 #include "compare/options.h"
 #include "wav/file_slot.h"
@@ -47,15 +48,9 @@ private:
     int progress_ = 0;
 };
 
-// The buffers one worker uses for every pair it compares.
-struct PairWorkspace {
-    ScanBuffer scanBuffer;
-    ComparisonBuffers comparisonBuffers;
-};
-
-// Chooses both files and compares them with the options; nothing is printed.
-PairReport comparePair(const std::string& path1, const std::string& path2, const ComparisonOptions& options,
-                       PairWorkspace& workspace);
+// Compares the files at both paths with the options and keeps the log aside; nothing is printed.
+PairReport reportPair(const std::string& path1, const std::string& path2, const ComparisonOptions& options,
+                      PairWorkspace& workspace);
 
 // A report for a pair compared elsewhere (a single pair, a step of a series).
 PairReport reportOf(const FileSlots& slots, const RunOutcome& outcome);

@@ -89,12 +89,14 @@ void FilePanes::selectNextFile() {
     selectFileFromList(0);
 }
 
-bool FilePanes::advanceToNextRow(int side) {
-    const int next = panes_[side].list->selectedRow() + 1;
-    if (next == panes_[side].list->rowCount()) return false;
-    panes_[side].list->selectRow(next);
-    selectFileFromList(side);  // a row the program selects is loaded as the user's would be
-    return true;
+std::optional<std::string> FilePanes::selectNextRow(int side) {
+    const SidePane& pane = panes_[side];
+    const int next = pane.list->selectedRow() + 1;
+    if (next == pane.list->rowCount()) return std::nullopt;
+    pane.list->selectRow(next);
+    const std::string path = pane.list->selectedPath();
+    pane.pathEdit->setText(widgets::toQString(path));
+    return path;
 }
 
 }  // namespace vemilo::commands

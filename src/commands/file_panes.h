@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QStringList>
 #include <array>
+#include <optional>
 #include <string>
 
 #include "wav/file_slot.h"
@@ -61,8 +62,9 @@ public:
     void assignFile(int side, const std::string& path);
     // The hidden next-file button: the row below the selection of list 1 becomes file 1.
     void selectNextFile();
-    // A step of continuous mode: selects the side's next row and loads it; false when there is none.
-    bool advanceToNextRow(int side);
+    // A step of continuous mode: selects the side's next row and shows its path; the path, for the
+    // series to load, or nothing when there is no next row.
+    std::optional<std::string> selectNextRow(int side);
 
 private:
     void chooseFile(int side, const std::string& path);

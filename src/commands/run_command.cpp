@@ -4,6 +4,8 @@
 
 #include "commands/file_panes.h"
 #include "compare/run_series.h"
+#include "widgets/dialogs.h"
+#include "widgets/qt_text.h"
 
 namespace vemilo::commands {
 namespace {
@@ -22,7 +24,7 @@ private:
 
 }  // namespace
 
-RunCommand::RunCommand(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options, FilePanes& panes,
+RunCommand::RunCommand(FileSlots& fileSlots, Reporter& reporter, const OptionSource& options, FilePanes& panes,
                        std::function<bool()> continuousMode)
     : fileSlots_(fileSlots), reporter_(reporter), options_(options), panes_(panes), continuousMode_(std::move(continuousMode)) {}
 
@@ -36,8 +38,12 @@ void RunCommand::run() {
     steps.compared = [this](const RunOutcome& outcome) {
         if (onCompared) onCompared(outcome);
     };
-    steps.advance = [this](int side) { return panes_.advanceToNextRow(side); };
-    (void)runSeries(fileSlots_, reporter_, options_, steps);
+    // The series loads each next row's file as a user's selection would.
+    steps.nextFile = [this](int side) { return panes_.selectNextRow(side); };
+    const SeriesOutcome series = runSeries(fileSlots_, reporter_, options_, steps);
+    // An option text that is not a number goes to the error display, as the window's own
+    // conversions do.
+    if (series.last == RunResult::OptionNotNumber) widgets::showErrorDisplay(widgets::toQString(series.lastMessage));
 }
 
 }  // namespace vemilo::commands

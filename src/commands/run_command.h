@@ -18,7 +18,7 @@ class FilePanes;
 class RunCommand {
 public:
     // continuousMode: read after each comparison, as the "連続モード" check box holds it then.
-    RunCommand(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options, FilePanes& panes,
+    RunCommand(FileSlots& fileSlots, Reporter& reporter, const OptionSource& options, FilePanes& panes,
                std::function<bool()> continuousMode);
 
     void run();
@@ -28,7 +28,7 @@ public:
     std::function<void(const RunOutcome&)> onCompared;
 
 private:
-    const FileSlots& fileSlots_;
+    FileSlots& fileSlots_;
     Reporter& reporter_;
     const OptionSource& options_;
     FilePanes& panes_;

@@ -78,6 +78,7 @@ const char* runResultName(RunResult result) {
         case RunResult::Unreadable1: return "Unreadable1";
         case RunResult::Unreadable2: return "Unreadable2";
         case RunResult::DataFormatMismatch: return "DataFormatMismatch";
+        case RunResult::OptionNotNumber: return "OptionNotNumber";
     }
     return "?";
 }
@@ -106,7 +107,7 @@ uint8_t* ComparisonBuffers::reserve(int side, size_t bytes) {
     return buffers_[side].get();
 }
 
-RunOutcome ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options,
+RunOutcome runComparison(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options,
                          ComparisonBuffers* lentBuffers) {
     RunState run;
     FrameStream& file1 = run.files[0];
@@ -120,7 +121,10 @@ RunOutcome ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const O
         return endEarly(mismatch, message);
     }
 
-    run.differenceLimit = convertOptionText(options.differenceLimitText(), 1, 2000);
+    const std::string limitText = options.differenceLimitText();
+    const std::optional<uint32_t> differenceLimit = convertOptionText(limitText, 1, 2000);
+    if (!differenceLimit) return endEarly(RunResult::OptionNotNumber, notAWholeNumberMessage(limitText));
+    run.differenceLimit = *differenceLimit;
 
     ComparisonBuffers ownBuffers;
     ComparisonBuffers& buffers = lentBuffers ? *lentBuffers : ownBuffers;
@@ -138,24 +142,22 @@ RunOutcome ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const O
     }
     for (int side = 0; side < 2; ++side) {
         FrameStream& file = run.files[side];
-        if (file.reader.open(file.slot.path) != 0) {
+        OpenedSource opened = openFrameSource(file.slot);
+        if (opened.error) {
             const char* line = side == 0 ? "open error(0)" : "open error(1)";
             reporter.logLine(line);
             return endEarly(side == 0 ? RunResult::Open1Failed : RunResult::Open2Failed, line);
         }
+        file.source = std::move(opened.source);
     }
 
     // Each file stands at its data, past its leading silent frames with zero skip.
     const bool zeroSkip = options.zeroSkip();
     for (FrameStream* file : {&file1, &file2}) {
         file->remaining = file->slot.frameCount;
-        uint64_t start = file->slot.dataOffset;
-        if (zeroSkip) {
-            const uint64_t skipped = std::min(file->slot.leadingSilentFrames, file->remaining);
-            start += file->slot.leadingSilentFrames * format.blockAlign;
-            file->remaining -= skipped;
-        }
-        file->reader.seek(static_cast<int64_t>(std::min<uint64_t>(start, INT64_MAX)), SeekOrigin::Begin);
+        const uint64_t skipped = zeroSkip ? std::min(file->slot.leadingSilentFrames, file->remaining) : 0;
+        file->remaining -= skipped;
+        file->seekFrame(skipped);
     }
     std::string optionLine = zeroSkip ? "ゼロスキップ ○" : "";
 
@@ -175,7 +177,10 @@ RunOutcome ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const O
     const bool matchPoint = options.matchPoint();
     uint32_t matchLength = 0;
     if (matchPoint) {
-        matchLength = convertOptionText(options.matchLengthText(), 1, 32767);
+        const std::string lengthText = options.matchLengthText();
+        const std::optional<uint32_t> length = convertOptionText(lengthText, 1, 32767);
+        if (!length) return endEarly(RunResult::OptionNotNumber, notAWholeNumberMessage(lengthText));
+        matchLength = *length;
         optionLine += formatText(",一致点検索サンプル数 %u", matchLength);
     }
     reporter.logLine(optionLine);

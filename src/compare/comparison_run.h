@@ -2,7 +2,6 @@
 // One comparison of file 1 against file 2, from the format check to the verdict.
 
 #include <array>
-#include <cstdint>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -17,29 +16,33 @@ namespace vemilo {
 class OptionSource;
 class Reporter;
 
-enum class RunResult : int {
-    Identical = 0,
-    Different = -1,
-    RateMismatch = 1,
-    BlockAlignMismatch = 2,
-    ChannelMismatch = 3,
-    BitsMismatch = 4,
-    Buffer1Failed = 5,
-    Buffer2Failed = 6,
-    Open1Failed = 7,
-    Open2Failed = 8,
-    FirstRead1Empty = 9,
-    FirstRead2Empty = 10,
-    Unreadable1 = 11,  // file 1 could not be read as a WAV file with a usable format
-    Unreadable2 = 12,
-    DataFormatMismatch = 13,  // integer PCM against IEEE float, or any other two encodings
+// How a run ended: compared (Identical, Different), or one of the early exits, each with its
+// message. The values carry no meaning beyond their names.
+enum class RunResult : uint8_t {
+    Identical,
+    Different,
+    RateMismatch,
+    BlockAlignMismatch,
+    ChannelMismatch,
+    BitsMismatch,
+    Buffer1Failed,
+    Buffer2Failed,
+    Open1Failed,
+    Open2Failed,
+    FirstRead1Empty,
+    FirstRead2Empty,
+    Unreadable1,         // file 1 could not be read as a WAV file with a usable format
+    Unreadable2,
+    DataFormatMismatch,  // integer PCM against IEEE float, or any other two encodings
+    OptionNotNumber,     // an option's text is not a whole number; the message says which
 };
 
 // The result's name as the code spells it, for messages and test output.
 const char* runResultName(RunResult result);
 
-// True for the results that end a run before its comparison (formats, buffers, opens, first reads).
-inline bool endedEarly(RunResult result) { return static_cast<int>(result) > 0; }
+// True for the results that end a run before its comparison (formats, buffers, opens, first reads,
+// options).
+inline bool endedEarly(RunResult result) { return result != RunResult::Identical && result != RunResult::Different; }
 
 // How the frame comparison ended.
 enum class ComparisonEnd : uint8_t {
@@ -96,10 +99,11 @@ private:
     size_t sizes_[2] = {0, 0};
 };
 
-// Copies both slots when it starts, reads the options at the moments it needs them, writes the log
-// and yields once per block read. Throws ConversionError for an option text that is not a whole
-// number; every file and buffer it opens or allocates is released on every way out.
-[[nodiscard]] RunOutcome ComparisonRun(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options,
+// One comparison of the files in both slots. Copies both slots when it starts, reads the options
+// at the moments it needs them, writes the log and yields once per block read. Every file and
+// buffer it opens or allocates is released on every way out. Callers outside the engine go
+// through comparePair.
+[[nodiscard]] RunOutcome runComparison(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options,
                                        ComparisonBuffers* buffers = nullptr);
 
 }  // namespace vemilo

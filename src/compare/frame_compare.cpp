@@ -4,6 +4,7 @@
 
 #include "compare/options.h"
 #include "compare/run_state.h"
+#include "wav/wav_reader.h"
 #include "wav/reporter.h"
 #include "wav/text_format.h"
 
@@ -76,8 +77,7 @@ void noteDifference(const RunState& run, RunOutcome& outcome) {
     const FrameStream& file1 = run.files[0];
     const FrameStream& file2 = run.files[1];
     const SampleFormat& format = file1.slot.format;
-    const std::array<uint64_t, 2> at = {(file1.offset() - file1.slot.dataOffset) / format.blockAlign,
-                                        (file2.offset() - file2.slot.dataOffset) / format.blockAlign};
+    const std::array<uint64_t, 2> at = {file1.frameIndex(), file2.frameIndex()};
     if (!outcome.firstDifference) outcome.firstDifference = at;
     outcome.lastDifference = at;
     outcome.differingFrames.push_back(outcome.comparedFrames);
@@ -136,18 +136,20 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
     outcome.comparable = std::min(file1.remaining, file2.remaining);
 
     // The first loads were read before the match search and are compared from the start point.
-    showProgress(file1.offset(), file1.reader.size(), reporter);
+    showProgress(file1.offset(), file1.source->fileBytes(), reporter);
     // A file with nothing left to compare (silent throughout and zero skip on) ends at once.
     bool finished = endOfData(run, reporter, outcome);
     while (!finished) {
         bool read = false;
         for (FrameStream* file : {&file1, &file2}) {
             if (file->frames() != 0 || file->exhausted) continue;
-            if (!read) showProgress(file1.reader.position(), file1.reader.size(), reporter);
+            if (!read) showProgress(file1.source->position(), file1.source->fileBytes(), reporter);
             file->refill();
             read = true;
         }
         if (read) {
+            // Any handler may run here: the run reads its own copies of the slots, and only the
+            // detail option anew, at each difference.
             reporter.processPendingEvents();
             if (reporter.stopRequested()) {
                 outcome.end = ComparisonEnd::Stopped;

@@ -4,7 +4,9 @@
 
 namespace vemilo {
 
-ConversionError::ConversionError(const std::string& text) : std::runtime_error("'" + text + "' は整数ではありません") {}
+std::string notAWholeNumberMessage(const std::string& text) { return "'" + text + "' は整数ではありません"; }
+
+ConversionError::ConversionError(const std::string& text) : std::runtime_error(notAWholeNumberMessage(text)) {}
 
 std::optional<int32_t> parseWholeNumber(const std::string& text) {
     size_t index = 0;
@@ -26,9 +28,9 @@ std::optional<int32_t> parseWholeNumber(const std::string& text) {
     return static_cast<int32_t>(value);
 }
 
-uint32_t convertOptionText(const std::string& text, int32_t minimum, int32_t maximum) {
+std::optional<uint32_t> convertOptionText(const std::string& text, int32_t minimum, int32_t maximum) {
     const std::optional<int32_t> value = parseWholeNumber(text);
-    if (!value) throw ConversionError(text);
+    if (!value) return std::nullopt;
     return static_cast<uint32_t>(std::clamp(*value, minimum, maximum));
 }
 

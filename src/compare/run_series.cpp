@@ -21,8 +21,7 @@ const char* failedCheck(const FileSlots& fileSlots, const OptionSource& options)
 
 }  // namespace
 
-SeriesOutcome runSeries(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options,
-                        const SeriesSteps& steps) {
+SeriesOutcome runSeries(FileSlots& fileSlots, Reporter& reporter, const OptionSource& options, const SeriesSteps& steps) {
     SeriesOutcome series;
     if (const char* message = failedCheck(fileSlots, options)) {
         reporter.showMessage(message);
@@ -30,19 +29,30 @@ SeriesOutcome runSeries(const FileSlots& fileSlots, Reporter& reporter, const Op
         return series;
     }
     reporter.clearLog();
-    // One pair of buffers serves the whole series.
-    ComparisonBuffers buffers;
+    // One workspace serves the whole series.
+    PairWorkspace workspace;
+    PairFiles next;  // the first pair is the one the slots hold
+    next.loaded = steps.loaded;
     for (;;) {
-        const RunOutcome outcome = ComparisonRun(fileSlots, reporter, options, &buffers);
+        const RunOutcome outcome = comparePair(fileSlots, next, reporter, options, workspace);
         series.last = outcome.result;
+        series.lastMessage = outcome.message;
         series.worst = std::max(series.worst, verdictOf(outcome));
         ++series.comparisons;
         if (steps.compared) steps.compared(outcome);
-        if (outcome.result == RunResult::Different || reporter.stopRequested()) return series;
+        if (outcome.result == RunResult::Different || outcome.result == RunResult::OptionNotNumber ||
+            reporter.stopRequested()) {
+            return series;
+        }
         if (!steps.continuous || !steps.continuous()) return series;
-        // File 1 moves on before the end of list 2 is noticed.
-        if (!steps.advance(0)) return series;
-        if (!steps.advance(1)) return series;
+        next.paths = {steps.nextFile(0), std::nullopt};
+        if (!next.paths[0]) return series;
+        next.paths[1] = steps.nextFile(1);
+        if (!next.paths[1]) {
+            // File 1 has moved on before the end of list 2 is noticed: its slot follows its list.
+            loadPairFiles(fileSlots, next, reporter, workspace);
+            return series;
+        }
     }
 }
 

@@ -3,11 +3,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "compare/comparison_run.h"
 #include "wav/file_slot.h"
-#include "wav/wav_reader.h"
+#include "wav/frame_source.h"
 
 namespace vemilo {
 
@@ -22,32 +23,42 @@ inline constexpr size_t kCompareBlockBytes = 2u << 20;
 // than the block per second read more the first time, up to this.
 inline constexpr size_t kSearchWindowBudget = 4u << 20;
 
-// One file's frames as the comparison takes them: a buffer of bytes read from the file, of which
-// [begin, end) are not compared yet.
+// One file's frames as the comparison takes them: a buffer of frames read from its source, of
+// which [begin, end) (in bytes) are not compared yet.
 struct FrameStream {
     FileSlot slot;  // a copy: a file loaded into the window's slot meanwhile does not affect the run
-    WavReader reader;
+    std::unique_ptr<FrameSource> source;
     uint8_t* buffer = nullptr;
-    size_t capacity = 0;       // whole frames
+    size_t capacity = 0;        // whole frames
     size_t begin = 0;
     size_t end = 0;
-    uint64_t bufferOffset = 0;  // the file offset of buffer[0]
+    uint64_t bufferOffset = 0;  // where buffer[0] lies in the file, in bytes
+    uint64_t bufferFrame = 0;   // the frame index of buffer[0], from the first frame of the data
+    uint64_t nextFrame = 0;     // the frame index the source reads next
     bool exhausted = false;     // the last read came up short: the file holds nothing more
     uint64_t remaining = 0;     // frames of the data not compared yet
 
-    uint64_t frames() const { return (end - begin) / slot.format.blockAlign; }
+    uint16_t frameBytes() const { return slot.format.blockAlign; }
+    uint64_t frames() const { return (end - begin) / frameBytes(); }
     uint64_t offset() const { return bufferOffset + begin; }
+    uint64_t frameIndex() const { return bufferFrame + begin / frameBytes(); }
     const uint8_t* next() const { return buffer + begin; }
-    // Reads the next buffer load from where the reader stands; the bytes left unread are less
-    // than a frame, so nothing is lost.
+    void seekFrame(uint64_t frame) {
+        source->seekFrame(frame);
+        nextFrame = frame;
+    }
+    // Reads the next buffer load from where the source stands.
     void refill() {
-        bufferOffset = reader.position();
-        end = reader.read(buffer, static_cast<uint32_t>(capacity));
+        bufferOffset = source->position();
+        bufferFrame = nextFrame;
+        const uint64_t got = source->readFrames(buffer, capacity / frameBytes());
+        nextFrame += got;
+        end = static_cast<size_t>(got * frameBytes());
         begin = 0;
         exhausted = end < capacity;
     }
     void take(uint64_t frames) {
-        begin += static_cast<size_t>(frames * slot.format.blockAlign);
+        begin += static_cast<size_t>(frames * frameBytes());
         remaining -= frames;
     }
 };

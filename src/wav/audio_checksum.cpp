@@ -20,15 +20,15 @@ AudioChecksum audioChecksum(const std::string& path) {
     AudioChecksum checksum;
     WavFormatInfo info;
     const TraceSink previous = setTraceSink({});  // the walk's trace is not this report's
-    const int walk = parseWavHeader(path, info);
+    const WavError walkError = parseWavHeader(path, info);
     setTraceSink(previous);
-    if (walk != 0 || info.problem != WavProblem::None) {
-        checksum.problem = describeProblem(info.problem == WavProblem::None ? WavProblem::NoFormat : info.problem, info.systemError);
+    if (walkError) {
+        checksum.problem = describeError(walkError);
         return checksum;
     }
     WavReader reader;
-    if (reader.open(path) != 0) {
-        checksum.problem = describeProblem(WavProblem::CannotOpen, reader.openError());
+    if (const WavError refused = reader.open(path)) {
+        checksum.problem = describeError(refused);
         return checksum;
     }
     // The bytes of the data chunk that are present: a chunk declared longer than the file is

@@ -4,12 +4,13 @@
 
 namespace vemilo {
 
-bool chooseFile(FileSlot& slot, int side, const std::string& path, Reporter& reporter, ScanBuffer* scanBuffer) {
-    const LoadOutcome loaded = loadFileSlot(slot, side, path, reporter);
+WavError chooseFile(FileSlot& slot, int side, const std::string& path, Reporter& reporter, ScanBuffer* scanBuffer) {
+    const WavError loaded = loadFileSlot(slot, side, path, reporter);
     // A newer choice for this side took over while the header was walked: it scans its own file.
-    if (loaded == LoadOutcome::Superseded) return false;
-    scanZeroRuns(slot, side, reporter, scanBuffer);
-    return loaded == LoadOutcome::Usable;
+    if (loaded.problem == WavProblem::Superseded) return loaded;
+    // A file without a usable format is still scanned: its pane gets its two count lines.
+    const WavError scanned = scanZeroRuns(slot, side, reporter, scanBuffer);
+    return loaded ? loaded : scanned;
 }
 
 }  // namespace vemilo

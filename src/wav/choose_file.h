@@ -4,15 +4,16 @@
 #include <string>
 
 #include "wav/file_slot.h"
+#include "wav/wav_error.h"
 
 namespace vemilo {
 
 class Reporter;
 class ScanBuffer;
 
-// loadFileSlot, then scanZeroRuns, on the same slot and side. True when the file was read as a
-// WAV file with a usable format; the window ignores it, the command-line tool reports it. A caller
-// that chooses many files in a row may lend the scan its buffer.
-bool chooseFile(FileSlot& slot, int side, const std::string& path, Reporter& reporter, ScanBuffer* scanBuffer = nullptr);
+// loadFileSlot, then scanZeroRuns, on the same slot and side. No error when the file was read as a
+// WAV file with a usable format and scanned; else the first thing that went wrong. A caller that
+// chooses many files in a row may lend the scan its buffer.
+WavError chooseFile(FileSlot& slot, int side, const std::string& path, Reporter& reporter, ScanBuffer* scanBuffer = nullptr);
 
 }  // namespace vemilo

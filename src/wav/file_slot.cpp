@@ -36,30 +36,30 @@ std::string formatDuration(double seconds) {
 }
 
 std::string slotProblem(const FileSlot& slot) {
-    if (slot.problem != WavProblem::None) return describeProblem(slot.problem, slot.systemError);
+    if (slot.loadError) return describeError(slot.loadError);
     if (!slot.format.usable()) return describeProblem(WavProblem::NoFormat, 0);
     return "";
 }
 
-LoadOutcome loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporter& reporter) {
+WavError loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporter& reporter) {
     static std::atomic<uint64_t> nextLoadId{0};
     const uint64_t loadId = ++nextLoadId;
     slot.loadId = loadId;
 
     WavFormatInfo info;
-    (void)parseWavHeader(path, info, [&] {
+    const WavError walkError = parseWavHeader(path, info, [&] {
+        // Handlers may choose another file for this side meanwhile: only the load id tells.
         reporter.processPendingEvents();
         return slot.loadId == loadId && !reporter.stopRequested();
     });
-    if (slot.loadId != loadId) return LoadOutcome::Superseded;
+    if (slot.loadId != loadId) return {WavProblem::Superseded, 0, 0};
 
     slot.dataOffset = info.dataOffset;
     slot.dataBytes = info.dataBytes;
     slot.format = info.format;
     slot.path = path;
     slot.frameCount = info.format.blockAlign != 0 ? info.dataBytes / info.format.blockAlign : 0;
-    slot.problem = info.problem;
-    slot.systemError = info.systemError;
+    slot.loadError = walkError;
 
     reporter.clearInfo(side);
     reporter.appendInfo(side, side == 0 ? "ファイル1" : "ファイル2");
@@ -73,7 +73,7 @@ LoadOutcome loadFileSlot(FileSlot& slot, int side, const std::string& path, Repo
     }
     reporter.appendInfo(side, "再生時間 " + duration);
     reporter.appendInfo(side, formatText("サンプル数 %12llu", static_cast<unsigned long long>(slot.frameCount)));
-    return format.usable() && info.problem == WavProblem::None ? LoadOutcome::Usable : LoadOutcome::Unusable;
+    return walkError;
 }
 
 }  // namespace vemilo

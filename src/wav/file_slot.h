@@ -21,8 +21,7 @@ struct FileSlot {
     uint64_t dataOffset = 0;
     SampleFormat format;
     uint64_t trailerBytes = 0;
-    WavProblem problem = WavProblem::None;  // why the file could not be read as WAV
-    int systemError = 0;
+    WavError loadError;  // why the file could not be read as WAV
     // Changes with every load, so that a scan interrupted by another load can tell.
     uint64_t loadId = 0;
 };
@@ -32,13 +31,12 @@ using FileSlots = std::array<FileSlot, 2>;
 // Why the slot's file cannot be compared, as a short sentence; empty when it can.
 std::string slotProblem(const FileSlot& slot);
 
-enum class LoadOutcome { Usable, Unusable, Superseded };
-
 // Reads the header of the file at path into the slot and writes the four summary lines to the
-// side's information pane. Leaves the zero counts to the zero-run scan that follows. A long
-// header walk lets the reporter handle pending events; if the slot is loaded again meanwhile, this
-// load leaves slot and pane to the newer one (Superseded).
-LoadOutcome loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporter& reporter);
+// side's information pane. Leaves the zero counts to the zero-run scan that follows. No error when
+// the file has a usable format; else why not, as the slot's loadError also says. A long header walk
+// lets the reporter handle pending events; if the slot is loaded again meanwhile, this load leaves
+// slot and pane to the newer one (Superseded).
+WavError loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporter& reporter);
 
 // h:mm:ss.mmm for a playing time in seconds.
 std::string formatDuration(double seconds);

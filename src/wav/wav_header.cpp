@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "wav/trace.h"
@@ -19,6 +20,9 @@ constexpr uint32_t kSizeFromDs64 = 0xFFFFFFFFu;
 constexpr uint64_t kChunksBetweenPauses = 16384;
 
 unsigned low32(uint64_t value) { return static_cast<unsigned>(value & 0xFFFFFFFFu); }
+
+// A count of skipped bytes as the trace shows it: a signed 32-bit number, capped.
+int shownCount(uint64_t count) { return count > INT32_MAX ? INT32_MAX : static_cast<int>(count); }
 
 uint64_t readU64LE(const uint8_t* bytes) { return readU32LE(bytes) | (static_cast<uint64_t>(readU32LE(bytes + 4)) << 32); }
 
@@ -51,13 +55,13 @@ public:
         return done;
     }
 
-    // Steps over a run of zero bytes; their count, or -1 when the file ends inside the run.
-    int32_t skipZeroBytes() {
+    // Steps over a run of zero bytes; their count, or nothing when the file ends inside the run.
+    std::optional<uint64_t> skipZeroBytes() {
         uint64_t count = 0;
         for (;;) {
             if (!holds(position_) && !fill(position_)) {
                 trace("zeroskip err(readsize=0) %x\n", low32(position_));
-                return -1;
+                return std::nullopt;
             }
             const uint8_t* start = window_.data() + (position_ - windowStart_);
             const uint8_t* end = window_.data() + windowLength_;
@@ -65,9 +69,8 @@ public:
             count += static_cast<uint64_t>(nonZero - start);
             position_ += static_cast<uint64_t>(nonZero - start);
             if (nonZero != end) {
-                const int32_t shown = count > INT32_MAX ? INT32_MAX : static_cast<int32_t>(count);
-                trace("skip num=%d pos:%x\n", shown, low32(position_));
-                return shown;
+                trace("skip num=%d pos:%x\n", shownCount(count), low32(position_));
+                return count;
             }
         }
     }
@@ -162,25 +165,11 @@ WavContainer containerOf(const uint8_t* id) {
 
 }  // namespace
 
-std::string describeProblem(WavProblem problem, int systemError) {
-    switch (problem) {
-        case WavProblem::None: return "";
-        case WavProblem::CannotOpen: return systemError != 0 ? std::strerror(systemError) : "not a regular file";
-        case WavProblem::NotWave: return "not a WAV file";
-        case WavProblem::TruncatedChunk: return "the file ends inside a chunk header";
-        case WavProblem::NoFormat: return "no usable \"fmt \" chunk (sample rate or frame size missing)";
-        case WavProblem::Stopped: return "stopped";
-    }
-    return "";
-}
-
-int parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalking& keepWalking) {
+WavError parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalking& keepWalking) {
     WavReader reader;
-    if (reader.open(path) != 0) {
-        info.problem = WavProblem::CannotOpen;
-        info.systemError = reader.openError();
+    if (const WavError refused = reader.open(path)) {
         trace("open error\n");
-        return 1;
+        return refused;
     }
     HeaderView view(reader);
 
@@ -188,10 +177,7 @@ int parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalki
     const bool wave = view.read(header, sizeof header) == sizeof header &&
                       (std::memcmp(header, "RIFF", 4) == 0 || containerOf(header) != WavContainer::Riff) &&
                       std::memcmp(header + 8, "WAVE", 4) == 0;
-    if (!wave) {
-        info.problem = WavProblem::NotWave;
-        return 1;
-    }
+    if (!wave) return {WavProblem::NotWave, 0, 0};
     info.container = containerOf(header);
     view.seek(12);
 
@@ -199,22 +185,21 @@ int parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalki
     uint8_t formatBody[kFormatBodyBytes] = {};
     bool formatSeen = false;
     for (uint64_t chunks = 1; view.position() < view.size(); ++chunks) {
+        // The caller may let the window handle what is pending here; the walk keeps no reference into it.
         if (keepWalking && chunks % kChunksBetweenPauses == 0 && !keepWalking()) {
-            info.problem = WavProblem::Stopped;
-            return 1;
+            return {WavProblem::Stopped, 0, view.position()};
         }
+        const uint64_t chunkStart = view.position();
         uint8_t idBytes[4] = {};
         const uint32_t idLength = view.read(idBytes, 4);
         if (idLength == 0) {
-            info.problem = WavProblem::TruncatedChunk;
             trace("chunk read error\n");
-            return 1;
+            return {WavProblem::TruncatedChunk, 0, chunkStart};
         }
         uint8_t sizeBytes[4] = {};
         if (view.read(sizeBytes, 4) == 0) {
-            info.problem = WavProblem::TruncatedChunk;
             trace("chunk size error\n");
-            return 1;
+            return {WavProblem::TruncatedChunk, 0, chunkStart};
         }
         // A short size read at the end of the file keeps its missing bytes as zero.
         const std::string id(reinterpret_cast<const char*>(idBytes), idLength);
@@ -241,8 +226,8 @@ int parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalki
         }
 
         view.seek(addSaturated(view.position(), bodySize));
-        const int32_t skipped = view.skipZeroBytes();
-        trace("skipnum=%d\n", skipped);
+        const std::optional<uint64_t> skipped = view.skipZeroBytes();
+        trace("skipnum=%d\n", skipped ? shownCount(*skipped) : -1);
         trace("data pos: 0x%x\n", low32(view.position()));
     }
 
@@ -253,8 +238,8 @@ int parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalki
     }
     info.format = waveSampleFormat(info.formatTag, info.subFormat, readU32LE(formatBody + 4), readU16LE(formatBody + 2),
                                    readU16LE(formatBody + 14), readU16LE(formatBody + 12));
-    if (!formatSeen || !info.format.usable()) info.problem = WavProblem::NoFormat;
-    return 0;
+    if (!formatSeen || !info.format.usable()) return {WavProblem::NoFormat, 0, view.position()};
+    return {};
 }
 
 }  // namespace vemilo

@@ -8,21 +8,9 @@
 #include <string>
 
 #include "wav/sample_format.h"
+#include "wav/wav_error.h"
 
 namespace vemilo {
-
-// Why a file could not be read as WAV; one vocabulary for the walk, the slot and the messages.
-enum class WavProblem : uint8_t {
-    None,
-    CannotOpen,      // the system refused the open (systemError says why) or it is not a regular file
-    NotWave,         // the first bytes are not "RIFF"/"RF64"/"BW64" ... "WAVE"
-    TruncatedChunk,  // the file ends inside a chunk header
-    NoFormat,        // no "fmt " chunk, or one without a sample rate or frame size
-    Stopped,         // the walk was stopped before its end
-};
-
-// A sentence for a problem, with the system's own text for a refused open.
-std::string describeProblem(WavProblem problem, int systemError);
 
 enum class WavContainer : uint8_t { Riff, Rf64, Bw64 };
 
@@ -39,16 +27,14 @@ struct WavFormatInfo {
     // The MD5 of the audio data that broadcast-WAV tools embed in an "MD5 " chunk, if any.
     bool hasEmbeddedMd5 = false;
     std::array<uint8_t, 16> embeddedMd5{};
-    WavProblem problem = WavProblem::None;
-    int systemError = 0;
 };
 
 // Called now and then during a long walk; false stops the walk.
 using KeepWalking = std::function<bool()>;
 
-// 0 when the walk reached the end of the file, 1 on failure. A failed walk leaves the format
-// fields at 0 while the data fields keep what the walk had found; callers read the record either
-// way. The trace of the walk goes to the trace sink.
-[[nodiscard]] int parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalking& keepWalking = {});
+// No error when the walk reached the end of the file and found a usable format; otherwise what
+// stopped it and where. A failed walk leaves the format at 0 while the data fields keep what the
+// walk had found; callers read the record either way. The trace of the walk goes to the trace sink.
+[[nodiscard]] WavError parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalking& keepWalking = {});
 
 }  // namespace vemilo

@@ -1,5 +1,6 @@
 #include "wav/wav_reader.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -19,24 +20,20 @@ uint64_t WavReader::systemCallsMade() { return systemCalls.load(); }
 
 WavReader::~WavReader() { close(); }
 
-int WavReader::open(const std::string& path) {
+WavError WavReader::open(const std::string& path) {
     close();
     // Non-blocking so that a FIFO given as a path cannot hang the open; regular files ignore it.
-    openError_ = 0;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        openError_ = errno;
-        return 1;
-    }
+    if (fd < 0) return {WavProblem::CannotOpen, errno, 0};
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        openError_ = S_ISDIR(status.st_mode) ? EISDIR : 0;
+        const int reason = S_ISDIR(status.st_mode) ? EISDIR : 0;
         ::close(fd);
-        return 1;
+        return {WavProblem::CannotOpen, reason, 0};
     }
     fileHandle_ = fd;
     fileSize_ = static_cast<uint64_t>(status.st_size);
-    return 0;
+    return {};
 }
 
 uint64_t WavReader::seek(int64_t distance, SeekOrigin origin) {
@@ -92,25 +89,25 @@ int WavReader::close() {
     return result;
 }
 
-int32_t WavReader::skipZeroBytes() {
+std::optional<uint64_t> WavReader::skipZeroBytes() {
     // Reads in small blocks rather than a byte per call, so a long run of zeros at the end of a
     // file costs little; the result and the position are as if read one byte at a time.
-    int64_t count = 0;
+    uint64_t count = 0;
     uint8_t block[4096];
     for (;;) {
         const uint32_t got = read(block, sizeof block);
         if (got == 0) {
             trace("zeroskip err(readsize=0) %x\n", static_cast<unsigned>(filePosition_ & 0xFFFFFFFFu));
-            return -1;
+            return std::nullopt;
         }
         uint32_t index = 0;
         while (index < got && block[index] == 0) ++index;
         count += index;
         if (index < got) {
             seek(static_cast<int64_t>(filePosition_ - got + index), SeekOrigin::Begin);
-            const int32_t shown = count > INT32_MAX ? INT32_MAX : static_cast<int32_t>(count);
-            trace("skip num=%d pos:%x\n", shown, static_cast<unsigned>(filePosition_ & 0xFFFFFFFFu));
-            return shown;
+            trace("skip num=%lld pos:%x\n", static_cast<long long>(std::min<uint64_t>(count, INT32_MAX)),
+                  static_cast<unsigned>(filePosition_ & 0xFFFFFFFFu));
+            return count;
         }
     }
 }

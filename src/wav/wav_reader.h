@@ -3,7 +3,10 @@
 // The system calls live only in wav_reader.cpp so that another platform can be added there.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "wav/wav_error.h"
 
 namespace vemilo {
 
@@ -16,9 +19,9 @@ public:
     WavReader(const WavReader&) = delete;
     WavReader& operator=(const WavReader&) = delete;
 
-    // 0 on success with the size set; 1 when the file cannot be opened for reading or is not a
-    // regular file (a FIFO or a device would block or never end).
-    [[nodiscard]] int open(const std::string& path);
+    // Opens the file with its size set; an error (CannotOpen, with the system's reason) when it
+    // cannot be opened for reading or is not a regular file (a FIFO or a device would block or never end).
+    [[nodiscard]] WavError open(const std::string& path);
 
     // Moves to an absolute offset or by a signed distance; stores and returns the new position.
     // A position before the start of the file is clamped to 0.
@@ -31,12 +34,10 @@ public:
     // Closes the file if open; returns 0 on success. Safe to call more than once.
     int close();
 
-    // Steps over a run of zero bytes; returns their count, or -1 when the file ends inside it.
-    int32_t skipZeroBytes();
+    // Steps over a run of zero bytes; returns their count, or nothing when the file ends inside it.
+    std::optional<uint64_t> skipZeroBytes();
 
     bool isOpen() const { return fileHandle_ >= 0; }
-    // Why the last open failed: the system's error number, or 0 for a file that is not regular.
-    int openError() const { return openError_; }
     // The offset at which the next read starts, and the file's size as taken by open.
     uint64_t position() const { return filePosition_; }
     uint64_t size() const { return fileSize_; }
@@ -46,7 +47,6 @@ public:
 
 private:
     int fileHandle_ = -1;
-    int openError_ = 0;
     uint64_t filePosition_ = 0;
     uint64_t fileSize_ = 0;
 };

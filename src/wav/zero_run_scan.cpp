@@ -75,10 +75,14 @@ struct Scan {
     uint64_t heldLength = 0;
 
     // Lets the window handle what is pending; false when the slot was loaded again meanwhile or
-    // the program is ending.
+    // the program is ending. Handlers may overwrite the slot here, so the scan reads its own copy.
     bool yieldStillCurrent() {
         reporter.processPendingEvents();
         return slot.loadId == file.loadId && !reporter.stopRequested();
+    }
+
+    WavError whyAbandoned() const {
+        return {slot.loadId != file.loadId ? WavProblem::Superseded : WavProblem::Stopped, 0, reader.position()};
     }
 
     // The file's bytes [start, start + length), read unless the buffer still holds them; the
@@ -180,7 +184,7 @@ uint8_t* ScanBuffer::reserve(size_t bytes) {
     return data_.get();
 }
 
-void scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* lentBuffer) {
+WavError scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* lentBuffer) {
     // Counts left from an earlier file must never show for this one.
     slot.leadingSilentFrames = 0;
     slot.trailingSilentFrames = 0;
@@ -197,11 +201,11 @@ void scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* lent
     scan.buffer = buffer.reserve(scan.pieceBytes);
     if (!scan.buffer) {
         reporter.showMessage("buf error");
-        return;
+        return {WavProblem::OutOfMemory, 0, 0};
     }
-    if (scan.reader.open(file.path) != 0) {
+    if (WavError refused = scan.reader.open(file.path)) {
         reporter.showMessage("open error");
-        return;
+        return refused;
     }
 
     uint64_t leadingSilentFrames = 0;
@@ -215,7 +219,7 @@ void scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* lent
     const uint64_t blockCount = scannable ? (file.frameCount + framesPerBlock - 1) / framesPerBlock : 0;
     if (scannable) {
         scan.silence = file.format.silentByte();
-        if (leadingPass(scan, blockCount, blockBytes, leadingSilentFrames) == PassEnd::Abandoned) return;
+        if (leadingPass(scan, blockCount, blockBytes, leadingSilentFrames) == PassEnd::Abandoned) return scan.whyAbandoned();
     }
     reporter.appendInfo(side, formatText("先頭ｾﾞﾛｻﾝﾌﾟﾙ %llu", static_cast<unsigned long long>(leadingSilentFrames)));
 
@@ -224,13 +228,14 @@ void scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* lent
     } else if (scannable) {
         const uint64_t dataEnd = file.dataOffset + file.dataBytes;
         trailerBytes = scan.reader.size() > dataEnd ? scan.reader.size() - dataEnd : 0;
-        if (trailingPass(scan, blockCount, blockBytes, trailingSilentFrames) == PassEnd::Abandoned) return;
+        if (trailingPass(scan, blockCount, blockBytes, trailingSilentFrames) == PassEnd::Abandoned) return scan.whyAbandoned();
     }
     reporter.appendInfo(side, formatText("末尾ｾﾞﾛｻﾝﾌﾟﾙ %llu", static_cast<unsigned long long>(trailingSilentFrames)));
 
     slot.leadingSilentFrames = leadingSilentFrames;
     slot.trailingSilentFrames = trailingSilentFrames;
     slot.trailerBytes = trailerBytes;
+    return {};
 }
 
 }  // namespace vemilo

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "wav/file_slot.h"
+#include "wav/wav_error.h"
 
 namespace vemilo {
 
@@ -39,6 +40,8 @@ private:
 // lines to the side's pane and stores the counts. The blocks that decide the log lines "readsize
 // %d 修正" and "m==0" are one second long, aligned to the end of the data. If the slot is loaded
 // again while the scan yields, or the program is ending, the scan stops and leaves slot and pane.
-void scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* buffer = nullptr);
+// No error when the counts were stored; OutOfMemory ("buf error") or CannotOpen ("open error"),
+// shown as a message too; Superseded or Stopped when the scan stopped at a pause.
+WavError scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* buffer = nullptr);
 
 }  // namespace vemilo

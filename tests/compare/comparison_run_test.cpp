@@ -44,7 +44,7 @@ protected:
         host.yields = 0;
         host.progressHistory.clear();
         const int before = openDescriptorCount();
-        outcome = ComparisonRun(slots, host, host.options, buffers);
+        outcome = runComparison(slots, host, host.options, buffers);
         EXPECT_EQ(openDescriptorCount(), before);
         return outcome.result;
     }
@@ -216,16 +216,16 @@ TEST_F(ComparisonRunTest, OptionTextsThatAreNotNumbers) {
     host.options.values.matchPoint = true;
     host.options.values.matchLength = "abc";
     const int before = openDescriptorCount();
-    try {
-        (void)ComparisonRun(slots, host, host.options);
-        FAIL() << "no conversion error";
-    } catch (const ConversionError& error) {
-        EXPECT_STREQ(error.what(), "'abc' は整数ではありません");
-    }
+    RunOutcome outcome = runComparison(slots, host, host.options);
+    EXPECT_EQ(outcome.result, RunResult::OptionNotNumber);
+    EXPECT_EQ(outcome.message, "'abc' は整数ではありません");
+    EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);
     EXPECT_EQ(openDescriptorCount(), before);
 
     host.options.values.differenceLimit = "";
-    EXPECT_THROW((void)ComparisonRun(slots, host, host.options), ConversionError);
+    outcome = runComparison(slots, host, host.options);
+    EXPECT_EQ(outcome.result, RunResult::OptionNotNumber);
+    EXPECT_EQ(outcome.message, "'' は整数ではありません");
 
     // Out of range: clamped.
     host.options.values.differenceLimit = "0";

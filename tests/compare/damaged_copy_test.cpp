@@ -35,7 +35,7 @@ protected:
         chooseFile(slots[1], 1, path2, host);
         host.log.clear();
         host.messages.clear();
-        outcome = ComparisonRun(slots, host, host.options);
+        outcome = runComparison(slots, host, host.options);
         if (endedEarly(outcome.result)) return host.messages;
         const auto end = std::find_if(host.log.begin(), host.log.end(), [](const std::string& line) {
             return line.find("終わりました") != std::string::npos || line.rfind("読み取りエラー", 0) == 0;

@@ -162,7 +162,7 @@ TEST(FrameComparison, BulkComparisonAgreesWithFrameByFrameOnRandomPairs) {
         loadFileSlot(slots[1], 1, dir.file("2.wav"), host);
         // Blocks as small as one frame, so that runs of equal frames and differences cross them.
         ComparisonBuffers blocks(size_t(ba) * (1 + random() % 9));
-        const RunResult result = ComparisonRun(slots, host, host.options, &blocks).result;
+        const RunResult result = runComparison(slots, host, host.options, &blocks).result;
         const std::vector<std::string> expected = compareByFrames(pair, limit);
         if (host.log.size() < 9 || endedEarly(result)) {
             // An empty first read ends the run before the comparison.

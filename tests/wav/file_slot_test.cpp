@@ -39,7 +39,7 @@ TEST(FormatDuration, Examples) {
 TEST_F(FileSlotTest, TenSecondsOfCdAudio) {
     const std::string path = dir.file("a.wav");
     writeCanonicalWav(path, PcmFormat{1, 2, 44100, 16}, std::vector<uint8_t>(1764000, 1));
-    EXPECT_EQ(loadFileSlot(slot, 0, path, host), LoadOutcome::Usable);
+    EXPECT_EQ(loadFileSlot(slot, 0, path, host), WavError{});
     EXPECT_EQ(slot.frameCount, 441000u);
     EXPECT_EQ(slot.path, path);
     EXPECT_EQ(slot.dataOffset, 44u);
@@ -99,9 +99,11 @@ TEST_F(FileSlotTest, UnreadableFilesDivideByNothing) {
     writeFile(notWav, std::vector<uint8_t>(100, 'x'));
     const std::string zeroRate = dir.file("z.wav");
     writeCanonicalWav(zeroRate, PcmFormat{1, 2, 0, 16}, std::vector<uint8_t>(40, 1));
-    for (const std::string& path : {dir.file("missing.wav"), notWav, zeroRate}) {
+    const std::pair<std::string, WavProblem> cases[] = {
+        {dir.file("missing.wav"), WavProblem::CannotOpen}, {notWav, WavProblem::NotWave}, {zeroRate, WavProblem::NoFormat}};
+    for (const auto& [path, problem] : cases) {
         SCOPED_TRACE(path);
-        EXPECT_EQ(loadFileSlot(slot, 0, path, host), LoadOutcome::Unusable);
+        EXPECT_EQ(loadFileSlot(slot, 0, path, host).problem, problem);
         EXPECT_EQ(slot.path, path);
         EXPECT_EQ(host.info[0][2], "再生時間 -");
     }
@@ -116,7 +118,7 @@ TEST_F(FileSlotTest, LongPathsAreKeptWhole) {
     }
     const std::string path = folder + "/a.wav";
     writeCanonicalWav(path, PcmFormat{}, std::vector<uint8_t>(400, 1));
-    EXPECT_EQ(loadFileSlot(slot, 0, path, host), LoadOutcome::Usable);
+    EXPECT_EQ(loadFileSlot(slot, 0, path, host), WavError{});
     EXPECT_EQ(slot.path, path);
     EXPECT_EQ(slot.frameCount, 100u);
 }

@@ -40,43 +40,57 @@ Bytes fmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t blockAlig
     return body;
 }
 
+using W = WavProblem;
+using V = Verdict;
+using R = RunResult;
+
 struct HostileCase {
     const char* name;
     std::function<Bytes()> bytes;
-    int walkResult;  // what parseWavHeader returns
+    WavProblem walk;          // what parseWavHeader finds
+    Verdict againstItself;    // the file compared with itself
+    RunResult againstNormal;  // the file (as file 1) against a normal file of 500 frames
+    Verdict againstNormalVerdict;
 };
+
+// The same pair the other way round: the file that cannot be read is then file 2.
+RunResult swapped(RunResult result) {
+    if (result == RunResult::Unreadable1) return RunResult::Unreadable2;
+    if (result == RunResult::Unreadable2) return RunResult::Unreadable1;
+    return result;
+}
 
 // GoogleTest names each case in its output by the file it describes.
 void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
 
 const HostileCase kCases[] = {
-    {"chunk size 0x80000000", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).raw({'j', 'u', 'n', 'k', 0, 0, 0, 0x80, 1}).bytes(); }, 0},
-    {"chunk size 0xFFFFFFF8", [] { return WavBuilder().riffHeader().fmt(kCd).raw({'j', 'u', 'n', 'k', 0xF8, 0xFF, 0xFF, 0xFF}).data(Bytes(40, 1)).bytes(); }, 0},
-    {"data size 0xFFFFFFFF", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1), 0xFFFFFFFF).bytes(); }, 0},
-    {"blockAlign 0", [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 2, 44100, 0, 16)).data(Bytes(400, 1)).bytes(); }, 0},
-    {"channels 0", [] { return withFormat(PcmFormat{1, 0, 44100, 16, 4}); }, 0},
-    {"channels 65535", [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 65535, 44100, 2, 16)).data(Bytes(400, 1)).bytes(); }, 0},
-    {"sampleRate 0", [] { return withFormat(PcmFormat{1, 2, 0, 16}); }, 0},
-    {"sampleRate 0xFFFFFFFF", [] { return withFormat(PcmFormat{1, 2, 0xFFFFFFFF, 16}); }, 0},
-    {"bitsPerSample 0", [] { return withFormat(PcmFormat{1, 2, 44100, 0, 4}); }, 0},
-    {"bitsPerSample 12", [] { return withFormat(PcmFormat{1, 2, 44100, 12, 4}); }, 0},
-    {"bitsPerSample 20", [] { return withFormat(PcmFormat{1, 2, 44100, 20, 6}); }, 0},
-    {"bitsPerSample 64", [] { return withFormat(PcmFormat{1, 2, 44100, 64, 16}); }, 0},
-    {"blockAlign 65535", [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 2, 44100, 65535, 16)).data(Bytes(70000, 1)).bytes(); }, 0},
-    {"blockAlign smaller than its samples", [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 2, 8000, 2, 32)).data(Bytes(400, 1)).bytes(); }, 0},
-    {"fmt body of 4 bytes", [] { return WavBuilder().riffHeader().chunk("fmt ", {1, 0, 2, 0}).data(Bytes(40, 1)).bytes(); }, 0},
-    {"fmt body of 0 bytes at the end", [] { return WavBuilder().riffHeader().data(Bytes(40, 1)).chunk("fmt ", {}).bytes(); }, 0},
-    {"fmt after data", [] { return WavBuilder().riffHeader().data(Bytes(400, 1)).fmt(kCd).bytes(); }, 0},
-    {"two fmt chunks", [] { return WavBuilder().riffHeader().fmt(PcmFormat{1, 1, 8000, 8}).fmt(kCd).data(Bytes(400, 1)).bytes(); }, 0},
-    {"odd chunk without pad", [] { return WavBuilder().riffHeader().fmt(kCd).chunk("LIST", {1, 2, 3}, false).data(Bytes(400, 1)).bytes(); }, 0},
-    {"ends inside a chunk ID", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).raw({'L', 'I'}).bytes(); }, 1},
-    {"ends inside a chunk size", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).raw({'L', 'I', 'S', 'T', 9}).bytes(); }, 0},
-    {"no data chunk", [] { return WavBuilder().riffHeader().fmt(kCd).bytes(); }, 0},
-    {"13-byte file", [] { return Bytes{'R', 'I', 'F', 'F', 5, 0, 0, 0, 'W', 'A', 'V', 'E', 'f'}; }, 1},
-    {"only RIFF", [] { return Bytes{'R', 'I', 'F', 'F'}; }, 1},
-    {"RIFF size 0", [] { Bytes b = WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).bytes(); std::fill(b.begin() + 4, b.begin() + 8, 0); return b; }, 0},
-    {"empty file", [] { return Bytes{}; }, 1},
-    {"zeros after the header", [] { Bytes b = WavBuilder().riffHeader().fmt(kCd).data(Bytes(40, 1)).bytes(); b.resize(b.size() + 200000, 0); return b; }, 0},
+    {"chunk size 0x80000000", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).raw({'j', 'u', 'n', 'k', 0, 0, 0, 0x80, 1}).bytes(); }, W::None, V::Identical, R::Different, V::Different},
+    {"chunk size 0xFFFFFFF8", [] { return WavBuilder().riffHeader().fmt(kCd).raw({'j', 'u', 'n', 'k', 0xF8, 0xFF, 0xFF, 0xFF}).data(Bytes(40, 1)).bytes(); }, W::None, V::Identical, R::Identical, V::Different},
+    {"data size 0xFFFFFFFF", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1), 0xFFFFFFFF).bytes(); }, W::None, V::Identical, R::Different, V::Different},
+    {"blockAlign 0", [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 2, 44100, 0, 16)).data(Bytes(400, 1)).bytes(); }, W::NoFormat, V::Trouble, R::Unreadable1, V::Trouble},
+    {"channels 0", [] { return withFormat(PcmFormat{1, 0, 44100, 16, 4}); }, W::None, V::Identical, R::ChannelMismatch, V::Trouble},
+    {"channels 65535", [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 65535, 44100, 2, 16)).data(Bytes(400, 1)).bytes(); }, W::None, V::Identical, R::BlockAlignMismatch, V::Trouble},
+    {"sampleRate 0", [] { return withFormat(PcmFormat{1, 2, 0, 16}); }, W::NoFormat, V::Trouble, R::Unreadable1, V::Trouble},
+    {"sampleRate 0xFFFFFFFF", [] { return withFormat(PcmFormat{1, 2, 0xFFFFFFFF, 16}); }, W::None, V::Identical, R::RateMismatch, V::Trouble},
+    {"bitsPerSample 0", [] { return withFormat(PcmFormat{1, 2, 44100, 0, 4}); }, W::None, V::Identical, R::BitsMismatch, V::Trouble},
+    {"bitsPerSample 12", [] { return withFormat(PcmFormat{1, 2, 44100, 12, 4}); }, W::None, V::Identical, R::BitsMismatch, V::Trouble},
+    {"bitsPerSample 20", [] { return withFormat(PcmFormat{1, 2, 44100, 20, 6}); }, W::None, V::Identical, R::BlockAlignMismatch, V::Trouble},
+    {"bitsPerSample 64", [] { return withFormat(PcmFormat{1, 2, 44100, 64, 16}); }, W::None, V::Identical, R::BlockAlignMismatch, V::Trouble},
+    {"blockAlign 65535", [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 2, 44100, 65535, 16)).data(Bytes(70000, 1)).bytes(); }, W::None, V::Identical, R::BlockAlignMismatch, V::Trouble},
+    {"blockAlign smaller than its samples", [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 2, 8000, 2, 32)).data(Bytes(400, 1)).bytes(); }, W::None, V::Identical, R::RateMismatch, V::Trouble},
+    {"fmt body of 4 bytes", [] { return WavBuilder().riffHeader().chunk("fmt ", {1, 0, 2, 0}).data(Bytes(40, 1)).bytes(); }, W::NoFormat, V::Trouble, R::Unreadable1, V::Trouble},
+    {"fmt body of 0 bytes at the end", [] { return WavBuilder().riffHeader().data(Bytes(40, 1)).chunk("fmt ", {}).bytes(); }, W::NoFormat, V::Trouble, R::Unreadable1, V::Trouble},
+    {"fmt after data", [] { return WavBuilder().riffHeader().data(Bytes(400, 1)).fmt(kCd).bytes(); }, W::None, V::Identical, R::Different, V::Different},
+    {"two fmt chunks", [] { return WavBuilder().riffHeader().fmt(PcmFormat{1, 1, 8000, 8}).fmt(kCd).data(Bytes(400, 1)).bytes(); }, W::None, V::Identical, R::Different, V::Different},
+    {"odd chunk without pad", [] { return WavBuilder().riffHeader().fmt(kCd).chunk("LIST", {1, 2, 3}, false).data(Bytes(400, 1)).bytes(); }, W::None, V::Identical, R::Different, V::Different},
+    {"ends inside a chunk ID", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).raw({'L', 'I'}).bytes(); }, W::TruncatedChunk, V::Trouble, R::Unreadable1, V::Trouble},
+    {"ends inside a chunk size", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).raw({'L', 'I', 'S', 'T', 9}).bytes(); }, W::None, V::Identical, R::Different, V::Different},
+    {"no data chunk", [] { return WavBuilder().riffHeader().fmt(kCd).bytes(); }, W::None, V::Identical, R::Identical, V::Different},
+    {"13-byte file", [] { return Bytes{'R', 'I', 'F', 'F', 5, 0, 0, 0, 'W', 'A', 'V', 'E', 'f'}; }, W::TruncatedChunk, V::Trouble, R::Unreadable1, V::Trouble},
+    {"only RIFF", [] { return Bytes{'R', 'I', 'F', 'F'}; }, W::NotWave, V::Trouble, R::Unreadable1, V::Trouble},
+    {"RIFF size 0", [] { Bytes b = WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).bytes(); std::fill(b.begin() + 4, b.begin() + 8, 0); return b; }, W::None, V::Identical, R::Different, V::Different},
+    {"empty file", [] { return Bytes{}; }, W::NotWave, V::Trouble, R::Unreadable1, V::Trouble},
+    {"zeros after the header", [] { Bytes b = WavBuilder().riffHeader().fmt(kCd).data(Bytes(40, 1)).bytes(); b.resize(b.size() + 200000, 0); return b; }, W::None, V::Identical, R::Different, V::Different},
 };
 
 class HostileFiles : public ::testing::TestWithParam<HostileCase> {
@@ -91,10 +105,19 @@ protected:
         EXPECT_LE(slots[side].trailingSilentFrames, slots[side].frameCount);
     }
 
-    void compareAll(const std::string& path) {
+    void compareAll(const std::string& path, const HostileCase& c) {
         const std::string normal = dir.file("normal.wav");
         writeCanonicalWav(normal, kCd, noiseFrames(kCd, 500));
-        for (const auto& [first, second] : {std::pair{path, path}, std::pair{path, normal}, std::pair{normal, path}}) {
+        struct Pair {
+            std::string first, second;
+            RunResult result;
+            Verdict verdict;
+        };
+        const RunResult itself = c.againstItself == Verdict::Trouble ? RunResult::Unreadable1 : RunResult::Identical;
+        const Pair pairs[] = {{path, path, itself, c.againstItself},
+                              {path, normal, c.againstNormal, c.againstNormalVerdict},
+                              {normal, path, swapped(c.againstNormal), c.againstNormalVerdict}};
+        for (const auto& [first, second, expectedResult, expectedVerdict] : pairs) {
             for (int options = 0; options < 8; ++options) {
                 host.options.values.zeroSkip = options & 1;
                 host.options.values.matchPoint = options & 2;
@@ -103,9 +126,11 @@ protected:
                 choose(slots, 0, first);
                 choose(slots, 1, second);
                 host.log.clear();
-                const RunResult result = ComparisonRun(slots, host, host.options).result;
-                EXPECT_GE(result, RunResult::Different);
-                EXPECT_LE(result, RunResult::DataFormatMismatch);
+                const RunOutcome outcome = runComparison(slots, host, host.options);
+                const RunResult result = outcome.result;
+                SCOPED_TRACE(::testing::Message() << (first == path) << (second == path) << " options " << options);
+                EXPECT_EQ(runResultName(result), std::string(runResultName(expectedResult)));
+                EXPECT_EQ(verdictOf(outcome), expectedVerdict);
                 if (result == RunResult::Identical || result == RunResult::Different) {
                     EXPECT_EQ(host.log.back().rfind("[debug] ", 0), 0u);
                     EXPECT_EQ(host.log[host.log.size() - 2].rfind("比較サンプル(", 0), 0u);
@@ -128,8 +153,8 @@ TEST_P(HostileFiles, DocumentedLinesOrAMessageAndNothingLeftOpen) {
     const auto start = std::chrono::steady_clock::now();
 
     WavFormatInfo info;
-    EXPECT_EQ(parseWavHeader(path, info), c.walkResult);
-    compareAll(path);
+    EXPECT_EQ(parseWavHeader(path, info).problem, c.walk);
+    compareAll(path, c);
 
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_EQ(openDescriptorCount(), before);
@@ -171,7 +196,7 @@ TEST(HostilePaths, FoldersFifosAndUnreadableFilesGiveTheOpenError) {
         EXPECT_EQ(slotProblem(slot), problem);
         // The run names the file that is no WAV file, not a property that differs.
         FileSlots slots{slot, slot};
-        EXPECT_EQ(ComparisonRun(slots, host, host.options).result, RunResult::Unreadable1);
+        EXPECT_EQ(runComparison(slots, host, host.options).result, RunResult::Unreadable1);
         EXPECT_EQ(host.messages.back(), "ファイル1をWAVファイルとして読めませんでした。");
     }
     EXPECT_EQ(openDescriptorCount(), before);

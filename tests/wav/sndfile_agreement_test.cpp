@@ -75,7 +75,7 @@ TEST(SndfileAgreement, RateChannelsAndFrames) {
         const std::string path = dir.file("v.wav");
         writeFile(path, variant.bytes);
         FileSlot slot;
-        EXPECT_EQ(loadFileSlot(slot, 0, path, reporter), LoadOutcome::Usable);
+        EXPECT_EQ(loadFileSlot(slot, 0, path, reporter), WavError{});
 
         SF_INFO info{};
         SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);

@@ -1,5 +1,7 @@
 #include "wav/wav_header.h"
 
+#include <cerrno>
+
 #include <gtest/gtest.h>
 
 #include "support/temp_dir.h"
@@ -14,7 +16,7 @@ using namespace testing;
 using namespace writer;
 
 struct Walk {
-    int result;
+    WavError result;
     WavFormatInfo info;
     std::string trace;
 };
@@ -37,7 +39,7 @@ std::vector<uint8_t> fmtWithExtension(uint16_t formatTag, std::vector<uint8_t> e
 
 TEST(ParseWavHeader, CanonicalFileGivesFormatAndDataPosition) {
     const Walk walk = walkBytes(canonicalWav(PcmFormat{1, 2, 44100, 16}, std::vector<uint8_t>(400, 3)));
-    EXPECT_EQ(walk.result, 0);
+    EXPECT_EQ(walk.result.problem, WavProblem::None);
     EXPECT_EQ(walk.info.dataOffset, 44u);
     EXPECT_EQ(walk.info.dataBytes, 400u);
     EXPECT_EQ(walk.info.formatTag, 1);
@@ -71,7 +73,7 @@ TEST(ParseWavHeader, ExtensionTraceLines) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Walk walk = walkBytes(fmtWithExtension(c.formatTag, c.extension));
-        EXPECT_EQ(walk.result, 0);
+        EXPECT_EQ(walk.result.problem, WavProblem::None);
         EXPECT_EQ(walk.trace.find("拡張フォーマット読み\n") != std::string::npos, c.extended);
         EXPECT_EQ(walk.trace.find("exbuf読み\n") != std::string::npos, c.exbuf);
         EXPECT_EQ(walk.info.formatTag, c.formatTag);
@@ -84,13 +86,13 @@ TEST(ParseWavHeader, OddDataWithAndWithoutPad) {
     const PcmFormat mono8{1, 1, 8000, 8};
     // Odd data, pad byte, then LIST: the walk finds LIST right after the pad.
     Walk padded = walkBytes(WavBuilder().riffHeader().fmt(mono8).data(std::vector<uint8_t>(5, 0x90)).chunk("LIST", {1, 2, 3, 4}).bytes());
-    EXPECT_EQ(padded.result, 0);
+    EXPECT_EQ(padded.result.problem, WavProblem::None);
     EXPECT_NE(padded.trace.find("chunk: LIST 4\n"), std::string::npos);
     EXPECT_EQ(padded.info.dataBytes, 5u);
 
     // Odd data as the last thing in the file, without its pad byte.
     Walk unpadded = walkBytes(WavBuilder().riffHeader().fmt(mono8).data(std::vector<uint8_t>(5, 0x90), 5).bytes());
-    EXPECT_EQ(unpadded.result, 0);
+    EXPECT_EQ(unpadded.result.problem, WavProblem::None);
     EXPECT_EQ(unpadded.info.dataBytes, 5u);
 }
 
@@ -101,7 +103,7 @@ TEST(ParseWavHeader, StrayBytesAfterTheLastChunk) {
         bytes.push_back(0x41);
         bytes.resize(bytes.size() + stray - 1, 0x42);
         const Walk walk = walkBytes(bytes);
-        EXPECT_EQ(walk.result, 1);
+        EXPECT_NE(walk.result.problem, WavProblem::None);
         EXPECT_NE(walk.trace.find("chunk size error\n"), std::string::npos);
         EXPECT_EQ(walk.info.format.blockAlign, 0);  // the format reaches the record only after a full walk
         EXPECT_EQ(walk.info.format.sampleRate, 0u);
@@ -116,7 +118,7 @@ TEST(ParseWavHeader, NotRiffWave) {
     notWave[11] = 'X';
     for (const auto& bytes : {notRiff, notWave, std::vector<uint8_t>{'R', 'I', 'F', 'F'}, std::vector<uint8_t>{}}) {
         const Walk walk = walkBytes(bytes);
-        EXPECT_EQ(walk.result, 1);
+        EXPECT_NE(walk.result.problem, WavProblem::None);
         EXPECT_EQ(walk.info.dataBytes, 0u);
         EXPECT_EQ(walk.info.format.blockAlign, 0);
         EXPECT_EQ(walk.trace, "");
@@ -127,19 +129,19 @@ TEST(ParseWavHeader, LaterChunksOverrideAndOverlongBodiesEndTheWalk) {
     PcmFormat first{1, 2, 44100, 16};
     PcmFormat second{1, 1, 8000, 8};
     const Walk twice = walkBytes(WavBuilder().riffHeader().fmt(first).data({1, 2, 3, 4}).fmt(second).data({9, 9}).bytes());
-    EXPECT_EQ(twice.result, 0);
+    EXPECT_EQ(twice.result.problem, WavProblem::None);
     EXPECT_EQ(twice.info.format.sampleRate, 8000u);
     EXPECT_EQ(twice.info.dataBytes, 2u);
 
     // A data chunk that declares more than the file holds: the walk still ends normally.
     const Walk overlong = walkBytes(WavBuilder().riffHeader().fmt(first).data(std::vector<uint8_t>(16, 1), 0x7FFFFFF0).bytes());
-    EXPECT_EQ(overlong.result, 0);
+    EXPECT_EQ(overlong.result.problem, WavProblem::None);
     EXPECT_EQ(overlong.info.dataBytes, 0x7FFFFFF0u);
     EXPECT_EQ(overlong.info.dataOffset, 44u);
 
     // Sizes with the top bit set never move the walk backwards.
     const Walk huge = walkBytes(WavBuilder().riffHeader().fmt(first).data({1, 2, 3, 4}).raw({'j', 'u', 'n', 'k', 0xF8, 0xFF, 0xFF, 0xFF}).bytes());
-    EXPECT_EQ(huge.result, 0);
+    EXPECT_EQ(huge.result.problem, WavProblem::None);
     EXPECT_EQ(huge.info.dataBytes, 4u);
 }
 
@@ -147,7 +149,7 @@ TEST(ParseWavHeader, ShortFmtBodyReadsNothingOfTheNextChunk) {
     // A "fmt " body of 4 bytes: the rest of the format block is zero, not the next chunk's ID.
     std::vector<uint8_t> body = {1, 0, 2, 0};
     const Walk walk = walkBytes(WavBuilder().riffHeader().chunk("fmt ", body).data({1, 2, 3, 4}).bytes());
-    EXPECT_EQ(walk.result, 0);
+    EXPECT_EQ(walk.result.problem, WavProblem::NoFormat);  // the walk ends, but without a rate
     EXPECT_EQ(walk.info.format.channels, 2);
     EXPECT_EQ(walk.info.format.sampleRate, 0u);
     EXPECT_EQ(walk.info.format.bitsPerSample, 0);
@@ -159,7 +161,7 @@ TEST(ParseWavHeader, ChunkIdIsTracedAsExactlyItsFourBytes) {
     const std::vector<uint8_t> odd = {'a', 0, 'b', 'c', 0, 0, 0, 0};
     appendBytes(bytes, odd);
     const Walk walk = walkBytes(bytes);
-    EXPECT_EQ(walk.result, 0);
+    EXPECT_EQ(walk.result.problem, WavProblem::None);
     EXPECT_NE(walk.trace.find(std::string("chunk: a\0bc 0\n", 14)), std::string::npos);
 }
 
@@ -168,7 +170,7 @@ TEST(ParseWavHeader, MissingFileTracesOpenError) {
     std::string trace;
     const TraceSink previous = setTraceSink([&](const std::string& line) { trace += line; });
     WavFormatInfo info;
-    EXPECT_EQ(parseWavHeader(dir.file("nope.wav"), info), 1);
+    EXPECT_EQ(parseWavHeader(dir.file("nope.wav"), info), (WavError{WavProblem::CannotOpen, ENOENT, 0}));
     setTraceSink(previous);
     EXPECT_EQ(trace, "open error\n");
 }
@@ -192,7 +194,7 @@ TEST(ParseWavHeader, AMillionTinyChunksCostFewReadsAndCanBeStopped) {
     WavFormatInfo info;
     int pauses = 0;
     const uint64_t before = WavReader::systemCallsMade();
-    EXPECT_EQ(parseWavHeader(dir.file("tiny.wav"), info, [&] { return ++pauses > 0; }), 0);
+    EXPECT_EQ(parseWavHeader(dir.file("tiny.wav"), info, [&] { return ++pauses > 0; }), WavError{});
     // A read per 64 KiB window and a seek before it, not several per chunk.
     EXPECT_LE(WavReader::systemCallsMade() - before, 2 * (bytes.size() / 65536 + 4));
     EXPECT_EQ(info.dataBytes, 400u);
@@ -200,8 +202,7 @@ TEST(ParseWavHeader, AMillionTinyChunksCostFewReadsAndCanBeStopped) {
 
     // The caller may stop a long walk at a pause: nothing of the format is taken then.
     WavFormatInfo stopped;
-    EXPECT_EQ(parseWavHeader(dir.file("tiny.wav"), stopped, [] { return false; }), 1);
-    EXPECT_EQ(stopped.problem, WavProblem::Stopped);
+    EXPECT_EQ(parseWavHeader(dir.file("tiny.wav"), stopped, [] { return false; }).problem, WavProblem::Stopped);
     EXPECT_EQ(stopped.format.sampleRate, 0u);
     setTraceSink(previous);
 }

@@ -1,5 +1,7 @@
 #include "wav/wav_reader.h"
 
+#include <cerrno>
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -41,7 +43,7 @@ TEST(WavReader, LargeSparseFileHas64BitSizeAndPositions) {
     ::close(fd);
 
     WavReader reader;
-    ASSERT_EQ(reader.open(path), 0);
+    ASSERT_EQ(reader.open(path), WavError{});
     EXPECT_EQ(reader.size(), 4294967306ull);
     EXPECT_EQ(reader.seek(0x80000000LL, SeekOrigin::Begin), 2147483648ull);
     EXPECT_EQ(reader.position(), 2147483648ull);
@@ -56,7 +58,7 @@ TEST(WavReader, ShortReadAtEndThenNothing) {
     const std::string path = dir.file("f.bin");
     writeFile(path, std::vector<uint8_t>(100, 7));
     WavReader reader;
-    ASSERT_EQ(reader.open(path), 0);
+    ASSERT_EQ(reader.open(path), WavError{});
     uint8_t buffer[16];
     reader.seek(20, SeekOrigin::Begin);
     EXPECT_EQ(reader.read(buffer, 16), 16u);
@@ -75,11 +77,11 @@ TEST(WavReader, RefusesWhatIsNotAReadableRegularFile) {
     TempDir dir;
     const int before = testing::openDescriptorCount();
     WavReader reader;
-    EXPECT_EQ(reader.open(dir.file("missing.wav")), 1);
-    EXPECT_EQ(reader.open(dir.path()), 1);  // a folder
+    EXPECT_EQ(reader.open(dir.file("missing.wav")), (WavError{WavProblem::CannotOpen, ENOENT, 0}));
+    EXPECT_EQ(reader.open(dir.path()), (WavError{WavProblem::CannotOpen, EISDIR, 0}));  // a folder
     const std::string fifo = dir.file("pipe.wav");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(reader.open(fifo), 1);  // must neither block nor be read
+    EXPECT_EQ(reader.open(fifo), (WavError{WavProblem::CannotOpen, 0, 0}));  // must neither block nor be read
     EXPECT_FALSE(reader.isOpen());
     EXPECT_EQ(reader.close(), 0);
     EXPECT_EQ(testing::openDescriptorCount(), before);
@@ -91,13 +93,13 @@ TEST(WavReader, SkipZeroBytesStopsBeforeTheFirstNonZeroByte) {
     writeFile(path, {0x00, 0x00, 0x4C, 0x00});
     TraceCapture trace;
     WavReader reader;
-    ASSERT_EQ(reader.open(path), 0);
+    ASSERT_EQ(reader.open(path), WavError{});
     reader.seek(0, SeekOrigin::Begin);
-    EXPECT_EQ(reader.skipZeroBytes(), 2);
+    EXPECT_EQ(reader.skipZeroBytes(), 2u);
     uint8_t byte = 0;
     EXPECT_EQ(reader.read(&byte, 1), 1u);
     EXPECT_EQ(byte, 0x4C);
-    EXPECT_EQ(reader.skipZeroBytes(), -1);
+    EXPECT_EQ(reader.skipZeroBytes(), std::nullopt);
     EXPECT_EQ(reader.position(), reader.size());
     EXPECT_EQ(trace.text, "skip num=2 pos:2\nzeroskip err(readsize=0) 4\n");
 }
@@ -110,9 +112,9 @@ TEST(WavReader, SkipZeroBytesOverALongRunAcrossBlocks) {
     writeFile(path, bytes);
     TraceCapture trace;
     WavReader reader;
-    ASSERT_EQ(reader.open(path), 0);
+    ASSERT_EQ(reader.open(path), WavError{});
     reader.seek(0, SeekOrigin::Begin);
-    EXPECT_EQ(reader.skipZeroBytes(), 100000);
+    EXPECT_EQ(reader.skipZeroBytes(), 100000u);
     EXPECT_EQ(reader.position(), 100000u);
 }
 

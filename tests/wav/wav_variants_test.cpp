@@ -25,7 +25,7 @@ using Bytes = std::vector<uint8_t>;
 const PcmFormat kStereo{1, 2, 48000, 24};
 
 struct Walk {
-    int result;
+    WavError result;
     WavFormatInfo info;
     std::string trace;
 };
@@ -64,12 +64,12 @@ TEST(WavVariants, SizesOfRf64Bw64AndStreamingHeaders) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Walk walk = walkBytes(c.bytes);
-        EXPECT_EQ(walk.result, 0);
+        EXPECT_EQ(walk.result.problem, WavProblem::None);
         EXPECT_EQ(walk.info.dataBytes, c.dataBytes);
         EXPECT_EQ(walk.info.dataOffset, c.dataOffset);
         EXPECT_EQ(walk.info.dataRunsToEnd, c.runsToEnd);
         EXPECT_EQ(walk.info.format.sampleRate, 48000u);
-        EXPECT_EQ(walk.info.problem, WavProblem::None);
+        
     }
     const Walk rf64 = walkBytes(cases[0].bytes);
     EXPECT_EQ(rf64.info.container, WavContainer::Rf64);
@@ -107,8 +107,8 @@ TEST(WavVariants, SparseRf64BeyondFourGigabytes) {
     RecordingReporter host;
     const TraceSink previous = setTraceSink({});
     FileSlots slots;
-    ASSERT_TRUE(chooseFile(slots[0], 0, dir.file("1.wav"), host));
-    ASSERT_TRUE(chooseFile(slots[1], 1, dir.file("2.wav"), host));
+    ASSERT_EQ(chooseFile(slots[0], 0, dir.file("1.wav"), host), WavError{});
+    ASSERT_EQ(chooseFile(slots[1], 1, dir.file("2.wav"), host), WavError{});
     EXPECT_EQ(slots[0].frameCount, dataBytes / 2);
     EXPECT_EQ(host.info[0][2], "再生時間 12:26:44.778");
     EXPECT_EQ(host.info[0][3], "サンプル数   2150629376");
@@ -117,7 +117,7 @@ TEST(WavVariants, SparseRf64BeyondFourGigabytes) {
 
     host.options.values.details = true;
     host.options.values.zeroSkip = true;
-    const RunOutcome outcome = ComparisonRun(slots, host, host.options);
+    const RunOutcome outcome = runComparison(slots, host, host.options);
     setTraceSink(previous);
     EXPECT_EQ(outcome.result, RunResult::Different);
     const uint64_t differing = dataBytes / 2 - 300 + 30;  // the frame's index in the data

@@ -1,0 +1,34 @@
+#pragma once
+// What went wrong with a file, and where: the one vocabulary in which every operation on a file
+// that can fail says so, and the sentences users read for it.
+
+#include <cstdint>
+#include <string>
+
+namespace vemilo {
+
+enum class WavProblem : uint8_t {
+    None,
+    CannotOpen,      // the system refused the open (systemError says why) or it is not a regular file
+    NotWave,         // the first bytes are not "RIFF"/"RF64"/"BW64" ... "WAVE"
+    TruncatedChunk,  // the file ends inside a chunk header
+    NoFormat,        // no "fmt " chunk, or one without a sample rate or frame size
+    Stopped,         // the work was stopped before its end: the program is ending
+    Superseded,      // a newer choice for the same side took over while the work let the window run
+    OutOfMemory,     // a buffer for the work could not be had
+};
+
+struct WavError {
+    WavProblem problem = WavProblem::None;
+    int systemError = 0;  // the system's error number, where the system refused
+    uint64_t offset = 0;  // the byte offset in the file at which the problem was found
+
+    explicit operator bool() const { return problem != WavProblem::None; }
+    bool operator==(const WavError&) const = default;
+};
+
+// A sentence for a problem, with the system's own text for a refused open.
+std::string describeProblem(WavProblem problem, int systemError);
+inline std::string describeError(const WavError& error) { return describeProblem(error.problem, error.systemError); }
+
+}  // namespace vemilo
