@@ -145,7 +145,7 @@ int runCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
     }
     const CliOptions& options = parsed.options;
     if (options.mode == Mode::Help || options.mode == Mode::Version) {
-        std::fputs(options.mode == Mode::Help ? kUsage : kVersion, out);
+        std::fputs(options.mode == Mode::Help ? helpText().c_str() : kVersion, out);
         return checkOutput(out, err, exitStatus(Verdict::Identical));
     }
     const TraceRedirect traceRedirect(options.trace, err);

@@ -1,6 +1,6 @@
 #include "cli/cli_options.h"
 
-#include <functional>
+#include <algorithm>
 #include <optional>
 
 #include "compare/option_text.h"
@@ -9,52 +9,10 @@ namespace vemilo::cli {
 
 const char* const kVersion = "vemilo-cli (Vemilo) 3.00β1\n";
 
-const char* const kUsage =
-    "Usage:\n"
-    "  vemilo-cli [OPTIONS] FILE1 FILE2             compare two WAV files frame by frame\n"
-    "  vemilo-cli [OPTIONS] --continuous DIR1 DIR2  compare the *.wav files of two folders pair by pair,\n"
-    "                                               by their places in the sorted lists, stopping at the\n"
-    "                                               first pair that differs\n"
-    "  vemilo-cli [OPTIONS] --folders DIR1 DIR2     compare every *.wav file below two folders with its\n"
-    "                                               namesake, report files on one side only, never stop early\n"
-    "  vemilo-cli --merge-reports REPORT.json...    merge the JSON reports of the shards of a --folders run\n"
-    "  vemilo-cli --md5 FILE...                     the MD5 of each file's audio data, as md5sum prints it\n"
-    "  vemilo-cli --check-md5 LIST                  verify such a list as md5sum -c does\n"
-    "  vemilo-cli [--trace] --info FILE...          show each file's summary and silent-frame counts\n"
-    "\n"
-    "Comparison options:\n"
-    "  --exact                              compare from the first frame of each file's data:\n"
-    "                                       the same as --no-zero-skip --no-match-point\n"
-    "  --zero-skip / --no-zero-skip         skip each file's leading silent frames (default on)\n"
-    "  --match-point / --no-match-point     search a match point within the first second (default on)\n"
-    "  --match-samples=N                    frames that must agree for a match point, 1-32767 (default 200)\n"
-    "  --details / --no-details             log a line for each differing frame (default off)\n"
-    "  --max-lines=N                        differing frames tolerated, 1-2000 (default 200)\n"
-    "\n"
-    "Reports:\n"
-    "  --json                               one JSON document on standard output instead of the log\n"
-    "                                       (with a single pair, --continuous or --folders)\n"
-    "  --verbose                            with --folders, each pair's full log before its line\n"
-    "  --jobs=N                             with --folders, compare N pairs at once (default: one per core)\n"
-    "  --shard=K/N                          with --folders, only the pairs of shard K of N, by a stable\n"
-    "                                       hash of their relative paths\n"
-    "  --trace                              write the header trace to standard error\n"
-    "  --help                               show this text\n"
-    "  --version                            show the version\n"
-    "\n"
-    "The log goes to standard output, messages to standard error.\n"
-    "\"一致しました。\" means that every frame compared was equal. With zero skip each file's leading\n"
-    "silent frames are not compared, and a match point shifts one file past the frames before it;\n"
-    "use --exact to prove two files bit-identical from their first frame.\n"
-    "\n"
-    "Exit status: 0 every frame compared equal and both files ended together; 1 a frame differed,\n"
-    "too many differed, or one file ended before the other; 2 trouble: a pair could not be compared\n"
-    "to its end (formats differ, a file could not be opened, read or taken as WAV), standard output\n"
-    "could not be written, or a usage error. With --continuous and --folders, the worst over the\n"
-    "pairs; a file present on one side only counts as a difference. --check-md5: 1 when a checksum\n"
-    "differs, 2 when a file cannot be read.\n";
-
 namespace {
+
+// What an option does to the options being parsed; the problem with its value, or nothing.
+using Apply = std::optional<std::string> (*)(CliOptions& options, const std::string& value);
 
 // A whole number within the range, as the option's text.
 std::optional<std::string> numberText(const std::string& text, int32_t minimum, int32_t maximum) {
@@ -72,62 +30,202 @@ std::optional<Shard> shardText(const std::string& text) {
     return Shard{static_cast<uint32_t>(*index), static_cast<uint32_t>(*count)};
 }
 
+template <Mode mode>
+std::optional<std::string> selectMode(CliOptions& options, const std::string&) {
+    options.modes.push_back(mode);
+    return std::nullopt;
+}
+
+constexpr const char* kMatchSamplesProblem = "a whole number from 1 to 32767 is needed";
+constexpr const char* kMaxLinesProblem = "a whole number from 1 to 2000 is needed";
+constexpr const char* kJobsProblem = "a whole number from 1 to 1024 is needed";
+constexpr const char* kShardProblem = "K/N with 1 <= K <= N is needed";
+
+// Every option of vemilo-cli, in the order --help lists them: the parser and the help text both
+// come from here, so an option is added in one place.
+const CliOptionSpec kOptions[] = {
+    // The modes, each with the form of the command line it starts.
+    {"--continuous", nullptr, OptionSection::Mode, "vemilo-cli [OPTIONS] --continuous DIR1 DIR2",
+     "compare the *.wav files of two folders pair by pair,\n"
+     "by their places in the sorted lists, stopping at the\n"
+     "first pair that differs",
+     selectMode<Mode::Continuous>},
+    {"--folders", nullptr, OptionSection::Mode, "vemilo-cli [OPTIONS] --folders DIR1 DIR2",
+     "compare every *.wav file below two folders with its\n"
+     "namesake, report files on one side only, never stop early",
+     selectMode<Mode::Folders>},
+    {"--merge-reports", nullptr, OptionSection::Mode, "vemilo-cli --merge-reports REPORT.json...",
+     "merge the JSON reports of the shards of a --folders run", selectMode<Mode::MergeReports>},
+    {"--md5", nullptr, OptionSection::Mode, "vemilo-cli --md5 FILE...", "the MD5 of each file's audio data, as md5sum prints it",
+     selectMode<Mode::Md5>},
+    {"--check-md5", "LIST", OptionSection::Mode, "vemilo-cli --check-md5 LIST", "verify such a list as md5sum -c does",
+     [](CliOptions& options, const std::string& value) -> std::optional<std::string> {
+         options.modes.push_back(Mode::CheckMd5);
+         options.checksumList = value;
+         return std::nullopt;
+     }},
+    {"--info", nullptr, OptionSection::Mode, "vemilo-cli [--trace] --info FILE...", "show each file's summary and silent-frame counts",
+     selectMode<Mode::Info>},
+
+    {"--exact", nullptr, OptionSection::Comparison, nullptr,
+     "compare from the first frame of each file's data:\n"
+     "the same as --no-zero-skip --no-match-point",
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.comparison.zeroSkip = options.comparison.matchPoint = false;
+         return std::nullopt;
+     }},
+    {"--zero-skip", nullptr, OptionSection::Comparison, "--zero-skip / --no-zero-skip",
+     "skip each file's leading silent frames (default on)",
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.comparison.zeroSkip = true;
+         return std::nullopt;
+     }},
+    {"--no-zero-skip", nullptr, OptionSection::Hidden, nullptr, nullptr,
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.comparison.zeroSkip = false;
+         return std::nullopt;
+     }},
+    {"--match-point", nullptr, OptionSection::Comparison, "--match-point / --no-match-point",
+     "search a match point within the first second (default on)",
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.comparison.matchPoint = true;
+         return std::nullopt;
+     }},
+    {"--no-match-point", nullptr, OptionSection::Hidden, nullptr, nullptr,
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.comparison.matchPoint = false;
+         return std::nullopt;
+     }},
+    {"--match-samples", "N", OptionSection::Comparison, nullptr,
+     "frames that must agree for a match point, 1-32767 (default 200)",
+     [](CliOptions& options, const std::string& value) -> std::optional<std::string> {
+         const auto number = numberText(value, 1, 32767);
+         if (!number) return kMatchSamplesProblem;
+         options.comparison.matchLength = *number;
+         return std::nullopt;
+     }},
+    {"--details", nullptr, OptionSection::Comparison, "--details / --no-details", "log a line for each differing frame (default off)",
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.comparison.details = true;
+         return std::nullopt;
+     }},
+    {"--no-details", nullptr, OptionSection::Hidden, nullptr, nullptr,
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.comparison.details = false;
+         return std::nullopt;
+     }},
+    {"--max-lines", "N", OptionSection::Comparison, nullptr, "differing frames tolerated, 1-2000 (default 200)",
+     [](CliOptions& options, const std::string& value) -> std::optional<std::string> {
+         const auto number = numberText(value, 1, 2000);
+         if (!number) return kMaxLinesProblem;
+         options.comparison.differenceLimit = *number;
+         return std::nullopt;
+     }},
+
+    {"--json", nullptr, OptionSection::Reports, nullptr,
+     "one JSON document on standard output instead of the log\n"
+     "(with a single pair, --continuous or --folders)",
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.json = true;
+         return std::nullopt;
+     }},
+    {"--verbose", nullptr, OptionSection::Reports, nullptr, "with --folders, each pair's full log before its line",
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.verbose = true;
+         return std::nullopt;
+     }},
+    {"--jobs", "N", OptionSection::Reports, nullptr, "with --folders, compare N pairs at once (default: one per core)",
+     [](CliOptions& options, const std::string& value) -> std::optional<std::string> {
+         const auto number = numberText(value, 1, 1024);
+         if (!number) return kJobsProblem;
+         options.jobs = static_cast<unsigned>(std::stoul(*number));
+         return std::nullopt;
+     }},
+    {"--shard", "K/N", OptionSection::Reports, nullptr,
+     "with --folders, only the pairs of shard K of N, by a stable\n"
+     "hash of their relative paths",
+     [](CliOptions& options, const std::string& value) -> std::optional<std::string> {
+         options.shard = shardText(value);
+         if (!options.shard) return kShardProblem;
+         return std::nullopt;
+     }},
+    {"--trace", nullptr, OptionSection::Reports, nullptr, "write the header trace to standard error",
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.trace = true;
+         return std::nullopt;
+     }},
+    {"--help", nullptr, OptionSection::Reports, nullptr, "show this text", nullptr},
+    {"--version", nullptr, OptionSection::Reports, nullptr, "show the version", nullptr},
+};
+
+constexpr const char* kHelpTrailer =
+    "\n"
+    "The log goes to standard output, messages to standard error.\n"
+    "\"一致しました。\" means that every frame compared was equal. With zero skip each file's leading\n"
+    "silent frames are not compared, and a match point shifts one file past the frames before it;\n"
+    "use --exact to prove two files bit-identical from their first frame.\n"
+    "\n"
+    "Exit status: 0 every frame compared equal and both files ended together; 1 a frame differed,\n"
+    "too many differed, or one file ended before the other; 2 trouble: a pair could not be compared\n"
+    "to its end (formats differ, a file could not be opened, read or taken as WAV), standard output\n"
+    "could not be written, or a usage error. With --continuous and --folders, the worst over the\n"
+    "pairs; a file present on one side only counts as a difference. --check-md5: 1 when a checksum\n"
+    "differs, 2 when a file cannot be read.\n";
+
+// One entry of the help text: the left column, then each line of the description starting at
+// the given column (left parts are ASCII, so bytes are columns).
+std::string helpEntry(const std::string& left, const char* description, size_t column) {
+    std::string entry = "  " + left;
+    size_t lineStart = 0;  // where the entry's current line begins
+    const std::string text = description;
+    for (size_t start = 0; start <= text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        const size_t used = entry.size() - lineStart;
+        entry.append(column > used ? column - used : 1, ' ');
+        entry += text.substr(start, end - start) + "\n";
+        lineStart = entry.size();
+        start = end + 1;
+    }
+    return entry;
+}
+
+std::string buildHelp() {
+    constexpr size_t kModeColumn = 47;
+    constexpr size_t kOptionColumn = 39;
+    std::string help = "Usage:\n";
+    help += helpEntry("vemilo-cli [OPTIONS] FILE1 FILE2", "compare two WAV files frame by frame", kModeColumn);
+    for (const CliOptionSpec& option : kOptions) {
+        if (option.section == OptionSection::Mode) help += helpEntry(option.synopsis, option.help, kModeColumn);
+    }
+    const std::pair<OptionSection, const char*> sections[] = {{OptionSection::Comparison, "\nComparison options:\n"},
+                                                              {OptionSection::Reports, "\nReports:\n"}};
+    for (const auto& [section, heading] : sections) {
+        help += heading;
+        for (const CliOptionSpec& option : kOptions) {
+            if (option.section != section) continue;
+            const std::string left =
+                option.synopsis ? option.synopsis : std::string(option.name) + (option.value ? "=" + std::string(option.value) : "");
+            help += helpEntry(left, option.help, kOptionColumn);
+        }
+    }
+    return help + kHelpTrailer;
+}
+
 }  // namespace
+
+const std::vector<CliOptionSpec>& cliOptionTable() {
+    static const std::vector<CliOptionSpec> table(std::begin(kOptions), std::end(kOptions));
+    return table;
+}
+
+const std::string& helpText() {
+    static const std::string text = buildHelp();
+    return text;
+}
 
 ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
     ParseOutcome outcome;
     CliOptions& options = outcome.options;
-    ComparisonOptions& comparison = options.comparison;
-    std::vector<Mode> modes;
-
-    const std::vector<std::pair<std::string, std::function<void()>>> switches = {
-        {"--info", [&] { modes.push_back(Mode::Info); }},
-        {"--continuous", [&] { modes.push_back(Mode::Continuous); }},
-        {"--folders", [&] { modes.push_back(Mode::Folders); }},
-        {"--md5", [&] { modes.push_back(Mode::Md5); }},
-        {"--merge-reports", [&] { modes.push_back(Mode::MergeReports); }},
-        {"--zero-skip", [&] { comparison.zeroSkip = true; }},
-        {"--no-zero-skip", [&] { comparison.zeroSkip = false; }},
-        {"--match-point", [&] { comparison.matchPoint = true; }},
-        {"--no-match-point", [&] { comparison.matchPoint = false; }},
-        {"--exact", [&] { comparison.zeroSkip = comparison.matchPoint = false; }},
-        {"--details", [&] { comparison.details = true; }},
-        {"--no-details", [&] { comparison.details = false; }},
-        {"--trace", [&] { options.trace = true; }},
-        {"--json", [&] { options.json = true; }},
-        {"--verbose", [&] { options.verbose = true; }},
-    };
-    // Options with a value: each returns the problem with the value, or nothing when it took it.
-    const std::vector<std::pair<std::string, std::function<std::optional<std::string>(const std::string&)>>> valued = {
-        {"--match-samples", [&](const std::string& text) -> std::optional<std::string> {
-             const auto number = numberText(text, 1, 32767);
-             if (!number) return "a whole number from 1 to 32767 is needed";
-             comparison.matchLength = *number;
-             return std::nullopt;
-         }},
-        {"--max-lines", [&](const std::string& text) -> std::optional<std::string> {
-             const auto number = numberText(text, 1, 2000);
-             if (!number) return "a whole number from 1 to 2000 is needed";
-             comparison.differenceLimit = *number;
-             return std::nullopt;
-         }},
-        {"--jobs", [&](const std::string& text) -> std::optional<std::string> {
-             const auto number = numberText(text, 1, 1024);
-             if (!number) return "a whole number from 1 to 1024 is needed";
-             options.jobs = static_cast<unsigned>(std::stoul(*number));
-             return std::nullopt;
-         }},
-        {"--shard", [&](const std::string& text) -> std::optional<std::string> {
-             options.shard = shardText(text);
-             if (!options.shard) return "K/N with 1 <= K <= N is needed";
-             return std::nullopt;
-         }},
-        {"--check-md5", [&](const std::string& text) -> std::optional<std::string> {
-             modes.push_back(Mode::CheckMd5);
-             options.checksumList = text;
-             return std::nullopt;
-         }},
-    };
 
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
@@ -149,44 +247,39 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
         }
         const size_t equals = argument.find('=');
         const std::string name = argument.substr(0, equals);
-        bool known = false;
-        for (const auto& [switchName, apply] : switches) {
-            if (name != switchName) continue;
+        const CliOptionSpec* spec = nullptr;
+        for (const CliOptionSpec& candidate : kOptions) {
+            if (name == candidate.name && candidate.apply) spec = &candidate;
+        }
+        if (!spec) {
+            outcome.error = "unrecognized option '" + argument + "'";
+            return outcome;
+        }
+        std::string value;
+        if (!spec->value) {
             if (equals != std::string::npos) {
                 outcome.error = "option '" + name + "' doesn't allow an argument";
                 return outcome;
             }
-            apply();
-            known = true;
+        } else if (equals != std::string::npos) {
+            value = argument.substr(equals + 1);
+        } else if (i + 1 < arguments.size()) {
+            value = arguments[++i];
+        } else {
+            outcome.error = "option '" + name + "' requires an argument";
+            return outcome;
         }
-        for (const auto& [optionName, take] : valued) {
-            if (name != optionName) continue;
-            std::string text;
-            if (equals != std::string::npos) {
-                text = argument.substr(equals + 1);
-            } else if (i + 1 < arguments.size()) {
-                text = arguments[++i];
-            } else {
-                outcome.error = "option '" + name + "' requires an argument";
-                return outcome;
-            }
-            if (const auto problem = take(text)) {
-                outcome.error = "invalid " + name + " value '" + text + "': " + *problem;
-                return outcome;
-            }
-            known = true;
-        }
-        if (!known) {
-            outcome.error = "unrecognized option '" + argument + "'";
+        if (const auto problem = spec->apply(options, value)) {
+            outcome.error = "invalid " + name + " value '" + value + "': " + *problem;
             return outcome;
         }
     }
 
-    if (modes.size() > 1) {
+    if (options.modes.size() > 1) {
         outcome.error = "only one of --info, --continuous, --folders, --md5, --check-md5 and --merge-reports at a time";
         return outcome;
     }
-    options.mode = modes.empty() ? Mode::Compare : modes.front();
+    options.mode = options.modes.empty() ? Mode::Compare : options.modes.front();
     const size_t count = options.paths.size();
     switch (options.mode) {
         case Mode::Info: if (count == 0) outcome.error = "--info needs at least one file"; break;

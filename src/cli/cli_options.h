@@ -14,6 +14,7 @@ enum class Mode { Help, Version, Info, Compare, Continuous, Folders, Md5, CheckM
 
 struct CliOptions {
     Mode mode = Mode::Compare;
+    std::vector<Mode> modes;  // every mode option given; more than one is a usage error
     ComparisonOptions comparison;
     bool trace = false;
     bool json = false;
@@ -31,7 +32,26 @@ struct ParseOutcome {
 
 ParseOutcome parseCommandLine(const std::vector<std::string>& arguments);
 
-extern const char* const kUsage;
+// Where --help lists an option: among the modes (with the form of its command line), the
+// comparison options, the report options, or not at all (the "--no-" half of a pair).
+enum class OptionSection { Mode, Comparison, Reports, Hidden };
+
+// One option of vemilo-cli: the parser, --help and the manual all read this table.
+struct CliOptionSpec {
+    const char* name;      // "--max-lines"
+    const char* value;     // the value's placeholder ("N"), or nullptr for a switch
+    OptionSection section;
+    const char* synopsis;  // what --help shows on the left, when not the name (and value)
+    const char* help;      // the description; lines separated by '\n'
+    // Applies the option; the problem with its value, or nothing. Null for --help and --version,
+    // which the parser handles before any other.
+    std::optional<std::string> (*apply)(CliOptions& options, const std::string& value);
+};
+
+const std::vector<CliOptionSpec>& cliOptionTable();
+// The --help text, built from the table.
+const std::string& helpText();
+
 extern const char* const kVersion;
 
 }  // namespace vemilo::cli

@@ -78,7 +78,7 @@ void FilePanes::assignFile(int side, const std::string& path) {
     const std::string namePart = separator == std::string::npos ? path : path.substr(separator + 1);
     pane.folderButton->setText(widgets::toQString(folderPart));
     pane.list->showFolder(folderPart);
-    pane.list->selectRow(widgets::FindFileRow(*pane.list, namePart));
+    pane.list->selectRow(widgets::findFileRow(*pane.list, namePart));
     chooseFile(side, path);
 }
 

@@ -143,7 +143,7 @@ void FileListBox::mousePressEvent(QMouseEvent* event) {
     if (clicked.isValid() && clicked.row() == before && before >= 0 && onUserSelect) onUserSelect();
 }
 
-int FindFileRow(const FileListBox& list, const std::string& name) {
+int findFileRow(const FileListBox& list, const std::string& name) {
     for (int index = 0; index < list.rowCount(); ++index) {
         if (list.rowText(index) == name) return index;
     }

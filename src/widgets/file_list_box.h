@@ -74,6 +74,6 @@ private:
 };
 
 // The index of the first row whose text equals name byte for byte, or the row count when none does.
-int FindFileRow(const FileListBox& list, const std::string& name);
+int findFileRow(const FileListBox& list, const std::string& name);
 
 }  // namespace vemilo::widgets

@@ -257,7 +257,7 @@ TEST(CliLog, FileNamesCannotForgeLines) {
 
 // Files written by another program: what --info reports agrees with soxi.
 TEST(CliAgainstSox, InfoAgreesWithSoxi) {
-    if (shell("command -v soxi").find("soxi") == std::string::npos) GTEST_SKIP() << "sox is not installed";
+    if (shell("command -v soxi").find("soxi") == std::string::npos) GTEST_SKIP() << "sox is not installed (scripts/install-deps.sh installs it)";
     TempDir dir;
     struct Case {
         int bits, channels, rate;

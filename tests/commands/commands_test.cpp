@@ -181,8 +181,8 @@ private slots:
         window_->filePanes().offerDroppedFile({QString::fromStdString(folder("b") + "/y.wav")});
         window_->filePanes().assignDroppedFile(1);
         QCOMPARE(c_->list[1]->selectedRow(), -1);
-        QCOMPARE(widgets::FindFileRow(*c_->list[1], "Y.wav"), 0);
-        QCOMPARE(widgets::FindFileRow(*c_->list[1], "y.wav"), 2);
+        QCOMPARE(widgets::findFileRow(*c_->list[1], "Y.wav"), 0);
+        QCOMPARE(widgets::findFileRow(*c_->list[1], "y.wav"), 2);
 
         // A very long path works like any other.
         std::string deep = folder("c");
