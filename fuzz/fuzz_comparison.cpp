@@ -1,17 +1,17 @@
 // Two files and random options through a whole comparison run. The input is split into an
 // option byte block and two files.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <algorithm>
 #include <cstring>
 
 #include "compare/comparison_run.h"
 #include "compare/option_text.h"
 #include "compare/options.h"
 #include "fuzz_support.h"
-#include "wav/trace.h"
 #include "wav/choose_file.h"
+#include "wav/trace.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool silenced = (vemilo::setTraceSink({}), true);

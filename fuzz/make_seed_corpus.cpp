@@ -32,10 +32,17 @@ int main(int argc, char** argv) {
     const std::vector<uint8_t> audio = noiseFrames(cd, 30);
     std::vector<uint8_t> ext22 = {22, 0};
     ext22.resize(24, 0);
-    files.push_back(WavBuilder().riffHeader().fmt(PcmFormat{0xFFFE, 2, 8000, 16}, ext22).chunk("fact", {30, 0, 0, 0}).data(audio).bytes());
-    files.push_back(WavBuilder().riffHeader().fmt(cd, {0, 0}).data(audio).chunk("LIST", {'I', 'N', 'F', 'O', 'I'}).bytes());
+    files.push_back(WavBuilder()
+                        .riffHeader()
+                        .fmt(PcmFormat{0xFFFE, 2, 8000, 16}, ext22)
+                        .chunk("fact", {30, 0, 0, 0})
+                        .data(audio)
+                        .bytes());
+    files.push_back(
+        WavBuilder().riffHeader().fmt(cd, {0, 0}).data(audio).chunk("LIST", {'I', 'N', 'F', 'O', 'I'}).bytes());
     files.push_back(WavBuilder().riffHeader().chunk("bext", std::vector<uint8_t>(33, 'b')).fmt(cd).data(audio).bytes());
-    files.push_back(WavBuilder().riffHeader().fmt(PcmFormat{1, 1, 8000, 8}).data(std::vector<uint8_t>(7, 0x80), 7).bytes());
+    files.push_back(
+        WavBuilder().riffHeader().fmt(PcmFormat{1, 1, 8000, 8}).data(std::vector<uint8_t>(7, 0x80), 7).bytes());
     files.push_back(WavBuilder().riffHeader().fmt(cd).data(audio, 100000).bytes());
     files.push_back(WavBuilder().riffHeader().data(audio).fmt(cd).raw({0x41, 0x42}).bytes());
 

@@ -34,7 +34,8 @@ int printChecksums(const std::vector<std::string>& paths, std::FILE* out, std::F
 int checkChecksums(const std::string& listPath, std::FILE* out, std::FILE* err) {
     std::ifstream list(listPath);
     if (!list) {
-        std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(listPath).c_str(), std::strerror(errno ? errno : ENOENT));
+        std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(listPath).c_str(),
+                     std::strerror(errno ? errno : ENOENT));
         return kExitTrouble;
     }
     Verdict worst = Verdict::Identical;
@@ -47,7 +48,8 @@ int checkChecksums(const std::string& listPath, std::FILE* out, std::FILE* err) 
         const bool wellFormed = line.size() > 34 && line[32] == ' ' && (line[33] == ' ' || line[33] == '*') &&
                                 line.find_first_not_of("0123456789abcdefABCDEF") >= 32;
         if (!wellFormed) {
-            std::fprintf(err, "vemilo-cli: %s: line %u is not an MD5 line\n", escapeControlCharacters(listPath).c_str(), lineNumber);
+            std::fprintf(err, "vemilo-cli: %s: line %u is not an MD5 line\n", escapeControlCharacters(listPath).c_str(),
+                         lineNumber);
             worst = Verdict::Trouble;
             continue;
         }

@@ -30,10 +30,9 @@ namespace {
 class TraceRedirect {
 public:
     TraceRedirect(bool enabled, std::FILE* err)
-        : previous_(setTraceSink(enabled ? TraceSink([err](const std::string& line) {
-              std::fwrite(line.data(), 1, line.size(), err);
-          })
-                                         : TraceSink())) {}
+        : previous_(setTraceSink(
+              enabled ? TraceSink([err](const std::string& line) { std::fwrite(line.data(), 1, line.size(), err); })
+                      : TraceSink())) {}
     ~TraceRedirect() { setTraceSink(previous_); }
     TraceRedirect(const TraceRedirect&) = delete;
     TraceRedirect& operator=(const TraceRedirect&) = delete;
@@ -45,7 +44,9 @@ private:
 // Says on standard error, as cmp does, why a file cannot be compared.
 std::function<void(int, const WavError&)> reportUnusable(const FileSlots& slots, std::FILE* err) {
     return [&slots, err](int side, const WavError& error) {
-        if (error) std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(slots[side].path).c_str(), describeError(error).c_str());
+        if (error)
+            std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(slots[side].path).c_str(),
+                         describeError(error).c_str());
     };
 }
 
@@ -111,8 +112,8 @@ int compareContinuous(const CliOptions& options, Reporter& reporter, std::FILE* 
 int compareFiles(const CliOptions& options, Reporter& reporter, std::FILE* out, std::FILE* err) {
     FileSlots slots;
     PairWorkspace workspace;
-    const RunOutcome outcome = comparePair(slots, {{options.paths[0], options.paths[1]}, reportUnusable(slots, err)}, reporter,
-                                           FixedOptions(options.comparison), workspace);
+    const RunOutcome outcome = comparePair(slots, {{options.paths[0], options.paths[1]}, reportUnusable(slots, err)},
+                                           reporter, FixedOptions(options.comparison), workspace);
     if (options.json) printJson({reportOf(slots, outcome)}, out);
     return exitStatus(verdictOf(outcome));
 }
@@ -152,7 +153,8 @@ int runCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
     int status = kExitTrouble;
     try {
         if (options.mode == Mode::Folders) {
-            FolderCheckOptions check{options.paths[0], options.paths[1], options.comparison, options.jobs, options.verbose, options.json, options.shard};
+            FolderCheckOptions check{options.paths[0], options.paths[1], options.comparison, options.jobs,
+                                     options.verbose,  options.json,     options.shard};
             status = checkFolders(check, out, err);
         } else if (options.mode == Mode::Md5) {
             status = printChecksums(options.paths, out, err);
@@ -161,8 +163,8 @@ int runCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
         } else if (options.mode == Mode::MergeReports) {
             status = mergeReports(options.paths, out, err);
         } else {
-            std::unique_ptr<CliReporter> reporter = options.json ? std::make_unique<JsonModeReporter>(out, err)
-                                                                  : std::make_unique<CliReporter>(out, err);
+            std::unique_ptr<CliReporter> reporter =
+                options.json ? std::make_unique<JsonModeReporter>(out, err) : std::make_unique<CliReporter>(out, err);
             switch (options.mode) {
                 case Mode::Info: status = showInfo(options, *reporter, out, err); break;
                 case Mode::Continuous: status = compareContinuous(options, *reporter, out, err); break;

@@ -56,16 +56,16 @@ const CliOptionSpec kOptions[] = {
      selectMode<Mode::Folders>},
     {"--merge-reports", nullptr, OptionSection::Mode, "vemilo-cli --merge-reports REPORT.json...",
      "merge the JSON reports of the shards of a --folders run", selectMode<Mode::MergeReports>},
-    {"--md5", nullptr, OptionSection::Mode, "vemilo-cli --md5 FILE...", "the MD5 of each file's audio data, as md5sum prints it",
-     selectMode<Mode::Md5>},
+    {"--md5", nullptr, OptionSection::Mode, "vemilo-cli --md5 FILE...",
+     "the MD5 of each file's audio data, as md5sum prints it", selectMode<Mode::Md5>},
     {"--check-md5", "LIST", OptionSection::Mode, "vemilo-cli --check-md5 LIST", "verify such a list as md5sum -c does",
      [](CliOptions& options, const std::string& value) -> std::optional<std::string> {
          options.modes.push_back(Mode::CheckMd5);
          options.checksumList = value;
          return std::nullopt;
      }},
-    {"--info", nullptr, OptionSection::Mode, "vemilo-cli [--trace] --info FILE...", "show each file's summary and silent-frame counts",
-     selectMode<Mode::Info>},
+    {"--info", nullptr, OptionSection::Mode, "vemilo-cli [--trace] --info FILE...",
+     "show each file's summary and silent-frame counts", selectMode<Mode::Info>},
 
     {"--exact", nullptr, OptionSection::Comparison, nullptr,
      "compare from the first frame of each file's data:\n"
@@ -104,7 +104,8 @@ const CliOptionSpec kOptions[] = {
          options.comparison.matchLength = *number;
          return std::nullopt;
      }},
-    {"--details", nullptr, OptionSection::Comparison, "--details / --no-details", "log a line for each differing frame (default off)",
+    {"--details", nullptr, OptionSection::Comparison, "--details / --no-details",
+     "log a line for each differing frame (default off)",
      [](CliOptions& options, const std::string&) -> std::optional<std::string> {
          options.comparison.details = true;
          return std::nullopt;
@@ -204,7 +205,8 @@ std::string buildHelp() {
         for (const CliOptionSpec& option : kOptions) {
             if (option.section != section) continue;
             const std::string left =
-                option.synopsis ? option.synopsis : std::string(option.name) + (option.value ? "=" + std::string(option.value) : "");
+                option.synopsis ? option.synopsis
+                                : std::string(option.name) + (option.value ? "=" + std::string(option.value) : "");
             help += helpEntry(left, option.help, kOptionColumn);
         }
     }
@@ -238,7 +240,8 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
             return outcome;
         }
         if (argument == "--") {
-            options.paths.insert(options.paths.end(), arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1, arguments.end());
+            options.paths.insert(options.paths.end(), arguments.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                 arguments.end());
             break;
         }
         if (argument.size() < 2 || argument[0] != '-') {
@@ -282,16 +285,31 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
     options.mode = options.modes.empty() ? Mode::Compare : options.modes.front();
     const size_t count = options.paths.size();
     switch (options.mode) {
-        case Mode::Info: if (count == 0) outcome.error = "--info needs at least one file"; break;
-        case Mode::Md5: if (count == 0) outcome.error = "--md5 needs at least one file"; break;
-        case Mode::MergeReports: if (count == 0) outcome.error = "--merge-reports needs at least one report"; break;
-        case Mode::CheckMd5: if (count != 0) outcome.error = "--check-md5 takes one list and no other file"; break;
-        case Mode::Continuous: if (count != 2) outcome.error = "--continuous needs two folders"; break;
-        case Mode::Folders: if (count != 2) outcome.error = "--folders needs two folders"; break;
-        default: if (count != 2) outcome.error = "two files are needed"; break;
+        case Mode::Info:
+            if (count == 0) outcome.error = "--info needs at least one file";
+            break;
+        case Mode::Md5:
+            if (count == 0) outcome.error = "--md5 needs at least one file";
+            break;
+        case Mode::MergeReports:
+            if (count == 0) outcome.error = "--merge-reports needs at least one report";
+            break;
+        case Mode::CheckMd5:
+            if (count != 0) outcome.error = "--check-md5 takes one list and no other file";
+            break;
+        case Mode::Continuous:
+            if (count != 2) outcome.error = "--continuous needs two folders";
+            break;
+        case Mode::Folders:
+            if (count != 2) outcome.error = "--folders needs two folders";
+            break;
+        default:
+            if (count != 2) outcome.error = "two files are needed";
+            break;
     }
     if (!outcome.error.empty()) return outcome;
-    const bool reportable = options.mode == Mode::Compare || options.mode == Mode::Continuous || options.mode == Mode::Folders;
+    const bool reportable =
+        options.mode == Mode::Compare || options.mode == Mode::Continuous || options.mode == Mode::Folders;
     if (options.json && !reportable) {
         outcome.error = "--json goes with a single pair, --continuous or --folders";
     } else if ((options.jobs != 0 || options.verbose || options.shard) && options.mode != Mode::Folders) {

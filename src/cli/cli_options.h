@@ -38,8 +38,8 @@ enum class OptionSection { Mode, Comparison, Reports, Hidden };
 
 // One option of vemilo-cli: the parser, --help and the manual all read this table.
 struct CliOptionSpec {
-    const char* name;      // "--max-lines"
-    const char* value;     // the value's placeholder ("N"), or nullptr for a switch
+    const char* name;   // "--max-lines"
+    const char* value;  // the value's placeholder ("N"), or nullptr for a switch
     OptionSection section;
     const char* synopsis;  // what --help shows on the left, when not the name (and value)
     const char* help;      // the description; lines separated by '\n'

@@ -33,16 +33,18 @@ std::optional<std::vector<std::string>> wavFilesBelow(const std::string& folder)
             if (walk->is_directory(error)) walk.disable_recursion_pending();
             continue;
         }
-        if (matchesWavMask(name) && walk->is_regular_file(error)) paths.push_back(fs::relative(walk->path(), folder, error).string());
+        if (matchesWavMask(name) && walk->is_regular_file(error))
+            paths.push_back(fs::relative(walk->path(), folder, error).string());
     }
     return paths;
 }
 
 std::string summaryLine(const Summary& summary) {
-    return formatText("%llu pairs: %llu identical, %llu different, %llu trouble, %llu missing",
-                      static_cast<unsigned long long>(summary.pairs), static_cast<unsigned long long>(summary.identical),
-                      static_cast<unsigned long long>(summary.different), static_cast<unsigned long long>(summary.trouble),
-                      static_cast<unsigned long long>(summary.missing));
+    return formatText(
+        "%llu pairs: %llu identical, %llu different, %llu trouble, %llu missing",
+        static_cast<unsigned long long>(summary.pairs), static_cast<unsigned long long>(summary.identical),
+        static_cast<unsigned long long>(summary.different), static_cast<unsigned long long>(summary.trouble),
+        static_cast<unsigned long long>(summary.missing));
 }
 
 // The pair's line: its verdict, its path and, when there is one, what makes it not identical.
@@ -50,10 +52,12 @@ std::string pairLine(const PairReport& report) {
     std::string line = std::string(pairVerdictName(report.verdict)) + "\t" + escapeControlCharacters(report.path);
     const RunOutcome& outcome = report.outcome;
     if (report.verdict == PairVerdict::Different && outcome.differences != 0) {
-        line += formatText("\t%llu%s differing frames, the first at frame %llu", static_cast<unsigned long long>(outcome.differences),
+        line += formatText("\t%llu%s differing frames, the first at frame %llu",
+                           static_cast<unsigned long long>(outcome.differences),
                            outcome.end == ComparisonEnd::LimitExceeded ? " or more" : "",
                            static_cast<unsigned long long>((*outcome.firstDifference)[0]));
-        if (outcome.end == ComparisonEnd::File1Ended || outcome.end == ComparisonEnd::File2Ended) line += "; " + report.message;
+        if (outcome.end == ComparisonEnd::File1Ended || outcome.end == ComparisonEnd::File2Ended)
+            line += "; " + report.message;
     } else if (!report.message.empty()) {
         line += "\t" + report.message;
     }
@@ -100,7 +104,8 @@ uint32_t shardOf(const std::string& path, uint32_t count) {
 int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* err) {
     auto paired = pairFolders(options.folder1, options.folder2);
     if (!paired) {
-        std::fprintf(err, "vemilo-cli: cannot read the folders %s and %s\n", escapeControlCharacters(options.folder1).c_str(),
+        std::fprintf(err, "vemilo-cli: cannot read the folders %s and %s\n",
+                     escapeControlCharacters(options.folder1).c_str(),
                      escapeControlCharacters(options.folder2).c_str());
         return kExitTrouble;
     }
@@ -137,8 +142,9 @@ int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* e
             ready.notify_all();
         }
     };
-    const unsigned jobs = std::max(1u, std::min<unsigned>(options.jobs ? options.jobs : std::thread::hardware_concurrency(),
-                                                          static_cast<unsigned>(std::max<size_t>(pairs.size(), 1))));
+    const unsigned jobs =
+        std::max(1u, std::min<unsigned>(options.jobs ? options.jobs : std::thread::hardware_concurrency(),
+                                        static_cast<unsigned>(std::max<size_t>(pairs.size(), 1))));
     std::vector<std::thread> workers;
     for (unsigned i = 0; i < jobs; ++i) workers.emplace_back(work);
 
@@ -148,8 +154,10 @@ int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* e
         std::unique_lock<std::mutex> lock(mutex);
         while (!reports[index]) {
             if (progressShown) {
-                const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-                std::fprintf(err, "\r%zu / %zu pairs, %.0f MiB/s ", index, pairs.size(), seconds > 0 ? bytesRead / 1048576.0 / seconds : 0.0);
+                const double seconds =
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+                std::fprintf(err, "\r%zu / %zu pairs, %.0f MiB/s ", index, pairs.size(),
+                             seconds > 0 ? bytesRead / 1048576.0 / seconds : 0.0);
                 std::fflush(err);
             }
             ready.wait_for(lock, std::chrono::milliseconds(200));

@@ -13,7 +13,10 @@ json pairOf(const std::optional<std::array<uint64_t, 2>>& frames) {
 
 json formatJson(const SampleFormat& format) {
     if (!format.usable()) return nullptr;
-    return {{"rate", format.sampleRate}, {"bits", format.bitsPerSample}, {"channels", format.channels}, {"data_format", encodingName(format)}};
+    return {{"rate", format.sampleRate},
+            {"bits", format.bitsPerSample},
+            {"channels", format.channels},
+            {"data_format", encodingName(format)}};
 }
 
 }  // namespace
@@ -75,8 +78,11 @@ json pairJson(const PairReport& report) {
 }
 
 json summaryJson(const Summary& summary) {
-    return {{"pairs", summary.pairs}, {"identical", summary.identical}, {"different", summary.different},
-            {"trouble", summary.trouble}, {"missing", summary.missing}};
+    return {{"pairs", summary.pairs},
+            {"identical", summary.identical},
+            {"different", summary.different},
+            {"trouble", summary.trouble},
+            {"missing", summary.missing}};
 }
 
 json reportJson(const std::vector<PairReport>& reports, const std::optional<Shard>& shard) {
@@ -88,6 +94,8 @@ json reportJson(const std::vector<PairReport>& reports, const std::optional<Shar
     return document;
 }
 
-std::string jsonText(const json& document) { return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n"; }
+std::string jsonText(const json& document) {
+    return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
 
 }  // namespace vemilo::cli

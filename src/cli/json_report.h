@@ -27,7 +27,8 @@ struct Shard {
 
 nlohmann::ordered_json pairJson(const PairReport& report);
 nlohmann::ordered_json summaryJson(const Summary& summary);
-nlohmann::ordered_json reportJson(const std::vector<PairReport>& reports, const std::optional<Shard>& shard = std::nullopt);
+nlohmann::ordered_json reportJson(const std::vector<PairReport>& reports,
+                                  const std::optional<Shard>& shard = std::nullopt);
 
 // The document as text; paths that are not UTF-8 have their stray bytes replaced.
 std::string jsonText(const nlohmann::ordered_json& document);

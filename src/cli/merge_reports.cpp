@@ -7,8 +7,8 @@
 #include <optional>
 #include <sstream>
 
-#include "cli/json_report.h"
 #include "cli/exit_status.h"
+#include "cli/json_report.h"
 #include "wav/text_format.h"
 
 namespace vemilo::cli {
@@ -39,7 +39,8 @@ std::optional<LoadedReport> loadReport(const std::string& path, std::string& pro
     }
     if (report.document.contains("shard")) {
         const json& shard = report.document["shard"];
-        if (!shard.is_object() || !shard.value("index", json()).is_number_unsigned() || !shard.value("count", json()).is_number_unsigned()) {
+        if (!shard.is_object() || !shard.value("index", json()).is_number_unsigned() ||
+            !shard.value("count", json()).is_number_unsigned()) {
             problem = "has a malformed shard";
             return std::nullopt;
         }
@@ -62,10 +63,14 @@ std::string pairPath(const json& pair) { return pair.value("path", std::string()
 
 void countVerdict(Summary& summary, const std::string& verdict) {
     ++summary.pairs;
-    if (verdict == "identical") ++summary.identical;
-    else if (verdict == "different") ++summary.different;
-    else if (verdict == "missing") ++summary.missing;
-    else ++summary.trouble;  // anything unknown is no reason for trust
+    if (verdict == "identical")
+        ++summary.identical;
+    else if (verdict == "different")
+        ++summary.different;
+    else if (verdict == "missing")
+        ++summary.missing;
+    else
+        ++summary.trouble;  // anything unknown is no reason for trust
 }
 
 }  // namespace
@@ -89,28 +94,34 @@ int mergeReports(const std::vector<std::string>& reportPaths, std::FILE* out, st
     json pairs = json::array();
     for (const LoadedReport& report : reports) {
         if (report.shard.count != count) {
-            return fail(report.path, "is shard " + std::to_string(report.shard.index) + " of " + std::to_string(report.shard.count) +
-                                         ", but " + reports.front().path + " is of " + std::to_string(count));
+            return fail(report.path, "is shard " + std::to_string(report.shard.index) + " of " +
+                                         std::to_string(report.shard.count) + ", but " + reports.front().path +
+                                         " is of " + std::to_string(count));
         }
         if (const auto [at, added] = shards.emplace(report.shard.index, report.path); !added) {
-            return fail(report.path, "is shard " + std::to_string(report.shard.index) + " again, as " + at->second + " is");
+            return fail(report.path,
+                        "is shard " + std::to_string(report.shard.index) + " again, as " + at->second + " is");
         }
         for (const json& pair : report.document["pairs"]) {
             if (const auto [at, added] = owner.emplace(pairPath(pair), report.path); !added) {
-                return fail(report.path, "overlaps " + at->second + ": both hold " + escapeControlCharacters(pairPath(pair)));
+                return fail(report.path,
+                            "overlaps " + at->second + ": both hold " + escapeControlCharacters(pairPath(pair)));
             }
             pairs.push_back(pair);
         }
     }
     for (uint32_t index = 1; index <= count; ++index) {
-        if (!shards.count(index)) return fail(reportPaths.front(), "no report of shard " + std::to_string(index) + " of " + std::to_string(count) + " was given");
+        if (!shards.count(index))
+            return fail(reportPaths.front(),
+                        "no report of shard " + std::to_string(index) + " of " + std::to_string(count) + " was given");
     }
 
     // Path order, by the bytes of the paths, as an unsharded run writes them.
     std::stable_sort(pairs.begin(), pairs.end(), [](const json& a, const json& b) {
         const std::string x = pairPath(a), y = pairPath(b);
-        return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end(),
-                                            [](char p, char q) { return static_cast<unsigned char>(p) < static_cast<unsigned char>(q); });
+        return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end(), [](char p, char q) {
+            return static_cast<unsigned char>(p) < static_cast<unsigned char>(q);
+        });
     });
     Summary summary;
     for (const json& pair : pairs) countVerdict(summary, pair["verdict"].get<std::string>());

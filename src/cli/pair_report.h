@@ -20,14 +20,14 @@ enum class PairVerdict { Identical, Different, Trouble, Missing };
 const char* pairVerdictName(PairVerdict verdict);  // "identical", "different", "trouble", "missing"
 
 struct PairReport {
-    std::string path;                   // the path relative to both folders; empty for a single pair
-    std::optional<std::string> file1;   // nothing: the file is missing on that side
+    std::string path;                  // the path relative to both folders; empty for a single pair
+    std::optional<std::string> file1;  // nothing: the file is missing on that side
     std::optional<std::string> file2;
     PairVerdict verdict = PairVerdict::Trouble;
-    std::string message;                // empty: none
+    std::string message;  // empty: none
     FileSlots slots;
     RunOutcome outcome;
-    std::vector<std::string> log;       // the comparison's log, and messages, as they came
+    std::vector<std::string> log;  // the comparison's log, and messages, as they came
 };
 
 // Keeps what the core reports instead of showing it.

@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "wav/choose_file.h"
 #include "widgets/dialogs.h"
 #include "widgets/file_list_box.h"
 #include "widgets/qt_text.h"
-#include "wav/choose_file.h"
 
 namespace vemilo::commands {
 namespace {
@@ -47,7 +47,7 @@ void FilePanes::copyFolder(int from, int to) {
     const QString folder = panes_[from].folderButton->text();
     if (folder.isEmpty()) {
         widgets::dialogs().message(from == 0 ? QStringLiteral("フォルダ1が設定されていません")
-                                        : QStringLiteral("フォルダ2が設定されていません"));
+                                             : QStringLiteral("フォルダ2が設定されていません"));
         return;
     }
     panes_[to].folderButton->setText(folder);

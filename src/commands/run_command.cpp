@@ -26,7 +26,11 @@ private:
 
 RunCommand::RunCommand(FileSlots& fileSlots, Reporter& reporter, const OptionSource& options, FilePanes& panes,
                        std::function<bool()> continuousMode)
-    : fileSlots_(fileSlots), reporter_(reporter), options_(options), panes_(panes), continuousMode_(std::move(continuousMode)) {}
+    : fileSlots_(fileSlots),
+      reporter_(reporter),
+      options_(options),
+      panes_(panes),
+      continuousMode_(std::move(continuousMode)) {}
 
 void RunCommand::run() {
     // Chosen again while a comparison runs (from one of its yields): ignored, so that no second

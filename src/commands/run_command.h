@@ -9,7 +9,7 @@
 namespace vemilo {
 class OptionSource;
 class Reporter;
-}
+}  // namespace vemilo
 
 namespace vemilo::commands {
 

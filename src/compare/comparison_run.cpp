@@ -19,7 +19,8 @@ void logHeader(const RunState& run, Reporter& reporter) {
     for (int side = 0; side < 2; ++side) {
         const FileSlot& slot = run.files[side].slot;
         reporter.logLine(formatText("ファイル%d:", side + 1) + escapeControlCharacters(slot.path));
-        reporter.logLine(formatText("サンプル数:%llu 先頭ゼロ:%llu 末尾ゼロ:%llu", static_cast<unsigned long long>(slot.frameCount),
+        reporter.logLine(formatText("サンプル数:%llu 先頭ゼロ:%llu 末尾ゼロ:%llu",
+                                    static_cast<unsigned long long>(slot.frameCount),
                                     static_cast<unsigned long long>(slot.leadingSilentFrames),
                                     static_cast<unsigned long long>(slot.trailingSilentFrames)));
     }
@@ -43,8 +44,8 @@ std::pair<RunResult, const char*> formatMismatch(const SampleFormat& a, const Sa
 // larger, in whole frames and within the memory the caller allows.
 size_t blockCapacity(const SampleFormat& format, size_t largestBuffer) {
     const uint64_t second = static_cast<uint64_t>(format.sampleRate) * format.blockAlign;
-    const uint64_t wanted = std::min<uint64_t>(std::max<uint64_t>(kCompareBlockBytes, std::min<uint64_t>(second, kSearchWindowBudget)),
-                                               largestBuffer);
+    const uint64_t wanted = std::min<uint64_t>(
+        std::max<uint64_t>(kCompareBlockBytes, std::min<uint64_t>(second, kSearchWindowBudget)), largestBuffer);
     return static_cast<size_t>(std::max<uint64_t>(wanted / format.blockAlign, 1) * format.blockAlign);
 }
 
@@ -116,7 +117,8 @@ RunOutcome runComparison(const FileSlots& fileSlots, Reporter& reporter, const O
     file2.slot = fileSlots[1];
 
     logHeader(run, reporter);
-    if (const auto [mismatch, message] = formatMismatch(file1.slot.format, file2.slot.format); mismatch != RunResult::Identical) {
+    if (const auto [mismatch, message] = formatMismatch(file1.slot.format, file2.slot.format);
+        mismatch != RunResult::Identical) {
         reporter.showMessage(message);
         return endEarly(mismatch, message);
     }
@@ -187,8 +189,8 @@ RunOutcome runComparison(const FileSlots& fileSlots, Reporter& reporter, const O
 
     MatchResult match;
     if (matchPoint) {
-        const MatchWindows windows{file1.next(), searchWindow(file1), file2.next(), searchWindow(file2), matchLength,
-                                   format.blockAlign};
+        const MatchWindows windows{file1.next(),        searchWindow(file1), file2.next(),
+                                   searchWindow(file2), matchLength,         format.blockAlign};
         match = searchMatchPoint(windows, file1.slot.leadingSilentFrames, file2.slot.leadingSilentFrames, reporter);
     }
 

@@ -31,7 +31,7 @@ enum class RunResult : uint8_t {
     Open2Failed,
     FirstRead1Empty,
     FirstRead2Empty,
-    Unreadable1,         // file 1 could not be read as a WAV file with a usable format
+    Unreadable1,  // file 1 could not be read as a WAV file with a usable format
     Unreadable2,
     DataFormatMismatch,  // integer PCM against IEEE float, or any other two encodings
     OptionNotNumber,     // an option's text is not a whole number; the message says which
@@ -46,11 +46,11 @@ inline bool endedEarly(RunResult result) { return result != RunResult::Identical
 
 // How the frame comparison ended.
 enum class ComparisonEnd : uint8_t {
-    NotStarted,     // the run ended early
-    BothEnded,      // both files' data ended together
-    File1Ended,     // file 1's data ended first; file 2 went on
+    NotStarted,  // the run ended early
+    BothEnded,   // both files' data ended together
+    File1Ended,  // file 1's data ended first; file 2 went on
     File2Ended,
-    ReadError1,     // file 1 ended while frames were still declared
+    ReadError1,  // file 1 ended while frames were still declared
     ReadError2,
     LimitExceeded,  // more differing frames than the limit tolerates
     Stopped,        // the program is ending
@@ -62,7 +62,7 @@ struct RunOutcome {
     ComparisonEnd end = ComparisonEnd::NotStarted;
     std::string message;  // why an early exit ended the run, as shown or logged
     uint64_t comparedFrames = 0;
-    uint64_t differences = 0;  // differing frames counted: the limit + 1 when it overflowed
+    uint64_t differences = 0;              // differing frames counted: the limit + 1 when it overflowed
     std::array<uint64_t, 2> skipped{};     // frames of each file passed over: zero skip and match point
     std::array<uint64_t, 2> uncompared{};  // frames of each file left when the comparison ended
     uint64_t comparable = 0;               // frames both files held for comparison at its start

@@ -4,9 +4,9 @@
 
 #include "compare/options.h"
 #include "compare/run_state.h"
-#include "wav/wav_reader.h"
 #include "wav/reporter.h"
 #include "wav/text_format.h"
+#include "wav/wav_reader.h"
 
 namespace vemilo {
 namespace {
@@ -40,7 +40,8 @@ double floatSample(const uint8_t* bytes, uint16_t bitsPerSample) {
 // One channel's value as the detail line shows it, right-aligned in eight places.
 std::string sampleText(const uint8_t* frame, int channel, const SampleFormat& format) {
     const uint8_t* bytes = frame + channel * format.bytesPerSample();
-    if (format.isFloat()) return formatText(format.bitsPerSample == 32 ? "%8.9g" : "%8.17g", floatSample(bytes, format.bitsPerSample));
+    if (format.isFloat())
+        return formatText(format.bitsPerSample == 32 ? "%8.9g" : "%8.17g", floatSample(bytes, format.bitsPerSample));
     return formatText("%8lld", static_cast<long long>(integerSample(bytes, format.bitsPerSample)));
 }
 
@@ -116,14 +117,15 @@ std::string differenceLine(uint64_t frameNumber, uint64_t offset1, uint64_t offs
     const bool knownWidth = format.isFloat() || format.hasIntegerWidth();
     const uint32_t sampleBytes = format.bytesPerSample();
     // Values are shown only where the frame really holds them.
-    if (!knownWidth || (format.channels != 1 && format.channels != 2) || sampleBytes * format.channels > format.blockAlign) {
+    if (!knownWidth || (format.channels != 1 && format.channels != 2) ||
+        sampleBytes * format.channels > format.blockAlign) {
         return line;
     }
     if (format.channels == 1) {
         line += "1: " + sampleText(frame1, 0, format) + "\t2: " + sampleText(frame2, 0, format);
     } else {
-        line += "1: " + sampleText(frame1, 0, format) + "," + sampleText(frame1, 1, format) + "\t2: " +
-                sampleText(frame2, 0, format) + "," + sampleText(frame2, 1, format);
+        line += "1: " + sampleText(frame1, 0, format) + "," + sampleText(frame1, 1, format) +
+                "\t2: " + sampleText(frame2, 0, format) + "," + sampleText(frame2, 1, format);
     }
     return line;
 }
@@ -185,8 +187,8 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
                     break;
                 }
                 if (options.detailDisplay()) {
-                    reporter.logLine(differenceLine(outcome.comparedFrames + 1, file1.offset(), file2.offset(), file1.next(),
-                                                    file2.next(), format));
+                    reporter.logLine(differenceLine(outcome.comparedFrames + 1, file1.offset(), file2.offset(),
+                                                    file1.next(), file2.next(), format));
                 }
                 noteDifference(run, outcome);
                 file1.take(1);
@@ -201,7 +203,8 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
     if (outcome.differences == 0) {
         reporter.logLine("一致しました。");
     } else {
-        reporter.logLine(formatText("相違点がありました。(%llu)", static_cast<unsigned long long>(outcome.differences)));
+        reporter.logLine(
+            formatText("相違点がありました。(%llu)", static_cast<unsigned long long>(outcome.differences)));
     }
     // The verdict alone would read as success for a truncated copy: say what was never compared.
     if (outcome.end == ComparisonEnd::File1Ended || outcome.end == ComparisonEnd::File2Ended) {

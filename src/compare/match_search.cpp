@@ -24,7 +24,8 @@ private:
 
 // First start s <= lastStart at which the first n frames of pattern appear in text (Knuth-Morris-Pratt
 // over frames as symbols).
-std::optional<uint32_t> firstOccurrence(const FrameView& pattern, uint32_t n, const FrameView& text, uint32_t lastStart) {
+std::optional<uint32_t> firstOccurrence(const FrameView& pattern, uint32_t n, const FrameView& text,
+                                        uint32_t lastStart) {
     std::vector<uint32_t> border(n, 0);
     for (uint32_t i = 1, k = 0; i < n; ++i) {
         while (k > 0 && !pattern.same(i, pattern, k)) k = border[k - 1];
@@ -81,14 +82,17 @@ MatchResult searchMatchPoint(const MatchWindows& windows, uint64_t leadingSilent
     // After trying every shift in vain, the position line shows the first shift not tried.
     MatchResult shown = result;
     if (result.side == 2 && !short1 && !short2) {
-        shown.shift1 = shown.shift2 = (windows.window1 < windows.window2 ? windows.window1 : windows.window2) - windows.matchLength + 1;
+        shown.shift1 = shown.shift2 =
+            (windows.window1 < windows.window2 ? windows.window1 : windows.window2) - windows.matchLength + 1;
     }
     reporter.logLine(formatText("[debug] 一致点pos 0:%u 1:%u (side)%d", shown.shift1, shown.shift2, shown.side));
     if (result.side == 0) {
-        reporter.logLine(formatText("ファイル1: 一致点がありました(%llu→%llu)", static_cast<unsigned long long>(leadingSilentFrames1),
+        reporter.logLine(formatText("ファイル1: 一致点がありました(%llu→%llu)",
+                                    static_cast<unsigned long long>(leadingSilentFrames1),
                                     static_cast<unsigned long long>(leadingSilentFrames1) + result.shift1));
     } else if (result.side == 1) {
-        reporter.logLine(formatText("ファイル2: 一致点がありました(%llu→%llu)", static_cast<unsigned long long>(leadingSilentFrames2),
+        reporter.logLine(formatText("ファイル2: 一致点がありました(%llu→%llu)",
+                                    static_cast<unsigned long long>(leadingSilentFrames2),
                                     static_cast<unsigned long long>(leadingSilentFrames2) + result.shift2));
     } else {
         reporter.logLine("一致点が見つかりませんでした");

@@ -21,7 +21,8 @@ const char* failedCheck(const FileSlots& fileSlots, const OptionSource& options)
 
 }  // namespace
 
-SeriesOutcome runSeries(FileSlots& fileSlots, Reporter& reporter, const OptionSource& options, const SeriesSteps& steps) {
+SeriesOutcome runSeries(FileSlots& fileSlots, Reporter& reporter, const OptionSource& options,
+                        const SeriesSteps& steps) {
     SeriesOutcome series;
     if (const char* message = failedCheck(fileSlots, options)) {
         reporter.showMessage(message);

@@ -31,7 +31,7 @@ struct SeriesOutcome {
     bool refused = false;  // a check failed: nothing was cleared or compared
     int comparisons = 0;
     RunResult last = RunResult::Identical;
-    std::string lastMessage;  // the last comparison's message, for an early exit
+    std::string lastMessage;             // the last comparison's message, for an early exit
     Verdict worst = Verdict::Identical;  // trouble outranks a difference, as with diff -r
 };
 

@@ -29,7 +29,7 @@ struct FrameStream {
     FileSlot slot;  // a copy: a file loaded into the window's slot meanwhile does not affect the run
     std::unique_ptr<FrameSource> source;
     uint8_t* buffer = nullptr;
-    size_t capacity = 0;        // whole frames
+    size_t capacity = 0;  // whole frames
     size_t begin = 0;
     size_t end = 0;
     uint64_t bufferOffset = 0;  // where buffer[0] lies in the file, in bytes

@@ -11,7 +11,8 @@ using namespace vemilo::writer;
 
 namespace {
 
-std::vector<uint8_t> withSilence(const PcmFormat& format, uint32_t leading, std::vector<uint8_t> audio, uint32_t trailing) {
+std::vector<uint8_t> withSilence(const PcmFormat& format, uint32_t leading, std::vector<uint8_t> audio,
+                                 uint32_t trailing) {
     std::vector<uint8_t> out = silentFrames(format, leading);
     appendBytes(out, audio);
     appendBytes(out, silentFrames(format, trailing));

@@ -52,7 +52,10 @@ QIcon makeWindowIcon() {
                 const double t = x / 40.0;
                 const double y = 0.5 + (wave == 0 ? -0.16 : 0.16) + 0.13 * std::sin(t * 6.283 * 2 + wave * 0.4);
                 const QPointF point(size * (0.12 + 0.76 * t), size * y);
-                if (x == 0) path.moveTo(point); else path.lineTo(point);
+                if (x == 0)
+                    path.moveTo(point);
+                else
+                    path.lineTo(point);
             }
             painter.setPen(QPen(colours[wave], std::max(1.0, size / 16.0)));
             painter.setBrush(Qt::NoBrush);

@@ -1,15 +1,15 @@
 #include "ui/ini_store.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <optional>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vemilo::ui {
 namespace {
@@ -76,7 +76,8 @@ Found locate(const std::vector<std::string>& lines, const std::string& section, 
 std::string fileBehind(const std::string& path) {
     char resolved[PATH_MAX];
     struct stat status {};
-    if (::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode) && ::realpath(path.c_str(), resolved)) return resolved;
+    if (::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode) && ::realpath(path.c_str(), resolved))
+        return resolved;
     return path;
 }
 

@@ -3,8 +3,8 @@
 #include <exception>
 
 #include "ui/application.h"
-#include "widgets/dialogs.h"
 #include "ui/main_window.h"
+#include "widgets/dialogs.h"
 
 int main(int argc, char** argv) {
     vemilo::ui::VemiloApplication application(argc, argv);

@@ -1,13 +1,12 @@
 #include "ui/main_window.h"
 
 #include <QApplication>
-#include <algorithm>
-#include <climits>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -15,12 +14,13 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QGuiApplication>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
+#include <climits>
 
 #include "commands/run_command.h"
 #include "ui/option_controls.h"
@@ -46,7 +46,8 @@ constexpr qint64 kScreenUpdateMs = 50;
 
 }  // namespace
 
-MainWindow::MainWindow(SettingsFiles settingsFiles, QWidget* parent) : QMainWindow(parent), settingsFiles_(std::move(settingsFiles)) {
+MainWindow::MainWindow(SettingsFiles settingsFiles, QWidget* parent)
+    : QMainWindow(parent), settingsFiles_(std::move(settingsFiles)) {
     setWindowTitle(QStringLiteral("Vemilo v3.00β1"));
     setFont(layoutFont(LayoutFace::Tahoma, 8));
     buildControls();
@@ -96,9 +97,11 @@ void MainWindow::buildControls() {
 
     auto* panelAnchors = new RightAnchors(controlsPanel_, kClientWidth);
 
-    auto* folderGroup = place(new QGroupBox(QStringLiteral("フォルダから指定"), controlsPanel_), "folderGroup", 16, 4, 412, 191);
+    auto* folderGroup =
+        place(new QGroupBox(QStringLiteral("フォルダから指定"), controlsPanel_), "folderGroup", 16, 4, 412, 191);
     auto* folderAnchors = new RightAnchors(folderGroup, 412);
-    auto* fileGroup = place(new QGroupBox(QStringLiteral("wavファイル"), controlsPanel_), "fileGroup", 16, 201, 412, 73);
+    auto* fileGroup =
+        place(new QGroupBox(QStringLiteral("wavファイル"), controlsPanel_), "fileGroup", 16, 201, 412, 73);
     auto* fileAnchors = new RightAnchors(fileGroup, 412);
     for (int side = 0; side < 2; ++side) {
         commands::SidePane& pane = sides_[side];
@@ -107,20 +110,24 @@ void MainWindow::buildControls() {
         auto* folderLabel = place(new QLabel(QStringLiteral("フォルダ") + QLatin1String(suffix), folderGroup),
                                   side == 0 ? "folderLabel1" : "folderLabel2", 8, folderTop, 49, 12);
         folderLabel->setFont(layoutFont(LayoutFace::MsPGothic, 9));
-        pane.folderButton = place(new QPushButton(folderGroup), side == 0 ? "folderButton1" : "folderButton2", 63, folderTop, 332, 18);
+        pane.folderButton =
+            place(new QPushButton(folderGroup), side == 0 ? "folderButton1" : "folderButton2", 63, folderTop, 332, 18);
         pane.folderButton->setFocusPolicy(Qt::NoFocus);
         // A visible face even while its caption is empty, so that a newcomer finds it.
         pane.folderButton->setStyleSheet(QStringLiteral("QPushButton { text-align: left; padding-left: 4px; }"));
-        pane.folderButton->setToolTip(side == 0 ? QStringLiteral("フォルダ1を選ぶ") : QStringLiteral("フォルダ2を選ぶ"));
+        pane.folderButton->setToolTip(side == 0 ? QStringLiteral("フォルダ1を選ぶ")
+                                                : QStringLiteral("フォルダ2を選ぶ"));
         pane.folderButton->setAccessibleName(pane.folderButton->toolTip());
-        pane.list = place(new FileListBox(folderGroup), side == 0 ? "fileList1" : "fileList2", 16, folderTop + 24, 377, 57);
+        pane.list =
+            place(new FileListBox(folderGroup), side == 0 ? "fileList1" : "fileList2", 16, folderTop + 24, 377, 57);
         pane.list->setAccessibleName(QStringLiteral("フォルダ") + QLatin1String(suffix) + QStringLiteral("のファイル"));
         folderAnchors->add(pane.folderButton);
         folderAnchors->add(pane.list);
 
-        place(new QLabel(QStringLiteral("ファイル") + QLatin1String(suffix), fileGroup), side == 0 ? "fileLabel1" : "fileLabel2",
-              8, side == 0 ? 16 : 44, 40, 13);
-        pane.pathEdit = place(new QLineEdit(fileGroup), side == 0 ? "pathEdit1" : "pathEdit2", 64, side == 0 ? 16 : 43, 332, 21);
+        place(new QLabel(QStringLiteral("ファイル") + QLatin1String(suffix), fileGroup),
+              side == 0 ? "fileLabel1" : "fileLabel2", 8, side == 0 ? 16 : 44, 40, 13);
+        pane.pathEdit =
+            place(new QLineEdit(fileGroup), side == 0 ? "pathEdit1" : "pathEdit2", 64, side == 0 ? 16 : 43, 332, 21);
         pane.pathEdit->setAccessibleName(QStringLiteral("ファイル") + QLatin1String(suffix));
         fileAnchors->add(pane.pathEdit);
 
@@ -136,7 +143,8 @@ void MainWindow::buildControls() {
         pane.infoPane->setFrameStyle(QFrame::Box | QFrame::Plain);
     }
 
-    nextFileButton_ = place(new QPushButton(QStringLiteral("Button2"), controlsPanel_), "nextFileButton", 350, 338, 75, 25);
+    nextFileButton_ =
+        place(new QPushButton(QStringLiteral("Button2"), controlsPanel_), "nextFileButton", 350, 338, 75, 25);
     nextFileButton_->hide();
     progressBar_ = place(new ProgressStrip(controlsPanel_), "progressBar", 16, 369, 412, 17);
     progressBar_->setRange(0, 100);
@@ -149,8 +157,8 @@ void MainWindow::buildControls() {
 
     for (QWidget* w : std::initializer_list<QWidget*>{folderGroup, fileGroup, progressBar_}) panelAnchors->add(w);
 
-    QList<QWidget*> tabOrder = {logView_, sides_[0].list, sides_[1].list, sides_[0].pathEdit, sides_[1].pathEdit,
-                                sides_[0].infoPane, sides_[1].infoPane};
+    QList<QWidget*> tabOrder = {logView_,           sides_[0].list,     sides_[1].list,    sides_[0].pathEdit,
+                                sides_[1].pathEdit, sides_[0].infoPane, sides_[1].infoPane};
     tabOrder << options_->tabChain() << nextFileButton_;
     for (qsizetype i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
@@ -199,14 +207,16 @@ void MainWindow::buildMenus() {
 
     dropMenu_ = new QMenu(this);
     dropMenu_->setObjectName(QStringLiteral("dropMenu"));
-    dropActions_ = {dropMenu_->addAction(QStringLiteral("ファイル1")), dropMenu_->addAction(QStringLiteral("ファイル2"))};
+    dropActions_ = {dropMenu_->addAction(QStringLiteral("ファイル1")),
+                    dropMenu_->addAction(QStringLiteral("ファイル2"))};
 
     // Linux desktops give an application no window menu of its own: the two commands live in
     // a context menu of the status bar.
     windowCommandMenu_ = new QMenu(this);
     windowCommandMenu_->setObjectName(QStringLiteral("windowCommandMenu"));
     windowCommandMenu_->addAction(QStringLiteral("移動(&M)"), this, [this] { runWindowCommand(WindowCommand::Move); });
-    windowCommandMenu_->addAction(QStringLiteral("左上に移動"), this, [this] { runWindowCommand(WindowCommand::MoveToTopLeft); });
+    windowCommandMenu_->addAction(QStringLiteral("左上に移動"), this,
+                                  [this] { runWindowCommand(WindowCommand::MoveToTopLeft); });
     statusBar_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(statusBar_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { windowCommandMenu_->popup(statusBar_->mapToGlobal(at)); });
@@ -217,11 +227,13 @@ void MainWindow::connectHandlers() {
     const auto on = [this](auto handler) { return [this, handler] { guarded(handler); }; };
     commands::FilePanes* panes = filePanes_;
     for (int side = 0; side < 2; ++side) {
-        connect(sides_[side].folderButton, &QPushButton::clicked, this, on([panes, side] { panes->chooseFolder(side); }));
+        connect(sides_[side].folderButton, &QPushButton::clicked, this,
+                on([panes, side] { panes->chooseFolder(side); }));
         sides_[side].list->onUserSelect = on([panes, side] { panes->selectFileFromList(side); });
         connect(rereadActions_[side], &QAction::triggered, this, on([panes, side] { panes->rereadList(side); }));
         connect(dropActions_[side], &QAction::triggered, this, on([panes, side] { panes->assignDroppedFile(side); }));
-        connect(syncActions_[side], &QAction::triggered, this, on([panes, side] { panes->copyFolder(side, 1 - side); }));
+        connect(syncActions_[side], &QAction::triggered, this,
+                on([panes, side] { panes->copyFolder(side, 1 - side); }));
     }
     connect(nextFileButton_, &QPushButton::clicked, this, on([panes] { panes->selectNextFile(); }));
     connect(folderWatchTimer_, &QTimer::timeout, this, on([panes] { panes->watchFolders(); }));
@@ -325,7 +337,8 @@ QPoint MainWindow::reachablePosition(QPoint framePosition, QSize frameSize) cons
     if (!nearest) return framePosition;
     const QRect area = nearest->availableGeometry();
     // Moved only as far as needed: onto the screen, and the whole title bar within it if it fits.
-    const int left = std::clamp(framePosition.x(), area.left(), std::max(area.left(), area.right() + 1 - frameSize.width()));
+    const int left =
+        std::clamp(framePosition.x(), area.left(), std::max(area.left(), area.right() + 1 - frameSize.width()));
     const int top = std::clamp(framePosition.y(), area.top(), std::max(area.top(), area.bottom() + 1 - titleHeight));
     return QPoint(left, top);
 }
@@ -372,7 +385,8 @@ void MainWindow::markDifferences(const RunOutcome& outcome) {
     }
     std::vector<double> places;
     places.reserve(outcome.differingFrames.size());
-    for (uint64_t frame : outcome.differingFrames) places.push_back(static_cast<double>(frame) / static_cast<double>(outcome.comparable));
+    for (uint64_t frame : outcome.differingFrames)
+        places.push_back(static_cast<double>(frame) / static_cast<double>(outcome.comparable));
     // Numbered as the detail lines number them: from 1 at the first compared frame.
     progressBar_->setMarks(std::move(places), QStringLiteral("最初の相違点 %1 / 最後の相違点 %2")
                                                   .arg(outcome.differingFrames.front() + 1)
@@ -465,7 +479,9 @@ void MainWindow::showPendingOutput() {
 
 void MainWindow::clearInfo(int side) { sides_[side].infoPane->clear(); }
 
-void MainWindow::appendInfo(int side, const std::string& text) { sides_[side].infoPane->appendPlainText(toQString(text)); }
+void MainWindow::appendInfo(int side, const std::string& text) {
+    sides_[side].infoPane->appendPlainText(toQString(text));
+}
 
 void MainWindow::showMessage(const std::string& text) {
     showPendingOutput();  // the log behind the box shows what led to it

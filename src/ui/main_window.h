@@ -2,8 +2,8 @@
 // The one window: it builds and owns every control, the two file slots, the folder panes and the
 // Run command, wires them together, and is how the core reports on screen.
 
-#include <QMainWindow>
 #include <QElapsedTimer>
+#include <QMainWindow>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -104,14 +104,14 @@ private:
     std::array<QAction*, 2> syncActions_{};    // "1→2", "2→1"
     std::array<QAction*, 2> rereadActions_{};  // "更新" → "1", "2"
     QMenu* dropMenu_ = nullptr;
-    std::array<QAction*, 2> dropActions_{};    // "ファイル1", "ファイル2"
+    std::array<QAction*, 2> dropActions_{};  // "ファイル1", "ファイル2"
     QMenu* windowCommandMenu_ = nullptr;
     QTimer* folderWatchTimer_ = nullptr;
 
     FileSlots fileSlots_;
     std::optional<QPoint> savedFramePosition_;
     QStringList draggedFiles_;  // the files of the drag now over the window
-    bool closing_ = false;  // the window was closed: long work stops at its next pause
+    bool closing_ = false;      // the window was closed: long work stops at its next pause
     // While work runs the log pane and the progress bar are brought up to date at most every
     // 50 ms: redrawing them after every block cost more than the comparison itself.
     QStringList pendingLog_;

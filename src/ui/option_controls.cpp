@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFocusEvent>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -46,14 +46,16 @@ OptionControls::OptionControls(QWidget* parent) : QObject(parent) {
 void OptionControls::connectHandlers() {
     connect(matchPointCheck_, &QCheckBox::toggled, this, [this] { guarded([this] { matchPointToggled(); }); });
     for (NumberField* field : {&matchLength_, &differenceLimit_}) {
-        connect(field->edit, &QLineEdit::textChanged, this, [this, field] { guarded([this, field] { numberTextChanged(*field); }); });
+        connect(field->edit, &QLineEdit::textChanged, this,
+                [this, field] { guarded([this, field] { numberTextChanged(*field); }); });
         field->spin->onChanging = [this, field] { guarded([this, field] { spinChanging(*field); }); };
         field->edit->installEventFilter(this);
     }
 }
 
 QList<QWidget*> OptionControls::tabChain() const {
-    return {zeroSkipCheck_, matchPointCheck_, matchLength_.edit, continuousCheck_, detailsCheck_, differenceLimit_.edit};
+    return {zeroSkipCheck_,   matchPointCheck_, matchLength_.edit,
+            continuousCheck_, detailsCheck_,    differenceLimit_.edit};
 }
 
 bool OptionControls::zeroSkip() const { return zeroSkipCheck_->isChecked(); }
@@ -118,7 +120,8 @@ bool focusMovedWithinTheWindow(const QWidget* box, const QFocusEvent* event) {
 bool OptionControls::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut) {
         for (NumberField* field : {&matchLength_, &differenceLimit_}) {
-            if (watched != field->edit || !focusMovedWithinTheWindow(field->edit, static_cast<QFocusEvent*>(event))) continue;
+            if (watched != field->edit || !focusMovedWithinTheWindow(field->edit, static_cast<QFocusEvent*>(event)))
+                continue;
             guarded([this, field] { numberFieldLeft(*field); });
         }
     }

@@ -50,9 +50,11 @@ bool exists(const std::string& path) {
 
 SettingsFiles defaultSettingsFiles() {
     SettingsFiles files;
-    files.besideProgram = (QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(kFileName)).toStdString();
+    files.besideProgram =
+        (QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(kFileName)).toStdString();
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (!config.isEmpty()) files.userConfig = (config + QStringLiteral("/vemilo/") + QLatin1String(kFileName)).toStdString();
+    if (!config.isEmpty())
+        files.userConfig = (config + QStringLiteral("/vemilo/") + QLatin1String(kFileName)).toStdString();
     return files;
 }
 

@@ -14,7 +14,7 @@ struct WindowSettings {
     bool matchPoint = false;
     bool continuousMode = false;
     bool detailDisplay = false;
-    std::string matchLength = "200";      // the edit box's text, whatever it holds
+    std::string matchLength = "200";  // the edit box's text, whatever it holds
     std::string differenceLimit = "200";
 };
 

@@ -33,7 +33,8 @@ AudioChecksum audioChecksum(const std::string& path) {
     }
     // The bytes of the data chunk that are present: a chunk declared longer than the file is
     // taken as far as the file goes.
-    const uint64_t present = reader.size() > info.dataOffset ? std::min(info.dataBytes, reader.size() - info.dataOffset) : 0;
+    const uint64_t present =
+        reader.size() > info.dataOffset ? std::min(info.dataBytes, reader.size() - info.dataOffset) : 0;
     reader.seek(static_cast<int64_t>(info.dataOffset), SeekOrigin::Begin);
     md5_ctx context;
     md5_init(&context);

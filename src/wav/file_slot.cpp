@@ -9,9 +9,7 @@
 #include "wav/text_format.h"
 
 namespace vemilo {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 std::string formatDuration(double seconds) {
     const int64_t whole = static_cast<int64_t>(std::trunc(seconds));
@@ -64,8 +62,9 @@ WavError loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporte
     reporter.clearInfo(side);
     reporter.appendInfo(side, side == 0 ? "ファイル1" : "ファイル2");
     const SampleFormat& format = slot.format;
-    reporter.appendInfo(side, formatText("%uHz %ubit %s", format.sampleRate, static_cast<unsigned>(format.bitsPerSample),
-                                         format.channels == 1 ? "mono" : "stereo"));
+    reporter.appendInfo(side,
+                        formatText("%uHz %ubit %s", format.sampleRate, static_cast<unsigned>(format.bitsPerSample),
+                                   format.channels == 1 ? "mono" : "stereo"));
 
     std::string duration = "-";
     if (format.hasPlayingTime()) {

@@ -17,7 +17,7 @@ enum class SampleEncoding : uint8_t { IntegerPcm, IeeeFloat, Other };
 
 struct SampleFormat {
     SampleEncoding encoding = SampleEncoding::Other;
-    uint16_t code = 0;  // the format code that decided the encoding (an extensible file's sub-format)
+    uint16_t code = 0;        // the format code that decided the encoding (an extensible file's sub-format)
     uint32_t sampleRate = 0;  // frames per second
     uint16_t channels = 0;
     uint16_t bitsPerSample = 0;
@@ -34,7 +34,9 @@ struct SampleFormat {
     // A playing time can be given for integer PCM and IEEE float with a usable rate and frame size.
     bool hasPlayingTime() const { return encoding != SampleEncoding::Other && usable(); }
     // Samples of 32 or 64 bits that are IEEE floats.
-    bool isFloat() const { return encoding == SampleEncoding::IeeeFloat && (bitsPerSample == 32 || bitsPerSample == 64); }
+    bool isFloat() const {
+        return encoding == SampleEncoding::IeeeFloat && (bitsPerSample == 32 || bitsPerSample == 64);
+    }
     // Samples that decode as little-endian integers: 8 (unsigned), 16, 24 or 32 bits.
     bool hasIntegerWidth() const {
         return bitsPerSample == 8 || bitsPerSample == 16 || bitsPerSample == 24 || bitsPerSample == 32;

@@ -40,8 +40,10 @@ std::string escapeControlCharacters(const std::string& text) {
             out += "\\u0085";  // NEXT LINE
             ++i;
         } else if (byte == 0xE2 && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0x80 &&
-                   (static_cast<unsigned char>(text[i + 2]) == 0xA8 || static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
-            out += static_cast<unsigned char>(text[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";  // line, paragraph separator
+                   (static_cast<unsigned char>(text[i + 2]) == 0xA8 ||
+                    static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
+            out +=
+                static_cast<unsigned char>(text[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";  // line, paragraph separator
             i += 2;
         } else {
             out += text[i];

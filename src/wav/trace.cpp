@@ -7,9 +7,7 @@
 namespace vemilo {
 namespace {
 
-void writeToStandardOutput(const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-}
+void writeToStandardOutput(const std::string& line) { std::fwrite(line.data(), 1, line.size(), stdout); }
 
 TraceSink& currentSink() {
     static TraceSink sink = writeToStandardOutput;
@@ -20,9 +18,7 @@ TraceSink& currentSink() {
 
 bool traceEnabled() { return static_cast<bool>(currentSink()); }
 
-TraceSink setTraceSink(TraceSink sink) {
-    return std::exchange(currentSink(), std::move(sink));
-}
+TraceSink setTraceSink(TraceSink sink) { return std::exchange(currentSink(), std::move(sink)); }
 
 void trace(const char* format, ...) {
     const TraceSink& sink = currentSink();

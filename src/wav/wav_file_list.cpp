@@ -1,9 +1,9 @@
 #include "wav/wav_file_list.h"
 
-#include <algorithm>
 #include <dirent.h>
-#include <memory>
 #include <sys/stat.h>
+#include <algorithm>
+#include <memory>
 
 namespace vemilo {
 namespace {
@@ -38,8 +38,9 @@ bool matchesWavMask(const std::string& name) {
 void sortFileNames(std::vector<std::string>& names) {
     // std::string compares as char, which is signed here; compare as unsigned bytes.
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                            [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+            return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+        });
     });
 }
 

@@ -10,7 +10,8 @@ namespace {
 // The frames of a WAV file's data chunk, read straight from the file by byte offset.
 class WavFrameSource : public FrameSource {
 public:
-    explicit WavFrameSource(const FileSlot& slot) : format_(slot.format), frameCount_(slot.frameCount), dataOffset_(slot.dataOffset) {}
+    explicit WavFrameSource(const FileSlot& slot)
+        : format_(slot.format), frameCount_(slot.frameCount), dataOffset_(slot.dataOffset) {}
 
     WavError open(const std::string& path) { return reader_.open(path); }
 
@@ -18,13 +19,15 @@ public:
     uint64_t frameCount() const override { return frameCount_; }
 
     void seekFrame(uint64_t frame) override {
-        const uint64_t offset = dataOffset_ + std::min<uint64_t>(frame, UINT64_MAX / format_.blockAlign - dataOffset_) * format_.blockAlign;
+        const uint64_t offset =
+            dataOffset_ + std::min<uint64_t>(frame, UINT64_MAX / format_.blockAlign - dataOffset_) * format_.blockAlign;
         reader_.seek(static_cast<int64_t>(std::min<uint64_t>(offset, INT64_MAX)), SeekOrigin::Begin);
     }
 
     uint64_t readFrames(uint8_t* buffer, uint64_t maxFrames) override {
         // One read per call: the engine asks for a block of about 2 MiB at a time.
-        const uint64_t bytes = std::min<uint64_t>(maxFrames * format_.blockAlign, UINT32_MAX / format_.blockAlign * format_.blockAlign);
+        const uint64_t bytes =
+            std::min<uint64_t>(maxFrames * format_.blockAlign, UINT32_MAX / format_.blockAlign * format_.blockAlign);
         // A partial frame at the end of the file is not a frame: it is never compared.
         return reader_.read(buffer, static_cast<uint32_t>(bytes)) / format_.blockAlign;
     }

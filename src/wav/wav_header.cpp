@@ -24,7 +24,9 @@ unsigned low32(uint64_t value) { return static_cast<unsigned>(value & 0xFFFFFFFF
 // A count of skipped bytes as the trace shows it: a signed 32-bit number, capped.
 int shownCount(uint64_t count) { return count > INT32_MAX ? INT32_MAX : static_cast<int>(count); }
 
-uint64_t readU64LE(const uint8_t* bytes) { return readU32LE(bytes) | (static_cast<uint64_t>(readU32LE(bytes + 4)) << 32); }
+uint64_t readU64LE(const uint8_t* bytes) {
+    return readU32LE(bytes) | (static_cast<uint64_t>(readU32LE(bytes + 4)) << 32);
+}
 
 uint64_t addSaturated(uint64_t position, uint64_t distance) {
     return distance > UINT64_MAX - position ? UINT64_MAX : position + distance;
@@ -214,7 +216,8 @@ WavError parseWavHeader(const std::string& path, WavFormatInfo& info, const Keep
         }
         if (id == "MD5 " && declaredSize >= info.embeddedMd5.size()) {
             const uint64_t bodyStart = view.position();
-            info.hasEmbeddedMd5 = view.read(info.embeddedMd5.data(), static_cast<uint32_t>(info.embeddedMd5.size())) == info.embeddedMd5.size();
+            info.hasEmbeddedMd5 = view.read(info.embeddedMd5.data(), static_cast<uint32_t>(info.embeddedMd5.size())) ==
+                                  info.embeddedMd5.size();
             view.seek(bodyStart);
         }
         if (id == "data") {

@@ -35,6 +35,7 @@ using KeepWalking = std::function<bool()>;
 // No error when the walk reached the end of the file and found a usable format; otherwise what
 // stopped it and where. A failed walk leaves the format at 0 while the data fields keep what the
 // walk had found; callers read the record either way. The trace of the walk goes to the trace sink.
-[[nodiscard]] WavError parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalking& keepWalking = {});
+[[nodiscard]] WavError parseWavHeader(const std::string& path, WavFormatInfo& info,
+                                      const KeepWalking& keepWalking = {});
 
 }  // namespace vemilo

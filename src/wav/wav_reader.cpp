@@ -1,11 +1,11 @@
 #include "wav/wav_reader.h"
 
-#include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 
 #include "wav/trace.h"
 
@@ -112,9 +112,7 @@ std::optional<uint64_t> WavReader::skipZeroBytes() {
     }
 }
 
-uint16_t readU16LE(const uint8_t* bytes) {
-    return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
-}
+uint16_t readU16LE(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8)); }
 
 uint32_t readU32LE(const uint8_t* bytes) {
     return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |

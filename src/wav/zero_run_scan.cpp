@@ -37,7 +37,8 @@ size_t firstByteNot(const uint8_t* data, size_t size, uint8_t value) {
     while (at < size) {
         const size_t length = std::min(kStretchBytes, size - at);
         if (std::memcmp(data + at, silent, length) != 0) {
-            return static_cast<size_t>(std::find_if(data + at, data + at + length, [value](uint8_t b) { return b != value; }) - data);
+            return static_cast<size_t>(
+                std::find_if(data + at, data + at + length, [value](uint8_t b) { return b != value; }) - data);
         }
         at += length;
     }
@@ -111,7 +112,8 @@ PassEnd leadingPass(Scan& scan, uint64_t blockCount, uint64_t blockBytes, uint64
         if (got == 0) break;
         if (!scan.yieldStillCurrent()) return PassEnd::Abandoned;
         const uint64_t frames = got / file.format.blockAlign;
-        const uint64_t firstLoud = firstByteNot(data, frames * file.format.blockAlign, scan.silence) / file.format.blockAlign;
+        const uint64_t firstLoud =
+            firstByteNot(data, frames * file.format.blockAlign, scan.silence) / file.format.blockAlign;
         if (firstLoud < frames) {
             leadingSilentFrames = examined + firstLoud;
             return PassEnd::Found;
@@ -152,7 +154,8 @@ PassEnd trailingPass(Scan& scan, uint64_t blockCount, uint64_t blockBytes, uint6
             scan.reporter.logLine("m==0");
             return PassEnd::NotFound;
         }
-        const uint64_t rangeEnd = start + std::min(got, wholeFramesEnd - start) / file.format.blockAlign * file.format.blockAlign;
+        const uint64_t rangeEnd =
+            start + std::min(got, wholeFramesEnd - start) / file.format.blockAlign * file.format.blockAlign;
         if (rangeEnd == start) return PassEnd::NotFound;
         // The block's frames from the last backwards, a piece at a time.
         for (uint64_t pieceEnd = rangeEnd; pieceEnd > start;) {
@@ -197,7 +200,9 @@ WavError scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* 
     ScanBuffer ownBuffer;
     ScanBuffer& buffer = lentBuffer ? *lentBuffer : ownBuffer;
     const size_t piece = std::min(kScanPieceBytes, buffer.largestPiece());
-    scan.pieceBytes = scannable ? std::max<size_t>(piece / file.format.blockAlign * file.format.blockAlign, file.format.blockAlign) : 1;
+    scan.pieceBytes =
+        scannable ? std::max<size_t>(piece / file.format.blockAlign * file.format.blockAlign, file.format.blockAlign)
+                  : 1;
     scan.buffer = buffer.reserve(scan.pieceBytes);
     if (!scan.buffer) {
         reporter.showMessage("buf error");
@@ -213,13 +218,16 @@ WavError scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* 
     uint64_t trailerBytes = 0;
     // Without a rate or a frame size there are no blocks to read: both counts stay 0.
     const uint64_t secondBytes = static_cast<uint64_t>(file.format.sampleRate) * file.format.blockAlign;
-    const uint64_t secondsPerBlock = secondBytes >= kMinScanBlockBytes ? 1 : (kMinScanBlockBytes + secondBytes - 1) / std::max<uint64_t>(secondBytes, 1);
+    const uint64_t secondsPerBlock = secondBytes >= kMinScanBlockBytes
+                                         ? 1
+                                         : (kMinScanBlockBytes + secondBytes - 1) / std::max<uint64_t>(secondBytes, 1);
     const uint64_t blockBytes = secondBytes * secondsPerBlock;
     const uint64_t framesPerBlock = static_cast<uint64_t>(file.format.sampleRate) * secondsPerBlock;
     const uint64_t blockCount = scannable ? (file.frameCount + framesPerBlock - 1) / framesPerBlock : 0;
     if (scannable) {
         scan.silence = file.format.silentByte();
-        if (leadingPass(scan, blockCount, blockBytes, leadingSilentFrames) == PassEnd::Abandoned) return scan.whyAbandoned();
+        if (leadingPass(scan, blockCount, blockBytes, leadingSilentFrames) == PassEnd::Abandoned)
+            return scan.whyAbandoned();
     }
     reporter.appendInfo(side, formatText("先頭ｾﾞﾛｻﾝﾌﾟﾙ %llu", static_cast<unsigned long long>(leadingSilentFrames)));
 
@@ -228,7 +236,8 @@ WavError scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* 
     } else if (scannable) {
         const uint64_t dataEnd = file.dataOffset + file.dataBytes;
         trailerBytes = scan.reader.size() > dataEnd ? scan.reader.size() - dataEnd : 0;
-        if (trailingPass(scan, blockCount, blockBytes, trailingSilentFrames) == PassEnd::Abandoned) return scan.whyAbandoned();
+        if (trailingPass(scan, blockCount, blockBytes, trailingSilentFrames) == PassEnd::Abandoned)
+            return scan.whyAbandoned();
     }
     reporter.appendInfo(side, formatText("末尾ｾﾞﾛｻﾝﾌﾟﾙ %llu", static_cast<unsigned long long>(trailingSilentFrames)));
 

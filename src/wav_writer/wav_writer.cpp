@@ -143,7 +143,9 @@ std::vector<uint8_t> silentFrames(const PcmFormat& format, uint32_t frameCount) 
                                 format.bitsPerSample == 8 ? 0x80 : 0x00);
 }
 
-void appendBytes(std::vector<uint8_t>& to, const std::vector<uint8_t>& from) { to.insert(to.end(), from.begin(), from.end()); }
+void appendBytes(std::vector<uint8_t>& to, const std::vector<uint8_t>& from) {
+    to.insert(to.end(), from.begin(), from.end());
+}
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

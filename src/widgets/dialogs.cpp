@@ -21,11 +21,13 @@ void showCentredAndWait(QMessageBox& box) {
 class QtDialogs : public Dialogs {
 public:
     void message(const QString& text) override {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vemilo"), text, QMessageBox::Ok, QApplication::activeWindow());
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vemilo"), text, QMessageBox::Ok,
+                        QApplication::activeWindow());
         showCentredAndWait(box);
     }
     void error(const QString& text) override {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Vemilo"), text, QMessageBox::Ok, QApplication::activeWindow());
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Vemilo"), text, QMessageBox::Ok,
+                        QApplication::activeWindow());
         showCentredAndWait(box);
     }
     QString chooseFolder(const QString& title) override {
@@ -46,7 +48,9 @@ public:
         picker.show();
         waiting.exec();
         openPicker_ = nullptr;
-        return picker.result() == QDialog::Accepted && !picker.selectedFiles().isEmpty() ? picker.selectedFiles().front() : QString();
+        return picker.result() == QDialog::Accepted && !picker.selectedFiles().isEmpty()
+                   ? picker.selectedFiles().front()
+                   : QString();
     }
 
 private:

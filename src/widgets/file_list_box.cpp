@@ -1,11 +1,11 @@
 #include "widgets/file_list_box.h"
 
+#include <sys/stat.h>
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
 #include <optional>
 #include <stdexcept>
-#include <sys/stat.h>
 
 #include "wav/text_format.h"
 #include "wav/wav_file_list.h"
@@ -32,7 +32,9 @@ void stampOf(const std::string& folder, int64_t (&stamp)[2]) {
 
 }  // namespace
 
-int FileNameModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : static_cast<int>(names_.size()); }
+int FileNameModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(names_.size());
+}
 
 QVariant FileNameModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};

@@ -5,13 +5,12 @@
 
 namespace vemilo::widgets {
 
-RightAnchors::RightAnchors(QWidget* parent, int designedWidth) : QObject(parent), parent_(parent), designedWidth_(designedWidth) {
+RightAnchors::RightAnchors(QWidget* parent, int designedWidth)
+    : QObject(parent), parent_(parent), designedWidth_(designedWidth) {
     parent->installEventFilter(this);
 }
 
-void RightAnchors::add(QWidget* child) {
-    anchored_.push_back({child, designedWidth_ - child->x() - child->width()});
-}
+void RightAnchors::add(QWidget* child) { anchored_.push_back({child, designedWidth_ - child->x() - child->width()}); }
 
 bool RightAnchors::eventFilter(QObject* watched, QEvent* event) {
     if (watched == parent_ && event->type() == QEvent::Resize) {

@@ -48,10 +48,10 @@ TEST_F(DemoFiles, InfoPrintsThePaneLines) {
     const int before = openDescriptorCount();
     const CliRun run = runTool({"--info", file(1, "1_identical.wav"), file(2, "2_8bit_mono.wav")});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.outLines(), (Lines{"ファイル1", "44100Hz 16bit stereo", "再生時間 0:00:03.018", "サンプル数       133100",
-                                     "先頭ｾﾞﾛｻﾝﾌﾟﾙ 500", "末尾ｾﾞﾛｻﾝﾌﾟﾙ 300", "ファイル1", "22050Hz 8bit mono",
-                                     "再生時間 0:00:02.056", "サンプル数        45350", "先頭ｾﾞﾛｻﾝﾌﾟﾙ 1000",
-                                     "末尾ｾﾞﾛｻﾝﾌﾟﾙ 250"}));
+    EXPECT_EQ(run.outLines(),
+              (Lines{"ファイル1", "44100Hz 16bit stereo", "再生時間 0:00:03.018", "サンプル数       133100",
+                     "先頭ｾﾞﾛｻﾝﾌﾟﾙ 500", "末尾ｾﾞﾛｻﾝﾌﾟﾙ 300", "ファイル1", "22050Hz 8bit mono", "再生時間 0:00:02.056",
+                     "サンプル数        45350", "先頭ｾﾞﾛｻﾝﾌﾟﾙ 1000", "末尾ｾﾞﾛｻﾝﾌﾟﾙ 250"}));
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(openDescriptorCount(), before);
 }
@@ -60,10 +60,12 @@ TEST_F(DemoFiles, ExitStatusFollowsTheVerdict) {
     EXPECT_EQ(runTool({file(1, "1_identical.wav"), file(2, "1_identical.wav")}).status, 0);
     EXPECT_EQ(runTool({file(1, "3_lead_in.wav"), file(2, "3_lead_in.wav")}).status, 0);
     EXPECT_EQ(runTool({"--no-match-point", file(1, "3_lead_in.wav"), file(2, "3_lead_in.wav")}).status, 1);
-    const CliRun differ = runTool({"--details", file(1, "5_few_frames_differ.wav"), file(2, "5_few_frames_differ.wav")});
+    const CliRun differ =
+        runTool({"--details", file(1, "5_few_frames_differ.wav"), file(2, "5_few_frames_differ.wav")});
     EXPECT_EQ(differ.status, 1);
     const Lines lines = differ.outLines();
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("相違点 ", 0) == 0; }), 5);
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("相違点 ", 0) == 0; }), 5);
     EXPECT_EQ(lines[lines.size() - 3], "相違点がありました。(5)");
 
     const CliRun mismatch = runTool({file(1, "4_rate_differs.wav"), file(2, "4_rate_differs.wav")});
@@ -84,14 +86,16 @@ TEST_F(DemoFiles, ContinuousStopsAtTheFirstDifferingPair) {
     EXPECT_EQ(run.status, 2);  // the pair whose rates differ was trouble, which outranks the difference
     Lines verdicts;
     for (const std::string& line : run.outLines()) {
-        if (line.rfind("一致しました", 0) == 0 || line.rfind("相違点がありました", 0) == 0 || line.rfind("ファイル1:/", 0) == 0) {
+        if (line.rfind("一致しました", 0) == 0 || line.rfind("相違点がありました", 0) == 0 ||
+            line.rfind("ファイル1:/", 0) == 0) {
             verdicts.push_back(line);
         }
     }
-    EXPECT_EQ(verdicts, (Lines{"ファイル1:" + file(1, "1_identical.wav"), "一致しました。", "ファイル1:" + file(1, "2_8bit_mono.wav"),
-                               "一致しました。", "ファイル1:" + file(1, "3_lead_in.wav"), "一致しました。",
-                               "ファイル1:" + file(1, "4_rate_differs.wav"), "ファイル1:" + file(1, "5_few_frames_differ.wav"),
-                               "相違点がありました。(5)"}));
+    EXPECT_EQ(verdicts, (Lines{"ファイル1:" + file(1, "1_identical.wav"), "一致しました。",
+                               "ファイル1:" + file(1, "2_8bit_mono.wav"), "一致しました。",
+                               "ファイル1:" + file(1, "3_lead_in.wav"), "一致しました。",
+                               "ファイル1:" + file(1, "4_rate_differs.wav"),
+                               "ファイル1:" + file(1, "5_few_frames_differ.wav"), "相違点がありました。(5)"}));
     EXPECT_EQ(run.err, "サンプリングレートが違います。\n");
 }
 
@@ -100,7 +104,8 @@ TEST(CliContinuous, UnevenAndEmptyFolders) {
     std::filesystem::create_directory(dir.file("a"));
     std::filesystem::create_directory(dir.file("b"));
     const PcmFormat cd;
-    for (const char* name : {"1.wav", "2.wav", "3.wav"}) writeCanonicalWav(dir.file("a/") + name, cd, noiseFrames(cd, 100));
+    for (const char* name : {"1.wav", "2.wav", "3.wav"})
+        writeCanonicalWav(dir.file("a/") + name, cd, noiseFrames(cd, 100));
     writeCanonicalWav(dir.file("b/1.wav"), cd, noiseFrames(cd, 100));
     writeCanonicalWav(dir.file("b/2.WAV"), cd, noiseFrames(cd, 100));
     const CliRun uneven = runTool({"--continuous", dir.file("a"), dir.file("b")});
@@ -148,8 +153,8 @@ TEST(CliExitStatus, DamagedCopies) {
         EXPECT_NE((run.out + run.err).find(c.line), std::string::npos) << run.out << run.err;
     }
     // A file that cannot be taken as WAV is named as cmp names it, with the system's reason.
-    EXPECT_NE(runTool({dir.file("original.wav"), dir.file("missing.wav")}).err.find("vemilo-cli: " + dir.file("missing.wav") +
-                                                                                    ": No such file or directory\n"),
+    EXPECT_NE(runTool({dir.file("original.wav"), dir.file("missing.wav")})
+                  .err.find("vemilo-cli: " + dir.file("missing.wav") + ": No such file or directory\n"),
               std::string::npos);
 
     // A series: trouble outranks a difference, which outranks agreement.
@@ -170,7 +175,8 @@ TEST(CliConventions, UsageErrorsVersionAndValues) {
     writeCanonicalWav(dir.file("a.wav"), mono, noiseFrames(mono, 100));
     const std::pair<std::vector<std::string>, std::string> usageErrors[] = {
         {{"--bogus", "a", "b"}, "vemilo-cli: unrecognized option '--bogus'\n"},
-        {{"--max-lines=abc", "a", "b"}, "vemilo-cli: invalid --max-lines value 'abc': a whole number from 1 to 2000 is needed\n"},
+        {{"--max-lines=abc", "a", "b"},
+         "vemilo-cli: invalid --max-lines value 'abc': a whole number from 1 to 2000 is needed\n"},
         {{"--match-samples"}, "vemilo-cli: option '--match-samples' requires an argument\n"},
         {{"--exact=1", "a", "b"}, "vemilo-cli: option '--exact' doesn't allow an argument\n"},
         {{"only-one"}, "vemilo-cli: two files are needed\n"},
@@ -210,7 +216,10 @@ TEST(CliConventions, FailedWritesAreTrouble) {
     EXPECT_EQ(errors, "vemilo-cli: write error: No space left on device\n");
     // The real program, its standard output a full disk.
     EXPECT_EQ(std::system((std::string(VEMILO_CLI_PATH) + " '" + dir.file("a.wav") + "' '" + dir.file("a.wav") +
-                           "' >/dev/full 2>/dev/null").c_str()) >> 8, 2);
+                           "' >/dev/full 2>/dev/null")
+                              .c_str()) >>
+                  8,
+              2);
 }
 
 // The same audio in RF64, BW64, a streaming RIFF header and an extensible header compares as one.
@@ -219,10 +228,24 @@ TEST(CliVariants, InfoAndComparisonAcrossContainers) {
     const PcmFormat stereo{1, 2, 48000, 24};
     const std::vector<uint8_t> audio = noiseFrames(stereo, 4800);
     writeCanonicalWav(dir.file("riff.wav"), stereo, audio);
-    WavBuilder().rf64Header().ds64(0, audio.size(), 4800).fmt(stereo).data(audio, 0xFFFFFFFF).write(dir.file("rf64.wav"));
-    WavBuilder().rf64Header("BW64").ds64(0, audio.size(), 4800).fmt(stereo).data(audio, 0xFFFFFFFF).write(dir.file("bw64.wav"));
+    WavBuilder()
+        .rf64Header()
+        .ds64(0, audio.size(), 4800)
+        .fmt(stereo)
+        .data(audio, 0xFFFFFFFF)
+        .write(dir.file("rf64.wav"));
+    WavBuilder()
+        .rf64Header("BW64")
+        .ds64(0, audio.size(), 4800)
+        .fmt(stereo)
+        .data(audio, 0xFFFFFFFF)
+        .write(dir.file("bw64.wav"));
     WavBuilder().riffHeader(0xFFFFFFFF).fmt(stereo).data(audio, 0xFFFFFFFF).write(dir.file("stream.wav"));
-    WavBuilder().riffHeader().fmt(PcmFormat{0xFFFE, 2, 48000, 24}, extensibleExtension(1, 24)).data(audio).write(dir.file("ext.wav"));
+    WavBuilder()
+        .riffHeader()
+        .fmt(PcmFormat{0xFFFE, 2, 48000, 24}, extensibleExtension(1, 24))
+        .data(audio)
+        .write(dir.file("ext.wav"));
     for (const char* name : {"rf64.wav", "bw64.wav", "stream.wav", "ext.wav"}) {
         SCOPED_TRACE(name);
         const CliRun info = runTool({"--info", dir.file(name)});
@@ -252,12 +275,14 @@ TEST(CliLog, FileNamesCannotForgeLines) {
     const Lines lines = run.outLines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "一致しました。"), 0);
     EXPECT_EQ(lines[2], "ファイル2:" + dir.file("x.wav\\n一致しました。"));
-    EXPECT_NE(runTool({dir.file("a.wav"), dir.file("gone\n.wav")}).err.find("gone\\n.wav: No such file"), std::string::npos);
+    EXPECT_NE(runTool({dir.file("a.wav"), dir.file("gone\n.wav")}).err.find("gone\\n.wav: No such file"),
+              std::string::npos);
 }
 
 // Files written by another program: what --info reports agrees with soxi.
 TEST(CliAgainstSox, InfoAgreesWithSoxi) {
-    if (shell("command -v soxi").find("soxi") == std::string::npos) GTEST_SKIP() << "sox is not installed (scripts/install-deps.sh installs it)";
+    if (shell("command -v soxi").find("soxi") == std::string::npos)
+        GTEST_SKIP() << "sox is not installed (scripts/install-deps.sh installs it)";
     TempDir dir;
     struct Case {
         int bits, channels, rate;
@@ -265,8 +290,8 @@ TEST(CliAgainstSox, InfoAgreesWithSoxi) {
     const Case cases[] = {{8, 1, 8000}, {16, 2, 44100}, {24, 2, 96000}, {32, 1, 48000}, {16, 6, 48000}, {24, 1, 22050}};
     for (const Case& c : cases) {
         const std::string path = dir.file(std::to_string(c.bits) + "_" + std::to_string(c.channels) + ".wav");
-        shell("sox -n -b " + std::to_string(c.bits) + " -c " + std::to_string(c.channels) + " -r " + std::to_string(c.rate) +
-              " '" + path + "' synth 1.37 sine 440 2>/dev/null");
+        shell("sox -n -b " + std::to_string(c.bits) + " -c " + std::to_string(c.channels) + " -r " +
+              std::to_string(c.rate) + " '" + path + "' synth 1.37 sine 440 2>/dev/null");
         const std::string frames = shell("soxi -s '" + path + "'");
         ASSERT_FALSE(frames.empty()) << path;
         const CliRun run = runTool({"--info", path});

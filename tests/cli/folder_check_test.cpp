@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <set>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 
 #include "cli/cli_app.h"
@@ -66,9 +66,10 @@ TEST_F(FolderCheck, PairsByRelativePathAndReportsEveryPair) {
     const auto pairs = pairFolders(one(), two());
     ASSERT_TRUE(pairs);
     std::vector<std::string> described;
-    for (const PairedPath& pair : *pairs) described.push_back(pair.path + (pair.inFolder1 ? " 1" : "") + (pair.inFolder2 ? " 2" : ""));
-    EXPECT_EQ(described, (std::vector<std::string>{"a/1.wav 1 2", "a/deep/2.WAV 1 2", "b/differs.wav 1 2", "b/rate.wav 1 2",
-                                                  "c/3.wav 1 2", "only/left.wav 1", "right.wav 2"}));
+    for (const PairedPath& pair : *pairs)
+        described.push_back(pair.path + (pair.inFolder1 ? " 1" : "") + (pair.inFolder2 ? " 2" : ""));
+    EXPECT_EQ(described, (std::vector<std::string>{"a/1.wav 1 2", "a/deep/2.WAV 1 2", "b/differs.wav 1 2",
+                                                   "b/rate.wav 1 2", "c/3.wav 1 2", "only/left.wav 1", "right.wav 2"}));
     EXPECT_FALSE(pairFolders(one(), dir.file("none")));
 
     // The difference in the middle does not stop the walk; trouble decides the exit status.
@@ -93,8 +94,10 @@ TEST_F(FolderCheck, PairsByRelativePathAndReportsEveryPair) {
 
 TEST_F(FolderCheck, OneWorkerOrFourGiveTheSameReport) {
     makeTrees();
-    for (int i = 0; i < 12; ++i) put("one/many/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 500 + i, i)));
-    for (int i = 0; i < 12; ++i) put("two/many/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 500 + i, i % 5 ? i : 99)));
+    for (int i = 0; i < 12; ++i)
+        put("one/many/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 500 + i, i)));
+    for (int i = 0; i < 12; ++i)
+        put("two/many/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 500 + i, i % 5 ? i : 99)));
     for (const char* format : {"", "--json"}) {
         std::vector<std::string> arguments = {"--folders", "--jobs=1", one(), two()};
         if (*format) arguments.push_back(format);
@@ -145,7 +148,8 @@ TEST_F(FolderCheck, JsonHoldsWhatThePairRevealed) {
     EXPECT_EQ(pair["last_difference"], json::parse("[2039, 2009]"));
     EXPECT_EQ(pair["channels_differing"], json::parse("[0, 3]"));
     EXPECT_EQ(pair["max_abs_difference"], json::parse("[0, 300]"));
-    EXPECT_EQ(report["summary"], json::parse(R"({"pairs": 1, "identical": 0, "different": 1, "trouble": 0, "missing": 0})"));
+    EXPECT_EQ(report["summary"],
+              json::parse(R"({"pairs": 1, "identical": 0, "different": 1, "trouble": 0, "missing": 0})"));
 }
 
 TEST_F(FolderCheck, AudioChecksumsAsMd5sumComputesThem) {
@@ -153,8 +157,9 @@ TEST_F(FolderCheck, AudioChecksumsAsMd5sumComputesThem) {
     std::vector<std::string> paths;
     for (const PcmFormat& format : formats) {
         const Bytes audio = noiseFrames(format, 3000, format.bitsPerSample);
-        const std::string path = put(std::to_string(format.bitsPerSample) + "_" + std::to_string(format.sampleRate) + ".wav",
-                                     WavBuilder().riffHeader().fmt(format).chunk("LIST", Bytes(10, 'i')).data(audio).bytes());
+        const std::string path =
+            put(std::to_string(format.bitsPerSample) + "_" + std::to_string(format.sampleRate) + ".wav",
+                WavBuilder().riffHeader().fmt(format).chunk("LIST", Bytes(10, 'i')).data(audio).bytes());
         writeFile(path + ".raw", audio);
         paths.push_back(path);
     }
@@ -193,9 +198,12 @@ TEST_F(FolderCheck, AudioChecksumsEqualTheMd5FlacStores) {
     }
     const PcmFormat formats[] = {{1, 2, 44100, 16}, {1, 2, 48000, 24}, {1, 1, 8000, 16}, {1, 6, 96000, 24}};
     for (const PcmFormat& format : formats) {
-        const std::string path = put(std::to_string(format.bitsPerSample) + "_" + std::to_string(format.channels) + ".wav",
-                                     canonicalWav(format, noiseFrames(format, 3000, format.bitsPerSample)));
-        ASSERT_EQ(std::system(("flac -s -f --channel-map=none '" + path + "' -o '" + path + ".flac' 2>/dev/null").c_str()), 0);
+        const std::string path =
+            put(std::to_string(format.bitsPerSample) + "_" + std::to_string(format.channels) + ".wav",
+                canonicalWav(format, noiseFrames(format, 3000, format.bitsPerSample)));
+        ASSERT_EQ(
+            std::system(("flac -s -f --channel-map=none '" + path + "' -o '" + path + ".flac' 2>/dev/null").c_str()),
+            0);
         std::FILE* pipe = ::popen(("metaflac --show-md5sum '" + path + ".flac'").c_str(), "r");
         char flacDigest[33] = {};
         ASSERT_EQ(std::fread(flacDigest, 1, 32, pipe), 32u);
@@ -210,10 +218,13 @@ TEST_F(FolderCheck, AnEmbeddedMd5ChunkIsChecked) {
     const Bytes audio = noiseFrames(kMono, 1000);
     const CliRun plain = runTool({"--md5", put("plain.wav", canonicalWav(kMono, audio))});
     Bytes digest;
-    for (size_t i = 0; i < 32; i += 2) digest.push_back(static_cast<uint8_t>(std::stoi(plain.out.substr(i, 2), nullptr, 16)));
-    const std::string good = put("good.wav", WavBuilder().riffHeader().fmt(kMono).chunk("MD5 ", digest).data(audio).bytes());
+    for (size_t i = 0; i < 32; i += 2)
+        digest.push_back(static_cast<uint8_t>(std::stoi(plain.out.substr(i, 2), nullptr, 16)));
+    const std::string good =
+        put("good.wav", WavBuilder().riffHeader().fmt(kMono).chunk("MD5 ", digest).data(audio).bytes());
     digest[3] ^= 1;
-    const std::string bad = put("bad.wav", WavBuilder().riffHeader().fmt(kMono).data(audio).chunk("MD5 ", digest).bytes());
+    const std::string bad =
+        put("bad.wav", WavBuilder().riffHeader().fmt(kMono).data(audio).chunk("MD5 ", digest).bytes());
     const CliRun run = runTool({"--md5", good, bad});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "vemilo-cli: " + good + ": the embedded MD5 chunk matches\nvemilo-cli: " + bad +
@@ -222,8 +233,10 @@ TEST_F(FolderCheck, AnEmbeddedMd5ChunkIsChecked) {
 
 TEST_F(FolderCheck, ShardsCoverEveryPairOnceAndMergeIntoTheWholeReport) {
     makeTrees();
-    for (int i = 0; i < 20; ++i) put("one/many/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 300, i)));
-    for (int i = 0; i < 20; i += 2) put("two/many/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 300, i)));
+    for (int i = 0; i < 20; ++i)
+        put("one/many/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 300, i)));
+    for (int i = 0; i < 20; i += 2)
+        put("two/many/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 300, i)));
     const CliRun whole = runTool({"--folders", "--json", one(), two()});
     const json unsharded = json::parse(whole.out);
     for (uint32_t count : {1u, 2u, 3u, 7u}) {
@@ -254,7 +267,8 @@ TEST_F(FolderCheck, ShardsCoverEveryPairOnceAndMergeIntoTheWholeReport) {
     const auto pairs = pairFolders(one(), two());
     ASSERT_TRUE(pairs);
     for (const PairedPath& pair : *pairs) before[pair.path] = shardOf(pair.path, 5);
-    for (int i = 0; i < 30; ++i) put("one/added/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 10)));
+    for (int i = 0; i < 30; ++i)
+        put("one/added/" + std::to_string(i) + ".wav", canonicalWav(kMono, noiseFrames(kMono, 10)));
     for (const auto& [path, shard] : before) EXPECT_EQ(shardOf(path, 5), shard) << path;
 }
 
@@ -265,7 +279,8 @@ TEST_F(FolderCheck, BadShardReportsAreNamed) {
         put(name, Bytes(run.out.begin(), run.out.end()));
         return dir.file(name);
     };
-    const std::string first = shard("1/2", "1of2.json"), second = shard("2/2", "2of2.json"), third = shard("1/3", "1of3.json");
+    const std::string first = shard("1/2", "1of2.json"), second = shard("2/2", "2of2.json"),
+                      third = shard("1/3", "1of3.json");
     const std::string garbage = put("garbage.json", {'{', 'x'});
     // The same pairs under another shard number: an overlap.
     std::string copy = first;

@@ -165,7 +165,8 @@ private slots:
         wav("b", "z.wav");
         pickFolders("a", "a");
         const QString dropped = QString::fromStdString(folder("b") + "/z.wav");
-        window_->filePanes().offerDroppedFile({dropped, QString::fromStdString(folder("a") + "/x.wav"), QStringLiteral("/etc/passwd")});
+        window_->filePanes().offerDroppedFile(
+            {dropped, QString::fromStdString(folder("a") + "/x.wav"), QStringLiteral("/etc/passwd")});
         QCOMPARE(window_->filePanes().droppedPath(), dropped.toStdString());
         QTRY_VERIFY(c_->dropMenu->isVisible());
         c_->dropMenu->hide();
@@ -219,7 +220,8 @@ private slots:
         std::filesystem::remove_all(folder("b"));
         c_->folderButton[1]->setText(QString::fromStdString(dir_->file("b")));
         c_->syncAction[1]->trigger();  // the error display shows why, and the list keeps its folder
-        QCOMPARE(dialogs_->errors, QStringList{QStringLiteral("フォルダ ") + QString::fromStdString(dir_->file("b")) + QStringLiteral(" を開けません.")});
+        QCOMPARE(dialogs_->errors, QStringList{QStringLiteral("フォルダ ") + QString::fromStdString(dir_->file("b")) +
+                                               QStringLiteral(" を開けません.")});
         QCOMPARE(c_->folderButton[0]->text(), QString::fromStdString(dir_->file("b")));
         QCOMPARE(c_->list[0]->folder(), folder("a"));
     }
@@ -412,7 +414,8 @@ private slots:
         size_t size = 0;
         std::FILE* out = open_memstream(&text, &size);
         std::FILE* err = std::fopen("/dev/null", "w");
-        const int status = cli::runCli({"--details", "--match-samples", "150", folder("a") + "/p.wav", folder("b") + "/p.wav"}, out, err);
+        const int status = cli::runCli(
+            {"--details", "--match-samples", "150", folder("a") + "/p.wav", folder("b") + "/p.wav"}, out, err);
         std::fclose(out);
         std::fclose(err);
         const QString cliText = QString::fromUtf8(text, static_cast<int>(size));
@@ -421,13 +424,16 @@ private slots:
 
         // The window's Run clears the scans' lines; the times of day differ.
         const auto comparable = [](QStringList lines) {
-            lines.removeIf([](const QString& line) { return line.startsWith(QStringLiteral("[debug] ")) && line.contains(u':') &&
-                                                             !line.contains(QStringLiteral("一致点")); });
+            lines.removeIf([](const QString& line) {
+                return line.startsWith(QStringLiteral("[debug] ")) && line.contains(u':') &&
+                       !line.contains(QStringLiteral("一致点"));
+            });
             lines.removeAll(QString());
             return lines;
         };
         QStringList cliLines = cliText.split(u'\n');
-        const qsizetype header = cliLines.indexOf(QStringLiteral("ファイル1:") + QString::fromStdString(folder("a") + "/p.wav"));
+        const qsizetype header =
+            cliLines.indexOf(QStringLiteral("ファイル1:") + QString::fromStdString(folder("a") + "/p.wav"));
         QVERIFY(header >= 0);
         cliLines = cliLines.mid(header);
         const QStringList windowLines = comparable(logLines(*window_));

@@ -29,9 +29,7 @@ protected:
         writeFile(dir.file(name), bytes);
         chooseExisting(side, name);
     }
-    void chooseExisting(int side, const std::string& name) {
-        chooseFile(slots[side], side, dir.file(name), host);
-    }
+    void chooseExisting(int side, const std::string& name) { chooseFile(slots[side], side, dir.file(name), host); }
     void choosePair(const PcmFormat& format1, const std::vector<uint8_t>& audio1, const PcmFormat& format2,
                     const std::vector<uint8_t>& audio2) {
         choose(0, "1.wav", canonicalWav(format1, audio1));
@@ -102,12 +100,14 @@ TEST_F(ComparisonRunTest, DifferentLengthsAndTheFirstFrame) {
     appendBytes(longer, noiseFrames(kCd, 1, 99));
     choosePair(kCd, audio, kCd, longer);
     EXPECT_EQ(run(), RunResult::Identical);
-    EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。", "ファイル2の残り1サンプルは比較されませんでした。", "比較サンプル(1000)"}));
+    EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。",
+                             "ファイル2の残り1サンプルは比較されませんでした。", "比較サンプル(1000)"}));
     EXPECT_EQ(verdictOf(outcome), Verdict::Different);
 
     choosePair(kCd, longer, kCd, audio);
     EXPECT_EQ(run(), RunResult::Identical);
-    EXPECT_EQ(tail(), (Lines{"file2が終わりました。", "一致しました。", "ファイル1の残り1サンプルは比較されませんでした。", "比較サンプル(1000)"}));
+    EXPECT_EQ(tail(), (Lines{"file2が終わりました。", "一致しました。",
+                             "ファイル1の残り1サンプルは比較されませんでした。", "比較サンプル(1000)"}));
 
     // A difference in the very first frame, with zero skip shifting both starts.
     std::vector<uint8_t> skipped = silentFrames(kCd, 10);
@@ -120,7 +120,8 @@ TEST_F(ComparisonRunTest, DifferentLengthsAndTheFirstFrame) {
     EXPECT_EQ(run(), RunResult::Different);
     EXPECT_EQ(host.log[5], "ゼロスキップ ○");
     EXPECT_EQ(host.log[6], "[debug]file1 pos 84");
-    EXPECT_EQ(host.log[8].substr(0, std::string("相違点          1(1:54 2:54)\t").size()), "相違点          1(1:54 2:54)\t");
+    EXPECT_EQ(host.log[8].substr(0, std::string("相違点          1(1:54 2:54)\t").size()),
+              "相違点          1(1:54 2:54)\t");
 }
 
 TEST_F(ComparisonRunTest, DifferenceLimitWithAndWithoutDetails) {
@@ -134,7 +135,8 @@ TEST_F(ComparisonRunTest, DifferenceLimitWithAndWithoutDetails) {
         EXPECT_EQ(run(), RunResult::Different);
         const Lines lines = tail();
         ASSERT_EQ(lines.size(), (details ? 200u : 0u) + 3u);
-        EXPECT_EQ(Lines(lines.end() - 3, lines.end()), (Lines{"相違数がオーバーしました", "相違点がありました。(201)", "比較サンプル(200)"}));
+        EXPECT_EQ(Lines(lines.end() - 3, lines.end()),
+                  (Lines{"相違数がオーバーしました", "相違点がありました。(201)", "比較サンプル(200)"}));
     }
 }
 
@@ -167,8 +169,8 @@ TEST_F(ComparisonRunTest, OverDeclaredDataEndsWithAReadError) {
     choose(0, "1.wav", canonicalWav(kCd, audio));
     choose(1, "2.wav", WavBuilder().riffHeader().fmt(kCd).data(audio, 4000 + 8 * 176400 * 15).bytes());
     EXPECT_EQ(run(), RunResult::Identical);
-    EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。", "ファイル2の残り5292000サンプルは比較されませんでした。",
-                             "比較サンプル(1000)"}));
+    EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。",
+                             "ファイル2の残り5292000サンプルは比較されませんでした。", "比較サンプル(1000)"}));
 
     choose(0, "1.wav", WavBuilder().riffHeader().fmt(kCd).data(audio, 4000 + 8 * 176400 * 15).bytes());
     choose(1, "2.wav", WavBuilder().riffHeader().fmt(kCd).data(audio, 4000 + 8 * 176400 * 15).bytes());
@@ -289,7 +291,8 @@ TEST_F(ComparisonRunTest, NothingLeftAfterZeroSkip) {
     // Silent throughout against audio: nothing was compared, and the log says so.
     choose(1, "3.wav", canonicalWav(kCd, noiseFrames(kCd, 50)));
     EXPECT_EQ(run(), RunResult::Identical);
-    EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。", "ファイル2の残り50サンプルは比較されませんでした。", "比較サンプル(0)"}));
+    EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。",
+                             "ファイル2の残り50サンプルは比較されませんでした。", "比較サンプル(0)"}));
     EXPECT_EQ(verdictOf(outcome), Verdict::Different);
 }
 
@@ -324,7 +327,8 @@ TEST_F(ComparisonRunTest, FileTruncatedBetweenBlocks) {
         }
     };
     EXPECT_EQ(run(), RunResult::Identical);
-    EXPECT_EQ(tail(), (Lines{"読み取りエラー 1==0", "一致しました。", formatText("比較サンプル(%u)", 2 * blockFrames)}));
+    EXPECT_EQ(tail(),
+              (Lines{"読み取りエラー 1==0", "一致しました。", formatText("比較サンプル(%u)", 2 * blockFrames)}));
     EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);
 }
 

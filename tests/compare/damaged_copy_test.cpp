@@ -53,7 +53,8 @@ TEST_F(DamagedCopyTest, LengthsThatDiffer) {
     const Bytes audio = noiseFrames(kMono, 24000);
     const Bytes shorter(audio.begin(), audio.end() - 8000 * 2);
     // With a chunk after the data, so that reading past the skipped silence finds bytes.
-    const Bytes silentThroughout = WavBuilder().riffHeader().fmt(kMono).data(silentFrames(kMono, 24000)).chunk("LIST", {1, 2}).bytes();
+    const Bytes silentThroughout =
+        WavBuilder().riffHeader().fmt(kMono).data(silentFrames(kMono, 24000)).chunk("LIST", {1, 2}).bytes();
     struct Case {
         const char* name;
         Bytes file1, file2;
@@ -62,16 +63,32 @@ TEST_F(DamagedCopyTest, LengthsThatDiffer) {
         Verdict verdict;
     };
     const Case cases[] = {
-        {"copy missing its last second", canonicalWav(kMono, audio), canonicalWav(kMono, shorter), false,
-         {"file2が終わりました。", "一致しました。", "ファイル1の残り8000サンプルは比較されませんでした。", "比較サンプル(16000)"},
+        {"copy missing its last second",
+         canonicalWav(kMono, audio),
+         canonicalWav(kMono, shorter),
+         false,
+         {"file2が終わりました。", "一致しました。", "ファイル1の残り8000サンプルは比較されませんでした。",
+          "比較サンプル(16000)"},
          Verdict::Different},
-        {"original shorter than the copy", canonicalWav(kMono, shorter), canonicalWav(kMono, audio), false,
-         {"file1が終わりました。", "一致しました。", "ファイル2の残り8000サンプルは比較されませんでした。", "比較サンプル(16000)"},
+        {"original shorter than the copy",
+         canonicalWav(kMono, shorter),
+         canonicalWav(kMono, audio),
+         false,
+         {"file1が終わりました。", "一致しました。", "ファイル2の残り8000サンプルは比較されませんでした。",
+          "比較サンプル(16000)"},
          Verdict::Different},
-        {"silent throughout against audio, zero skip on", silentThroughout, canonicalWav(kMono, audio), true,
-         {"file1が終わりました。", "一致しました。", "ファイル2の残り24000サンプルは比較されませんでした。", "比較サンプル(0)"},
+        {"silent throughout against audio, zero skip on",
+         silentThroughout,
+         canonicalWav(kMono, audio),
+         true,
+         {"file1が終わりました。", "一致しました。", "ファイル2の残り24000サンプルは比較されませんでした。",
+          "比較サンプル(0)"},
          Verdict::Different},
-        {"a true copy", canonicalWav(kMono, audio), canonicalWav(kMono, audio), true, {"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(24000)"},
+        {"a true copy",
+         canonicalWav(kMono, audio),
+         canonicalWav(kMono, audio),
+         true,
+         {"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(24000)"},
          Verdict::Identical},
     };
     for (const Case& c : cases) {
@@ -111,7 +128,11 @@ TEST_F(DamagedCopyTest, DataFormatsMustAgree) {
     const PcmFormat extensible{0xFFFE, 2, 8000, 32};
     const Bytes audio = noiseFrames(integer, 500);
     const auto file = [&](const PcmFormat& format, int subFormat) {
-        return WavBuilder().riffHeader().fmt(format, subFormat ? extensibleExtension(uint16_t(subFormat), 32) : Bytes{}).data(audio).bytes();
+        return WavBuilder()
+            .riffHeader()
+            .fmt(format, subFormat ? extensibleExtension(uint16_t(subFormat), 32) : Bytes{})
+            .data(audio)
+            .bytes();
     };
     struct Case {
         const char* name;

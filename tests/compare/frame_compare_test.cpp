@@ -19,14 +19,16 @@ namespace {
 using namespace testing;
 using namespace writer;
 
-SampleFormat formatOf(uint16_t bits, uint16_t channels, uint16_t blockAlign, uint16_t formatCode = wave_format_code::kPcm) {
+SampleFormat formatOf(uint16_t bits, uint16_t channels, uint16_t blockAlign,
+                      uint16_t formatCode = wave_format_code::kPcm) {
     return waveSampleFormat(formatCode, 0, 44100, channels, bits, blockAlign);
 }
 
 TEST(DifferenceLine, SampleValuesByWidthAndChannels) {
     const uint8_t a8[] = {0x80};
     const uint8_t b8[] = {0x81};
-    EXPECT_EQ(differenceLine(1, 0x2c, 0x2c, a8, b8, formatOf(8, 1, 1)), "相違点          1(1:2c 2:2c)\t1:      128\t2:      129");
+    EXPECT_EQ(differenceLine(1, 0x2c, 0x2c, a8, b8, formatOf(8, 1, 1)),
+              "相違点          1(1:2c 2:2c)\t1:      128\t2:      129");
 
     const uint8_t a16[] = {0xFF, 0x7F, 0x00, 0x80};
     const uint8_t b16[] = {0x01, 0x00, 0xFF, 0xFF};
@@ -40,7 +42,8 @@ TEST(DifferenceLine, SampleValuesByWidthAndChannels) {
 
     const uint8_t a32[] = {0x00, 0x00, 0x00, 0x80};
     const uint8_t b32[] = {0xFF, 0xFF, 0xFF, 0x7F};
-    EXPECT_EQ(differenceLine(3, 0, 0, a32, b32, formatOf(32, 1, 4)), "相違点          3(1:0 2:0)\t1: -2147483648\t2: 2147483647");
+    EXPECT_EQ(differenceLine(3, 0, 0, a32, b32, formatOf(32, 1, 4)),
+              "相違点          3(1:0 2:0)\t1: -2147483648\t2: 2147483647");
 
     // IEEE float, plain or extensible, shows decimal values in the same columns.
     const float f1[] = {0.5f, -0.25f};
@@ -57,7 +60,8 @@ TEST(DifferenceLine, SampleValuesByWidthAndChannels) {
     EXPECT_EQ(differenceLine(8, 0, 8, double1, double2, formatOf(64, 1, 8, 3)),
               "相違点          8(1:0 2:8)\t1: -0.33333333333333331\t2: 0.10000000000000001");
     // The same bits as integers when the data is integer PCM.
-    EXPECT_EQ(differenceLine(9, 0, 0, floats1, floats2, formatOf(32, 1, 4, 1)), "相違点          9(1:0 2:0)\t1: 1056964608\t2: 1056964608");
+    EXPECT_EQ(differenceLine(9, 0, 0, floats1, floats2, formatOf(32, 1, 4, 1)),
+              "相違点          9(1:0 2:0)\t1: 1056964608\t2: 1056964608");
 
     // Four channels, or a frame too small for its declared samples: the line ends after the tab.
     const uint8_t four[8] = {};
@@ -88,15 +92,24 @@ std::vector<std::string> compareByFrames(const Pair& pair, uint32_t limit) {
     std::vector<std::string> lines;
     uint64_t differences = 0, compared = 0;
     const auto endLine = [&] {
-        if (remaining[0] == 0 && remaining[1] == 0) lines.push_back("file1,file2が同時に終わりました。");
-        else if (remaining[0] == 0) lines.push_back("file1が終わりました。");
-        else if (remaining[1] == 0) lines.push_back("file2が終わりました。");
+        if (remaining[0] == 0 && remaining[1] == 0)
+            lines.push_back("file1,file2が同時に終わりました。");
+        else if (remaining[0] == 0)
+            lines.push_back("file1が終わりました。");
+        else if (remaining[1] == 0)
+            lines.push_back("file2が終わりました。");
         return remaining[0] == 0 || remaining[1] == 0;
     };
     bool finished = endLine();
     for (uint64_t idx = 0; !finished; ++idx) {
-        if (idx >= available[0]) { lines.push_back("読み取りエラー 0==0"); break; }
-        if (idx >= available[1]) { lines.push_back("読み取りエラー 1==0"); break; }
+        if (idx >= available[0]) {
+            lines.push_back("読み取りエラー 0==0");
+            break;
+        }
+        if (idx >= available[1]) {
+            lines.push_back("読み取りエラー 1==0");
+            break;
+        }
         const uint8_t* f1 = stream[0].data() + idx * ba;
         const uint8_t* f2 = stream[1].data() + idx * ba;
         if (std::memcmp(f1, f2, ba) != 0) {
@@ -111,17 +124,19 @@ std::vector<std::string> compareByFrames(const Pair& pair, uint32_t limit) {
         ++compared;
         finished = endLine();
     }
-    lines.push_back(differences == 0 ? "一致しました。" : formatText("相違点がありました。(%llu)", (unsigned long long)differences));
+    lines.push_back(differences == 0 ? "一致しました。"
+                                     : formatText("相違点がありました。(%llu)", (unsigned long long)differences));
     if (finished && (remaining[0] == 0) != (remaining[1] == 0)) {
         const int wentOn = remaining[0] == 0 ? 2 : 1;
-        lines.push_back(formatText("ファイル%dの残り%lluサンプルは比較されませんでした。", wentOn, (unsigned long long)remaining[wentOn - 1]));
+        lines.push_back(formatText("ファイル%dの残り%lluサンプルは比較されませんでした。", wentOn,
+                                   (unsigned long long)remaining[wentOn - 1]));
     }
     lines.push_back(formatText("比較サンプル(%llu)", (unsigned long long)compared));
     return lines;
 }
 
-std::vector<uint8_t> fileBytes(const PcmFormat& format, const std::vector<uint8_t>& audio, const std::vector<uint8_t>& trailer,
-                               int64_t declared) {
+std::vector<uint8_t> fileBytes(const PcmFormat& format, const std::vector<uint8_t>& audio,
+                               const std::vector<uint8_t>& trailer, int64_t declared) {
     std::vector<uint8_t> bytes = WavBuilder().riffHeader().fmt(format).bytes();
     const std::vector<uint8_t> header = WavBuilder().data({}, declared >= 0 ? declared : int64_t(audio.size())).bytes();
     appendBytes(bytes, header);
@@ -134,7 +149,8 @@ TEST(FrameComparison, BulkComparisonAgreesWithFrameByFrameOnRandomPairs) {
     std::mt19937 random(1234);
     const TraceSink previous = setTraceSink({});
     TempDir dir;
-    const PcmFormat formats[] = {{1, 1, 10, 8}, {1, 2, 10, 16}, {1, 2, 7, 24}, {1, 4, 5, 16}, {1, 1, 9, 32}, {1, 3, 4, 8}};
+    const PcmFormat formats[] = {{1, 1, 10, 8}, {1, 2, 10, 16}, {1, 2, 7, 24},
+                                 {1, 4, 5, 16}, {1, 1, 9, 32},  {1, 3, 4, 8}};
     for (int trial = 0; trial < 600; ++trial) {
         Pair pair;
         pair.format = formats[random() % std::size(formats)];
@@ -167,13 +183,15 @@ TEST(FrameComparison, BulkComparisonAgreesWithFrameByFrameOnRandomPairs) {
         if (host.log.size() < 9 || endedEarly(result)) {
             // An empty first read ends the run before the comparison.
             ASSERT_TRUE(result == RunResult::FirstRead1Empty || result == RunResult::FirstRead2Empty)
-                << "trial " << trial << " result " << runResultName(result) << " log " << ::testing::PrintToString(host.log);
+                << "trial " << trial << " result " << runResultName(result) << " log "
+                << ::testing::PrintToString(host.log);
             continue;
         }
         const std::vector<std::string> compared(host.log.begin() + 8, host.log.end() - 1);
         ASSERT_EQ(compared, expected) << "trial " << trial;
-        ASSERT_EQ(result, std::find(expected.begin(), expected.end(), "一致しました。") != expected.end() ? RunResult::Identical
-                                                                                                     : RunResult::Different);
+        ASSERT_EQ(result, std::find(expected.begin(), expected.end(), "一致しました。") != expected.end()
+                              ? RunResult::Identical
+                              : RunResult::Different);
     }
     setTraceSink(previous);
 }

@@ -119,17 +119,20 @@ TEST(MatchSearch, ReportLines) {
         RecordingReporter host;
         const MatchResult r = searchMatchPoint({file1.data(), 8, file2.data(), 8, 3, 1}, 10, 20, host);
         EXPECT_EQ(r.side, 1);
-        EXPECT_EQ(host.log, (std::vector<std::string>{"[debug] 一致点pos 0:0 1:2 (side)1", "ファイル2: 一致点がありました(20→22)"}));
+        EXPECT_EQ(host.log, (std::vector<std::string>{"[debug] 一致点pos 0:0 1:2 (side)1",
+                                                      "ファイル2: 一致点がありました(20→22)"}));
     }
     {
         RecordingReporter host;
         searchMatchPoint({file2.data(), 8, file1.data(), 8, 3, 1}, 10, 20, host);
-        EXPECT_EQ(host.log, (std::vector<std::string>{"[debug] 一致点pos 0:2 1:0 (side)0", "ファイル1: 一致点がありました(10→12)"}));
+        EXPECT_EQ(host.log, (std::vector<std::string>{"[debug] 一致点pos 0:2 1:0 (side)0",
+                                                      "ファイル1: 一致点がありました(10→12)"}));
     }
     {
         RecordingReporter host;
         searchMatchPoint({file1.data(), 8, file1.data(), 8, 3, 1}, 4, 0, host);
-        EXPECT_EQ(host.log, (std::vector<std::string>{"[debug] 一致点pos 0:0 1:0 (side)0", "ファイル1: 一致点がありました(4→4)"}));
+        EXPECT_EQ(host.log, (std::vector<std::string>{"[debug] 一致点pos 0:0 1:0 (side)0",
+                                                      "ファイル1: 一致点がありました(4→4)"}));
     }
     {
         // No shift matches: the position line shows the first shift not tried.
@@ -138,13 +141,15 @@ TEST(MatchSearch, ReportLines) {
         const MatchResult r = searchMatchPoint({file1.data(), 8, other.data(), 6, 3, 1}, 0, 0, host);
         EXPECT_EQ(r.shift1, 0u);
         EXPECT_EQ(r.shift2, 0u);
-        EXPECT_EQ(host.log, (std::vector<std::string>{"[debug] 一致点pos 0:4 1:4 (side)2", "一致点が見つかりませんでした"}));
+        EXPECT_EQ(host.log,
+                  (std::vector<std::string>{"[debug] 一致点pos 0:4 1:4 (side)2", "一致点が見つかりませんでした"}));
     }
     {
         RecordingReporter host;
         searchMatchPoint({file1.data(), 2, file2.data(), 1, 3, 1}, 0, 0, host);
-        EXPECT_EQ(host.log, (std::vector<std::string>{"ファイル1:比較サンプル数が足りません。(1)", "[debug] 一致点pos 0:0 1:0 (side)2",
-                                                      "一致点が見つかりませんでした"}));
+        EXPECT_EQ(host.log,
+                  (std::vector<std::string>{"ファイル1:比較サンプル数が足りません。(1)",
+                                            "[debug] 一致点pos 0:0 1:0 (side)2", "一致点が見つかりませんでした"}));
     }
     {
         RecordingReporter host;

@@ -10,8 +10,9 @@ TempDir::TempDir() : TempDir(std::filesystem::temp_directory_path().string()) {}
 
 TempDir::TempDir(const std::string& parent) {
     std::error_code error;
-    const std::filesystem::path base = std::filesystem::is_directory(parent, error) ? std::filesystem::path(parent)
-                                                                                     : std::filesystem::temp_directory_path();
+    const std::filesystem::path base = std::filesystem::is_directory(parent, error)
+                                           ? std::filesystem::path(parent)
+                                           : std::filesystem::temp_directory_path();
     std::string pattern = (base / "vemilo-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     path_ = pattern;

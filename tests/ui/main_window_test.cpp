@@ -1,20 +1,19 @@
 #include <QAccessible>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFileDialog>
-#include <QLabel>
-#include <QMimeData>
-#include <QMenuBar>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
-#include <QCoreApplication>
 #include <stdexcept>
-
 
 #include "ui/window_test_support.h"
 #include "wav/trace.h"
@@ -142,7 +141,8 @@ private slots:
     }
 
     void errorDisplayAppendsAFullStopByRule() {
-        QCOMPARE(widgets::withFullStop(QStringLiteral("'a' は整数ではありません")), QStringLiteral("'a' は整数ではありません."));
+        QCOMPARE(widgets::withFullStop(QStringLiteral("'a' は整数ではありません")),
+                 QStringLiteral("'a' は整数ではありません."));
         QCOMPARE(widgets::withFullStop(QStringLiteral("done.")), QStringLiteral("done."));
         QCOMPARE(widgets::withFullStop(QStringLiteral("(x)")), QStringLiteral("(x)"));
         QCOMPARE(widgets::withFullStop(QStringLiteral("wow!")), QStringLiteral("wow!"));
@@ -224,8 +224,9 @@ private slots:
         for (QWidget* widget : window->findChildren<QWidget*>()) {
             if (!widget->isVisibleTo(window.get())) continue;
             if (qobject_cast<QLabel*>(widget) || qobject_cast<QCheckBox*>(widget)) {
-                QVERIFY2(widget->width() >= widget->sizeHint().width() && widget->height() >= widget->sizeHint().height(),
-                         qPrintable(widget->objectName() + QStringLiteral(" clips its caption")));
+                QVERIFY2(
+                    widget->width() >= widget->sizeHint().width() && widget->height() >= widget->sizeHint().height(),
+                    qPrintable(widget->objectName() + QStringLiteral(" clips its caption")));
             }
             const bool control = qobject_cast<QAbstractButton*>(widget) || qobject_cast<QLineEdit*>(widget) ||
                                  qobject_cast<QPlainTextEdit*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
@@ -233,8 +234,9 @@ private slots:
             if (!control) continue;
             QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
             QVERIFY(accessible);
-            QVERIFY2(!accessible->text(QAccessible::Name).isEmpty(), qPrintable(QString::fromLatin1(widget->metaObject()->className()) +
-                                                                                QLatin1Char(' ') + widget->objectName()));
+            QVERIFY2(!accessible->text(QAccessible::Name).isEmpty(),
+                     qPrintable(QString::fromLatin1(widget->metaObject()->className()) + QLatin1Char(' ') +
+                                widget->objectName()));
             ++named;
         }
         QVERIFY(named >= 20);
@@ -245,12 +247,15 @@ private slots:
     void filesGivenAtStartAreChosenAsDropsWouldBe() {
         TempDir settings;
         RecordingDialogs dialogs;
-        writer::writeCanonicalWav(settings.file("one.wav"), writer::PcmFormat{}, writer::noiseFrames(writer::PcmFormat{}, 10));
-        writer::writeCanonicalWav(settings.file("two.wav"), writer::PcmFormat{}, writer::noiseFrames(writer::PcmFormat{}, 20));
+        writer::writeCanonicalWav(settings.file("one.wav"), writer::PcmFormat{},
+                                  writer::noiseFrames(writer::PcmFormat{}, 10));
+        writer::writeCanonicalWav(settings.file("two.wav"), writer::PcmFormat{},
+                                  writer::noiseFrames(writer::PcmFormat{}, 20));
         auto window = makeWindow(settings);
         const Controls c(*window);
         const TraceSink previous = setTraceSink({});
-        window->openFiles({QString::fromStdString(settings.file("one.wav")), QString::fromStdString(settings.file("two.wav"))});
+        window->openFiles(
+            {QString::fromStdString(settings.file("one.wav")), QString::fromStdString(settings.file("two.wav"))});
         setTraceSink(previous);
         QCOMPARE(window->fileSlots()[0].frameCount, 10u);
         QCOMPARE(window->fileSlots()[1].frameCount, 20u);
@@ -271,10 +276,13 @@ private slots:
                 if (auto* dialog = qobject_cast<QFileDialog*>(top); dialog && dialog->isVisible()) picker = dialog;
             }
             if (!picker) return;
-            checked = picker->windowTitle() == QStringLiteral("ディレクトリを開くダイアログ") && picker->parentWidget() == nullptr &&
-                      QApplication::activeModalWidget() == nullptr && window->isEnabled();
+            checked = picker->windowTitle() == QStringLiteral("ディレクトリを開くダイアログ") &&
+                      picker->parentWidget() == nullptr && QApplication::activeModalWidget() == nullptr &&
+                      window->isEnabled();
             const QList<QPushButton*> buttons = picker->findChildren<QPushButton*>();
-            checked = checked && std::any_of(buttons.begin(), buttons.end(), [](QPushButton* b) { return b->text().contains(QStringLiteral("キャンセル")); });
+            checked = checked && std::any_of(buttons.begin(), buttons.end(), [](QPushButton* b) {
+                          return b->text().contains(QStringLiteral("キャンセル"));
+                      });
             picker->reject();
         });
         QCOMPARE(widgets::dialogs().chooseFolder(QStringLiteral("ディレクトリを開くダイアログ")), QString());

@@ -3,7 +3,6 @@
 #include <QLineEdit>
 #include <QTest>
 
-
 #include "ui/window_test_support.h"
 
 using namespace vemilo;

@@ -1,15 +1,15 @@
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <cstdlib>
 
 #include "support/temp_dir.h"
-#include "ui/ini_store.h"
 #include "support/unprivileged.h"
+#include "ui/ini_store.h"
 #include "ui/window_test_support.h"
 #include "wav_writer/wav_writer.h"
 
@@ -25,7 +25,9 @@ std::string readAll(const std::string& path) {
     return file.readAll().toStdString();
 }
 
-void writeText(const std::string& path, const std::string& text) { writeFile(path, std::vector<uint8_t>(text.begin(), text.end())); }
+void writeText(const std::string& path, const std::string& text) {
+    writeFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
 
 }  // namespace
 
@@ -83,7 +85,8 @@ private slots:
                                            << QStringLiteral("200") << QPoint(0, 0);
         QTest::newRow("zero skip alone") << QByteArray("[setting]\nzeroskip=1\nmatchpoint=0\n") << true << false
                                          << QStringLiteral("200") << QPoint(0, 0);
-        QTest::newRow("empty count") << QByteArray("[setting]\nicchi_sample=\n") << false << false << QString() << QPoint(0, 0);
+        QTest::newRow("empty count") << QByteArray("[setting]\nicchi_sample=\n") << false << false << QString()
+                                     << QPoint(0, 0);
         QTest::newRow("case and hex") << QByteArray("[POSITION]\ntop=0x20\nLeft = -5\n[Setting]\nZEROSKIP=2\n") << true
                                       << false << QStringLiteral("200") << QPoint(-5, 32);
         QTest::newRow("not integers") << QByteArray("[setting]\nzeroskip=yes\nmatchpoint=0x\n") << false << false
@@ -169,15 +172,18 @@ private slots:
     void whatOthersPutInTheFileIsKept() {
         TempDir settings;
         RecordingDialogs dialogs;
-        writeText(settings.file("vemilo3.ini"),
-                  "; kept by hand\n[other]\nmine=1\n\n[setting]\nfont=Gothic\nzeroskip=0\n[position]\nTop=5\n[last]\nx=y\n");
+        writeText(
+            settings.file("vemilo3.ini"),
+            "; kept by hand\n[other]\nmine=1\n\n[setting]\nfont=Gothic\nzeroskip=0\n[position]\nTop=5\n[last]\nx=y\n");
         {
             auto window = makeWindow(settings);
             window->move(7, 9);
         }
         QCOMPARE(QString::fromStdString(readAll(settings.file("vemilo3.ini"))),
-                 QStringLiteral("; kept by hand\n[other]\nmine=1\n\n[setting]\nfont=Gothic\nzeroskip=0\nmatchpoint=0\nicchi_sample=200\n"
-                                "repeat=0\nmissout=0\nmissout_count=200\n[position]\nTop=9\nLeft=7\n[last]\nx=y\n"));
+                 QStringLiteral(
+                     "; kept by "
+                     "hand\n[other]\nmine=1\n\n[setting]\nfont=Gothic\nzeroskip=0\nmatchpoint=0\nicchi_sample=200\n"
+                     "repeat=0\nmissout=0\nmissout_count=200\n[position]\nTop=9\nLeft=7\n[last]\nx=y\n"));
     }
 
     void aSaveInterruptedBeforeItsRenameLeavesTheOldFile() {
@@ -245,9 +251,9 @@ private slots:
         const std::string path = dir.file("x.ini");
         writeText(path, "; comment\n[a]\nk1=1\n\n[b]\nk2=2\n");
         ui::IniStore ini(path);
-        ini.writeText("A", "K1", "one");   // replaced where it stands
-        ini.writeText("a", "new", "n");    // at the end of its section
-        ini.writeText("c", "k3", "three"); // a new section at the end
+        ini.writeText("A", "K1", "one");                                              // replaced where it stands
+        ini.writeText("a", "new", "n");                                               // at the end of its section
+        ini.writeText("c", "k3", "three");                                            // a new section at the end
         QCOMPARE(readAll(path), std::string("; comment\n[a]\nk1=1\n\n[b]\nk2=2\n"));  // nothing written before save
         ini.save();
         QCOMPARE(QString::fromStdString(readAll(path)),

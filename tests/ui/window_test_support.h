@@ -15,8 +15,8 @@
 #include <QTimer>
 #include <memory>
 
-#include "support/temp_dir.h"
 #include "commands/run_command.h"
+#include "support/temp_dir.h"
 #include "ui/main_window.h"
 #include "widgets/dialogs.h"
 #include "widgets/file_list_box.h"

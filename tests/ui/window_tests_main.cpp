@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
         {"OptionControlsTest", runOptionControlTests},
     };
     if (argc < 2 || !classes.count(argv[1])) {
-        std::fprintf(stderr, "usage: vemilo_window_tests MainWindowTest|SettingsTest|OptionControlsTest [QTest options]\n");
+        std::fprintf(stderr,
+                     "usage: vemilo_window_tests MainWindowTest|SettingsTest|OptionControlsTest [QTest options]\n");
         return 2;
     }
     const auto run = classes.at(argv[1]);

@@ -27,9 +27,8 @@ protected:
 
 TEST(FormatDuration, Examples) {
     const std::pair<double, const char*> cases[] = {
-        {185.25, "0:03:05.250"}, {3725.5, "1:02:05.500"}, {36000.123, "10:00:00.123"},
-        {2.9999996, "0:00:02.000"}, {0.0, "0:00:00.000"}, {10.0, "0:00:10.000"},
-        {360000.0, "100:00:00.000"},
+        {185.25, "0:03:05.250"}, {3725.5, "1:02:05.500"}, {36000.123, "10:00:00.123"}, {2.9999996, "0:00:02.000"},
+        {0.0, "0:00:00.000"},    {10.0, "0:00:10.000"},   {360000.0, "100:00:00.000"},
     };
     for (const auto& [seconds, expected] : cases) {
         EXPECT_EQ(formatDuration(seconds), expected) << seconds;
@@ -44,7 +43,7 @@ TEST_F(FileSlotTest, TenSecondsOfCdAudio) {
     EXPECT_EQ(slot.path, path);
     EXPECT_EQ(slot.dataOffset, 44u);
     EXPECT_EQ(host.info[0], (std::vector<std::string>{"ファイル1", "44100Hz 16bit stereo", "再生時間 0:00:10.000",
-                                                       "サンプル数       441000"}));
+                                                      "サンプル数       441000"}));
 }
 
 TEST_F(FileSlotTest, ChannelWordsDroppedBytesAndSideNames) {
@@ -86,7 +85,11 @@ TEST_F(FileSlotTest, PlayingTimeForIntegerAndFloatOnly) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = dir.file("f.wav");
-        WavBuilder().riffHeader().fmt(PcmFormat{c.code, 2, 44100, 32}, c.extension).data(std::vector<uint8_t>(8 * 22050, 1)).write(path);
+        WavBuilder()
+            .riffHeader()
+            .fmt(PcmFormat{c.code, 2, 44100, 32}, c.extension)
+            .data(std::vector<uint8_t>(8 * 22050, 1))
+            .write(path);
         loadFileSlot(slot, 0, path, host);
         EXPECT_EQ(slot.frameCount, 22050u);
         EXPECT_EQ(host.info[0][1], "44100Hz 32bit stereo");
@@ -99,8 +102,9 @@ TEST_F(FileSlotTest, UnreadableFilesDivideByNothing) {
     writeFile(notWav, std::vector<uint8_t>(100, 'x'));
     const std::string zeroRate = dir.file("z.wav");
     writeCanonicalWav(zeroRate, PcmFormat{1, 2, 0, 16}, std::vector<uint8_t>(40, 1));
-    const std::pair<std::string, WavProblem> cases[] = {
-        {dir.file("missing.wav"), WavProblem::CannotOpen}, {notWav, WavProblem::NotWave}, {zeroRate, WavProblem::NoFormat}};
+    const std::pair<std::string, WavProblem> cases[] = {{dir.file("missing.wav"), WavProblem::CannotOpen},
+                                                        {notWav, WavProblem::NotWave},
+                                                        {zeroRate, WavProblem::NoFormat}};
     for (const auto& [path, problem] : cases) {
         SCOPED_TRACE(path);
         EXPECT_EQ(loadFileSlot(slot, 0, path, host).problem, problem);

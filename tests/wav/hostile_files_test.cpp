@@ -11,11 +11,11 @@
 #include "compare/comparison_run.h"
 #include "support/recording_reporter.h"
 #include "support/temp_dir.h"
-#include "support/unprivileged.h"
 #include "support/trace_silencer.h"
+#include "support/unprivileged.h"
+#include "wav/choose_file.h"
 #include "wav/trace.h"
 #include "wav/wav_header.h"
-#include "wav/choose_file.h"
 #include "wav/zero_run_scan.h"
 #include "wav_writer/wav_writer.h"
 
@@ -65,33 +65,133 @@ RunResult swapped(RunResult result) {
 void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
 
 const HostileCase kCases[] = {
-    {"chunk size 0x80000000", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).raw({'j', 'u', 'n', 'k', 0, 0, 0, 0x80, 1}).bytes(); }, W::None, V::Identical, R::Different, V::Different},
-    {"chunk size 0xFFFFFFF8", [] { return WavBuilder().riffHeader().fmt(kCd).raw({'j', 'u', 'n', 'k', 0xF8, 0xFF, 0xFF, 0xFF}).data(Bytes(40, 1)).bytes(); }, W::None, V::Identical, R::Identical, V::Different},
-    {"data size 0xFFFFFFFF", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1), 0xFFFFFFFF).bytes(); }, W::None, V::Identical, R::Different, V::Different},
-    {"blockAlign 0", [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 2, 44100, 0, 16)).data(Bytes(400, 1)).bytes(); }, W::NoFormat, V::Trouble, R::Unreadable1, V::Trouble},
-    {"channels 0", [] { return withFormat(PcmFormat{1, 0, 44100, 16, 4}); }, W::None, V::Identical, R::ChannelMismatch, V::Trouble},
-    {"channels 65535", [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 65535, 44100, 2, 16)).data(Bytes(400, 1)).bytes(); }, W::None, V::Identical, R::BlockAlignMismatch, V::Trouble},
-    {"sampleRate 0", [] { return withFormat(PcmFormat{1, 2, 0, 16}); }, W::NoFormat, V::Trouble, R::Unreadable1, V::Trouble},
-    {"sampleRate 0xFFFFFFFF", [] { return withFormat(PcmFormat{1, 2, 0xFFFFFFFF, 16}); }, W::None, V::Identical, R::RateMismatch, V::Trouble},
-    {"bitsPerSample 0", [] { return withFormat(PcmFormat{1, 2, 44100, 0, 4}); }, W::None, V::Identical, R::BitsMismatch, V::Trouble},
-    {"bitsPerSample 12", [] { return withFormat(PcmFormat{1, 2, 44100, 12, 4}); }, W::None, V::Identical, R::BitsMismatch, V::Trouble},
-    {"bitsPerSample 20", [] { return withFormat(PcmFormat{1, 2, 44100, 20, 6}); }, W::None, V::Identical, R::BlockAlignMismatch, V::Trouble},
-    {"bitsPerSample 64", [] { return withFormat(PcmFormat{1, 2, 44100, 64, 16}); }, W::None, V::Identical, R::BlockAlignMismatch, V::Trouble},
-    {"blockAlign 65535", [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 2, 44100, 65535, 16)).data(Bytes(70000, 1)).bytes(); }, W::None, V::Identical, R::BlockAlignMismatch, V::Trouble},
-    {"blockAlign smaller than its samples", [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 2, 8000, 2, 32)).data(Bytes(400, 1)).bytes(); }, W::None, V::Identical, R::RateMismatch, V::Trouble},
-    {"fmt body of 4 bytes", [] { return WavBuilder().riffHeader().chunk("fmt ", {1, 0, 2, 0}).data(Bytes(40, 1)).bytes(); }, W::NoFormat, V::Trouble, R::Unreadable1, V::Trouble},
-    {"fmt body of 0 bytes at the end", [] { return WavBuilder().riffHeader().data(Bytes(40, 1)).chunk("fmt ", {}).bytes(); }, W::NoFormat, V::Trouble, R::Unreadable1, V::Trouble},
-    {"fmt after data", [] { return WavBuilder().riffHeader().data(Bytes(400, 1)).fmt(kCd).bytes(); }, W::None, V::Identical, R::Different, V::Different},
-    {"two fmt chunks", [] { return WavBuilder().riffHeader().fmt(PcmFormat{1, 1, 8000, 8}).fmt(kCd).data(Bytes(400, 1)).bytes(); }, W::None, V::Identical, R::Different, V::Different},
-    {"odd chunk without pad", [] { return WavBuilder().riffHeader().fmt(kCd).chunk("LIST", {1, 2, 3}, false).data(Bytes(400, 1)).bytes(); }, W::None, V::Identical, R::Different, V::Different},
-    {"ends inside a chunk ID", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).raw({'L', 'I'}).bytes(); }, W::TruncatedChunk, V::Trouble, R::Unreadable1, V::Trouble},
-    {"ends inside a chunk size", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).raw({'L', 'I', 'S', 'T', 9}).bytes(); }, W::None, V::Identical, R::Different, V::Different},
-    {"no data chunk", [] { return WavBuilder().riffHeader().fmt(kCd).bytes(); }, W::None, V::Identical, R::Identical, V::Different},
-    {"13-byte file", [] { return Bytes{'R', 'I', 'F', 'F', 5, 0, 0, 0, 'W', 'A', 'V', 'E', 'f'}; }, W::TruncatedChunk, V::Trouble, R::Unreadable1, V::Trouble},
-    {"only RIFF", [] { return Bytes{'R', 'I', 'F', 'F'}; }, W::NotWave, V::Trouble, R::Unreadable1, V::Trouble},
-    {"RIFF size 0", [] { Bytes b = WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).bytes(); std::fill(b.begin() + 4, b.begin() + 8, 0); return b; }, W::None, V::Identical, R::Different, V::Different},
+    {"chunk size 0x80000000",
+     [] {
+         return WavBuilder()
+             .riffHeader()
+             .fmt(kCd)
+             .data(Bytes(400, 1))
+             .raw({'j', 'u', 'n', 'k', 0, 0, 0, 0x80, 1})
+             .bytes();
+     },
+     W::None, V::Identical, R::Different, V::Different},
+    {"chunk size 0xFFFFFFF8",
+     [] {
+         return WavBuilder()
+             .riffHeader()
+             .fmt(kCd)
+             .raw({'j', 'u', 'n', 'k', 0xF8, 0xFF, 0xFF, 0xFF})
+             .data(Bytes(40, 1))
+             .bytes();
+     },
+     W::None, V::Identical, R::Identical, V::Different},
+    {"data size 0xFFFFFFFF", [] { return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1), 0xFFFFFFFF).bytes(); },
+     W::None, V::Identical, R::Different, V::Different},
+    {"blockAlign 0",
+     [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 2, 44100, 0, 16)).data(Bytes(400, 1)).bytes(); },
+     W::NoFormat, V::Trouble, R::Unreadable1, V::Trouble},
+    {"channels 0",
+     [] {
+         return withFormat(PcmFormat{1, 0, 44100, 16, 4});
+     },
+     W::None, V::Identical, R::ChannelMismatch, V::Trouble},
+    {"channels 65535",
+     [] {
+         return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 65535, 44100, 2, 16)).data(Bytes(400, 1)).bytes();
+     },
+     W::None, V::Identical, R::BlockAlignMismatch, V::Trouble},
+    {"sampleRate 0",
+     [] {
+         return withFormat(PcmFormat{1, 2, 0, 16});
+     },
+     W::NoFormat, V::Trouble, R::Unreadable1, V::Trouble},
+    {"sampleRate 0xFFFFFFFF",
+     [] {
+         return withFormat(PcmFormat{1, 2, 0xFFFFFFFF, 16});
+     },
+     W::None, V::Identical, R::RateMismatch, V::Trouble},
+    {"bitsPerSample 0",
+     [] {
+         return withFormat(PcmFormat{1, 2, 44100, 0, 4});
+     },
+     W::None, V::Identical, R::BitsMismatch, V::Trouble},
+    {"bitsPerSample 12",
+     [] {
+         return withFormat(PcmFormat{1, 2, 44100, 12, 4});
+     },
+     W::None, V::Identical, R::BitsMismatch, V::Trouble},
+    {"bitsPerSample 20",
+     [] {
+         return withFormat(PcmFormat{1, 2, 44100, 20, 6});
+     },
+     W::None, V::Identical, R::BlockAlignMismatch, V::Trouble},
+    {"bitsPerSample 64",
+     [] {
+         return withFormat(PcmFormat{1, 2, 44100, 64, 16});
+     },
+     W::None, V::Identical, R::BlockAlignMismatch, V::Trouble},
+    {"blockAlign 65535",
+     [] {
+         return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 2, 44100, 65535, 16)).data(Bytes(70000, 1)).bytes();
+     },
+     W::None, V::Identical, R::BlockAlignMismatch, V::Trouble},
+    {"blockAlign smaller than its samples",
+     [] { return WavBuilder().riffHeader().chunk("fmt ", fmtBody(1, 2, 8000, 2, 32)).data(Bytes(400, 1)).bytes(); },
+     W::None, V::Identical, R::RateMismatch, V::Trouble},
+    {"fmt body of 4 bytes",
+     [] {
+         return WavBuilder().riffHeader().chunk("fmt ", {1, 0, 2, 0}).data(Bytes(40, 1)).bytes();
+     },
+     W::NoFormat, V::Trouble, R::Unreadable1, V::Trouble},
+    {"fmt body of 0 bytes at the end",
+     [] { return WavBuilder().riffHeader().data(Bytes(40, 1)).chunk("fmt ", {}).bytes(); }, W::NoFormat, V::Trouble,
+     R::Unreadable1, V::Trouble},
+    {"fmt after data", [] { return WavBuilder().riffHeader().data(Bytes(400, 1)).fmt(kCd).bytes(); }, W::None,
+     V::Identical, R::Different, V::Different},
+    {"two fmt chunks",
+     [] {
+         return WavBuilder().riffHeader().fmt(PcmFormat{1, 1, 8000, 8}).fmt(kCd).data(Bytes(400, 1)).bytes();
+     },
+     W::None, V::Identical, R::Different, V::Different},
+    {"odd chunk without pad",
+     [] {
+         return WavBuilder().riffHeader().fmt(kCd).chunk("LIST", {1, 2, 3}, false).data(Bytes(400, 1)).bytes();
+     },
+     W::None, V::Identical, R::Different, V::Different},
+    {"ends inside a chunk ID",
+     [] {
+         return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).raw({'L', 'I'}).bytes();
+     },
+     W::TruncatedChunk, V::Trouble, R::Unreadable1, V::Trouble},
+    {"ends inside a chunk size",
+     [] {
+         return WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).raw({'L', 'I', 'S', 'T', 9}).bytes();
+     },
+     W::None, V::Identical, R::Different, V::Different},
+    {"no data chunk", [] { return WavBuilder().riffHeader().fmt(kCd).bytes(); }, W::None, V::Identical, R::Identical,
+     V::Different},
+    {"13-byte file", [] { return Bytes{'R', 'I', 'F', 'F', 5, 0, 0, 0, 'W', 'A', 'V', 'E', 'f'}; }, W::TruncatedChunk,
+     V::Trouble, R::Unreadable1, V::Trouble},
+    {"only RIFF",
+     [] {
+         return Bytes{'R', 'I', 'F', 'F'};
+     },
+     W::NotWave, V::Trouble, R::Unreadable1, V::Trouble},
+    {"RIFF size 0",
+     [] {
+         Bytes b = WavBuilder().riffHeader().fmt(kCd).data(Bytes(400, 1)).bytes();
+         std::fill(b.begin() + 4, b.begin() + 8, 0);
+         return b;
+     },
+     W::None, V::Identical, R::Different, V::Different},
     {"empty file", [] { return Bytes{}; }, W::NotWave, V::Trouble, R::Unreadable1, V::Trouble},
-    {"zeros after the header", [] { Bytes b = WavBuilder().riffHeader().fmt(kCd).data(Bytes(40, 1)).bytes(); b.resize(b.size() + 200000, 0); return b; }, W::None, V::Identical, R::Different, V::Different},
+    {"zeros after the header",
+     [] {
+         Bytes b = WavBuilder().riffHeader().fmt(kCd).data(Bytes(40, 1)).bytes();
+         b.resize(b.size() + 200000, 0);
+         return b;
+     },
+     W::None, V::Identical, R::Different, V::Different},
 };
 
 class HostileFiles : public ::testing::TestWithParam<HostileCase> {
@@ -171,7 +271,8 @@ INSTANTIATE_TEST_SUITE_P(Inputs, HostileFiles, ::testing::ValuesIn(kCases), [](c
 
 TEST(HostilePaths, FoldersFifosAndUnreadableFilesGiveTheOpenError) {
     if (runningAsRoot()) {
-        const auto status = rerunAsNobody({"--gtest_filter=HostilePaths.FoldersFifosAndUnreadableFilesGiveTheOpenError"});
+        const auto status =
+            rerunAsNobody({"--gtest_filter=HostilePaths.FoldersFifosAndUnreadableFilesGiveTheOpenError"});
         if (!status) GTEST_SKIP() << "running as root, and runuser cannot run this test as nobody";
         EXPECT_EQ(*status, 0) << "the run as nobody failed; its output is above";
         return;

@@ -37,7 +37,8 @@ std::vector<Variant> variants() {
     int seed = 0;
     const auto add = [&](const std::string& name, const PcmFormat& format, const Bytes& extension, int placement) {
         const uint32_t frames = 700 + 13 * static_cast<uint32_t>(seed);
-        const Bytes audio = noiseFrames(PcmFormat{1, format.channels, format.sampleRate, format.bitsPerSample}, frames, ++seed);
+        const Bytes audio =
+            noiseFrames(PcmFormat{1, format.channels, format.sampleRate, format.bitsPerSample}, frames, ++seed);
         WavBuilder builder;
         builder.riffHeader();
         if (placement == 0) withChunks(builder, 0);
@@ -48,20 +49,32 @@ std::vector<Variant> variants() {
         out.push_back({name + " chunks " + std::to_string(placement), builder.bytes()});
     };
     for (uint16_t bits : {8, 16, 24, 32}) {
-        for (uint16_t channels : {1, 2, 6, 8}) add("int" + std::to_string(bits) + " x" + std::to_string(channels), PcmFormat{1, channels, 44100, bits}, {}, channels % 3);
+        for (uint16_t channels : {1, 2, 6, 8})
+            add("int" + std::to_string(bits) + " x" + std::to_string(channels), PcmFormat{1, channels, 44100, bits}, {},
+                channels % 3);
     }
     for (uint16_t bits : {32, 64}) {
-        for (uint16_t channels : {1, 2, 5}) add("float" + std::to_string(bits) + " x" + std::to_string(channels), PcmFormat{3, channels, 96000, bits}, {}, channels % 3);
+        for (uint16_t channels : {1, 2, 5})
+            add("float" + std::to_string(bits) + " x" + std::to_string(channels), PcmFormat{3, channels, 96000, bits},
+                {}, channels % 3);
     }
     for (uint16_t channels : {2, 4, 8}) {
-        add("extensible int24 x" + std::to_string(channels), PcmFormat{0xFFFE, channels, 48000, 24}, extensibleExtension(1, 24), channels % 3);
-        add("extensible float32 x" + std::to_string(channels), PcmFormat{0xFFFE, channels, 48000, 32}, extensibleExtension(3, 32), (channels + 1) % 3);
+        add("extensible int24 x" + std::to_string(channels), PcmFormat{0xFFFE, channels, 48000, 24},
+            extensibleExtension(1, 24), channels % 3);
+        add("extensible float32 x" + std::to_string(channels), PcmFormat{0xFFFE, channels, 48000, 32},
+            extensibleExtension(3, 32), (channels + 1) % 3);
     }
     const PcmFormat stereo{1, 2, 48000, 24};
     const Bytes audio = noiseFrames(stereo, 1234);
-    out.push_back({"RF64", WavBuilder().rf64Header().ds64(0, audio.size(), 1234).fmt(stereo).data(audio, 0xFFFFFFFF).bytes()});
-    out.push_back({"RF64 with chunks after the data",
-                   WavBuilder().rf64Header().ds64(0, audio.size(), 1234).fmt(stereo).data(audio, 0xFFFFFFFF).chunk("LIST", Bytes(20, 1)).bytes()});
+    out.push_back(
+        {"RF64", WavBuilder().rf64Header().ds64(0, audio.size(), 1234).fmt(stereo).data(audio, 0xFFFFFFFF).bytes()});
+    out.push_back({"RF64 with chunks after the data", WavBuilder()
+                                                          .rf64Header()
+                                                          .ds64(0, audio.size(), 1234)
+                                                          .fmt(stereo)
+                                                          .data(audio, 0xFFFFFFFF)
+                                                          .chunk("LIST", Bytes(20, 1))
+                                                          .bytes()});
     out.push_back({"streaming RIFF", WavBuilder().riffHeader(0xFFFFFFFF).fmt(stereo).data(audio, 0xFFFFFFFF).bytes()});
     return out;
 }

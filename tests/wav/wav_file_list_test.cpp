@@ -15,7 +15,8 @@ using namespace writer;
 
 TEST(WavFileList, MaskHiddenFoldersAndByteOrder) {
     TempDir dir;
-    for (const char* name : {"b.wav", "A.WAV", "a.wav", "c.Wav", "é.wav", "Z.wav", ".hidden.wav", "notes.txt", "x.wavx", "wav"}) {
+    for (const char* name :
+         {"b.wav", "A.WAV", "a.wav", "c.Wav", "é.wav", "Z.wav", ".hidden.wav", "notes.txt", "x.wavx", "wav"}) {
         writeFile(dir.file(name), {1});
     }
     std::filesystem::create_directory(dir.file("folder.wav"));

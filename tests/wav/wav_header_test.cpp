@@ -48,10 +48,11 @@ TEST(ParseWavHeader, CanonicalFileGivesFormatAndDataPosition) {
     EXPECT_EQ(walk.info.byteRate, 176400u);
     EXPECT_EQ(walk.info.format.blockAlign, 4);
     EXPECT_EQ(walk.info.format.bitsPerSample, 16);
-    EXPECT_EQ(walk.trace,
-              "chunk: fmt  16\n1 codecid\n2 channel\n44100 sampling rate\n176400 byte rate\n4 bytepersample\n16 bitres\n"
-              "fmt pos: fmt 0x14\nskip num=0 pos:24\nskipnum=0\ndata pos: 0x24\n"
-              "chunk: data 400\nzeroskip err(readsize=0) 1bc\nskipnum=-1\ndata pos: 0x1bc\n");
+    EXPECT_EQ(
+        walk.trace,
+        "chunk: fmt  16\n1 codecid\n2 channel\n44100 sampling rate\n176400 byte rate\n4 bytepersample\n16 bitres\n"
+        "fmt pos: fmt 0x14\nskip num=0 pos:24\nskipnum=0\ndata pos: 0x24\n"
+        "chunk: data 400\nzeroskip err(readsize=0) 1bc\nskipnum=-1\ndata pos: 0x1bc\n");
 }
 
 TEST(ParseWavHeader, ExtensionTraceLines) {
@@ -85,7 +86,8 @@ TEST(ParseWavHeader, ExtensionTraceLines) {
 TEST(ParseWavHeader, OddDataWithAndWithoutPad) {
     const PcmFormat mono8{1, 1, 8000, 8};
     // Odd data, pad byte, then LIST: the walk finds LIST right after the pad.
-    Walk padded = walkBytes(WavBuilder().riffHeader().fmt(mono8).data(std::vector<uint8_t>(5, 0x90)).chunk("LIST", {1, 2, 3, 4}).bytes());
+    Walk padded = walkBytes(
+        WavBuilder().riffHeader().fmt(mono8).data(std::vector<uint8_t>(5, 0x90)).chunk("LIST", {1, 2, 3, 4}).bytes());
     EXPECT_EQ(padded.result.problem, WavProblem::None);
     EXPECT_NE(padded.trace.find("chunk: LIST 4\n"), std::string::npos);
     EXPECT_EQ(padded.info.dataBytes, 5u);
@@ -128,19 +130,26 @@ TEST(ParseWavHeader, NotRiffWave) {
 TEST(ParseWavHeader, LaterChunksOverrideAndOverlongBodiesEndTheWalk) {
     PcmFormat first{1, 2, 44100, 16};
     PcmFormat second{1, 1, 8000, 8};
-    const Walk twice = walkBytes(WavBuilder().riffHeader().fmt(first).data({1, 2, 3, 4}).fmt(second).data({9, 9}).bytes());
+    const Walk twice =
+        walkBytes(WavBuilder().riffHeader().fmt(first).data({1, 2, 3, 4}).fmt(second).data({9, 9}).bytes());
     EXPECT_EQ(twice.result.problem, WavProblem::None);
     EXPECT_EQ(twice.info.format.sampleRate, 8000u);
     EXPECT_EQ(twice.info.dataBytes, 2u);
 
     // A data chunk that declares more than the file holds: the walk still ends normally.
-    const Walk overlong = walkBytes(WavBuilder().riffHeader().fmt(first).data(std::vector<uint8_t>(16, 1), 0x7FFFFFF0).bytes());
+    const Walk overlong =
+        walkBytes(WavBuilder().riffHeader().fmt(first).data(std::vector<uint8_t>(16, 1), 0x7FFFFFF0).bytes());
     EXPECT_EQ(overlong.result.problem, WavProblem::None);
     EXPECT_EQ(overlong.info.dataBytes, 0x7FFFFFF0u);
     EXPECT_EQ(overlong.info.dataOffset, 44u);
 
     // Sizes with the top bit set never move the walk backwards.
-    const Walk huge = walkBytes(WavBuilder().riffHeader().fmt(first).data({1, 2, 3, 4}).raw({'j', 'u', 'n', 'k', 0xF8, 0xFF, 0xFF, 0xFF}).bytes());
+    const Walk huge = walkBytes(WavBuilder()
+                                    .riffHeader()
+                                    .fmt(first)
+                                    .data({1, 2, 3, 4})
+                                    .raw({'j', 'u', 'n', 'k', 0xF8, 0xFF, 0xFF, 0xFF})
+                                    .bytes());
     EXPECT_EQ(huge.result.problem, WavProblem::None);
     EXPECT_EQ(huge.info.dataBytes, 4u);
 }

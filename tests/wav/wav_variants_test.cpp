@@ -2,9 +2,9 @@
 // whose sizes were never filled in, IEEE float and WAVE_FORMAT_EXTENSIBLE.
 
 #include <fcntl.h>
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include "compare/comparison_run.h"
 #include "support/recording_reporter.h"
@@ -41,7 +41,7 @@ Walk walkBytes(const Bytes& bytes) {
 }
 
 TEST(WavVariants, SizesOfRf64Bw64AndStreamingHeaders) {
-    const Bytes audio = noiseFrames(kStereo, 1000);  // 6000 bytes
+    const Bytes audio = noiseFrames(kStereo, 1000);   // 6000 bytes
     const Bytes odd(audio.begin(), audio.end() - 4);  // a partial last frame
     struct Case {
         const char* name;
@@ -51,15 +51,29 @@ TEST(WavVariants, SizesOfRf64Bw64AndStreamingHeaders) {
         bool runsToEnd;
     };
     const Case cases[] = {
-        {"RF64, data size in ds64", WavBuilder().rf64Header().ds64(0, 6000, 1000).fmt(kStereo).data(audio, 0xFFFFFFFF).bytes(), 6000, 80, false},
-        {"BW64, data size in ds64", WavBuilder().rf64Header("BW64").ds64(0, 6000, 1000).fmt(kStereo).data(audio, 0xFFFFFFFF).bytes(), 6000, 80, false},
-        {"RF64 with an ordinary data size", WavBuilder().rf64Header().ds64(0, 0, 0).fmt(kStereo).data(audio).bytes(), 6000, 80, false},
-        {"RF64 whose ds64 was never filled in", WavBuilder().rf64Header().ds64(0, 0, 0).fmt(kStereo).data(audio, 0xFFFFFFFF).bytes(), 6000, 80, true},
+        {"RF64, data size in ds64",
+         WavBuilder().rf64Header().ds64(0, 6000, 1000).fmt(kStereo).data(audio, 0xFFFFFFFF).bytes(), 6000, 80, false},
+        {"BW64, data size in ds64",
+         WavBuilder().rf64Header("BW64").ds64(0, 6000, 1000).fmt(kStereo).data(audio, 0xFFFFFFFF).bytes(), 6000, 80,
+         false},
+        {"RF64 with an ordinary data size", WavBuilder().rf64Header().ds64(0, 0, 0).fmt(kStereo).data(audio).bytes(),
+         6000, 80, false},
+        {"RF64 whose ds64 was never filled in",
+         WavBuilder().rf64Header().ds64(0, 0, 0).fmt(kStereo).data(audio, 0xFFFFFFFF).bytes(), 6000, 80, true},
         {"RF64, a JUNK chunk sized in the ds64 table",
-         WavBuilder().rf64Header().ds64(0, 6000, 1000, {{"JUNK", 10}}).raw({'J', 'U', 'N', 'K', 0xFF, 0xFF, 0xFF, 0xFF}).raw(Bytes(10, 7))
-             .fmt(kStereo).data(audio, 0xFFFFFFFF).bytes(), 6000, 110, false},
-        {"streaming RIFF runs to the end of the file", WavBuilder().riffHeader().fmt(kStereo).data(odd, 0xFFFFFFFF).bytes(), 5996, 44, true},
-        {"a data size of 0 stays 0", WavBuilder().riffHeader().fmt(kStereo).data(audio, 0).raw(audio).bytes(), 0, 44, false},
+         WavBuilder()
+             .rf64Header()
+             .ds64(0, 6000, 1000, {{"JUNK", 10}})
+             .raw({'J', 'U', 'N', 'K', 0xFF, 0xFF, 0xFF, 0xFF})
+             .raw(Bytes(10, 7))
+             .fmt(kStereo)
+             .data(audio, 0xFFFFFFFF)
+             .bytes(),
+         6000, 110, false},
+        {"streaming RIFF runs to the end of the file",
+         WavBuilder().riffHeader().fmt(kStereo).data(odd, 0xFFFFFFFF).bytes(), 5996, 44, true},
+        {"a data size of 0 stays 0", WavBuilder().riffHeader().fmt(kStereo).data(audio, 0).raw(audio).bytes(), 0, 44,
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -69,11 +83,12 @@ TEST(WavVariants, SizesOfRf64Bw64AndStreamingHeaders) {
         EXPECT_EQ(walk.info.dataOffset, c.dataOffset);
         EXPECT_EQ(walk.info.dataRunsToEnd, c.runsToEnd);
         EXPECT_EQ(walk.info.format.sampleRate, 48000u);
-        
     }
     const Walk rf64 = walkBytes(cases[0].bytes);
     EXPECT_EQ(rf64.info.container, WavContainer::Rf64);
-    EXPECT_NE(rf64.trace.find("chunk: ds64 28\n0 ds64 riffsize\n6000 ds64 datasize\n1000 ds64 samplecount\n"), std::string::npos) << rf64.trace;
+    EXPECT_NE(rf64.trace.find("chunk: ds64 28\n0 ds64 riffsize\n6000 ds64 datasize\n1000 ds64 samplecount\n"),
+              std::string::npos)
+        << rf64.trace;
 }
 
 // Holes of a sparse file read fast from memory-backed folders.
@@ -82,14 +97,16 @@ std::string sparseFolder() { return "/dev/shm"; }
 // An RF64 file of dataBytes of 16-bit mono audio: sound at both ends, a hole of silence between.
 void writeSparseRf64(const std::string& path, uint64_t dataBytes, const Bytes& tailSound) {
     const PcmFormat mono{1, 1, 48000, 16};
-    const Bytes header = WavBuilder().rf64Header().ds64(dataBytes + 72, dataBytes, dataBytes / 2).fmt(mono).data({}, 0xFFFFFFFF).bytes();
+    const Bytes header =
+        WavBuilder().rf64Header().ds64(dataBytes + 72, dataBytes, dataBytes / 2).fmt(mono).data({}, 0xFFFFFFFF).bytes();
     ASSERT_EQ(header.size(), 80u);
     const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
     ASSERT_GE(fd, 0);
     const Bytes headSound = noiseFrames(mono, 10, 5);
     ASSERT_EQ(::pwrite(fd, header.data(), header.size(), 0), 80);
     ASSERT_EQ(::pwrite(fd, headSound.data(), headSound.size(), 80 + 2 * 100), 20);
-    ASSERT_EQ(::pwrite(fd, tailSound.data(), tailSound.size(), static_cast<off_t>(80 + dataBytes - 2 * 300)), static_cast<ssize_t>(tailSound.size()));
+    ASSERT_EQ(::pwrite(fd, tailSound.data(), tailSound.size(), static_cast<off_t>(80 + dataBytes - 2 * 300)),
+              static_cast<ssize_t>(tailSound.size()));
     ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(80 + dataBytes)), 0);
     ::close(fd);
 }

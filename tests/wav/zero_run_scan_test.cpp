@@ -121,7 +121,7 @@ TEST_F(ZeroRunScanTest, OverDeclaredDataEndsTheTrailingPass) {
 TEST_F(ZeroRunScanTest, AgreesWithADirectCountForAnyLayout) {
     std::mt19937 random(42);
     const PcmFormat formats[] = {{1, 1, 100, 8}, {1, 2, 100, 16}, {1, 1, 70, 24}, {1, 2, 50, 32},
-                                 {1, 6, 40, 24}, {1, 4, 30, 32}, {1, 3, 25, 8},  {1, 2, 60, 12, 4}};
+                                 {1, 6, 40, 24}, {1, 4, 30, 32},  {1, 3, 25, 8},  {1, 2, 60, 12, 4}};
     for (const PcmFormat& format : formats) {
         for (int round = 0; round < 25; ++round) {
             const uint32_t frameCount = random() % 400;
@@ -145,8 +145,8 @@ TEST_F(ZeroRunScanTest, AgreesWithADirectCountForAnyLayout) {
             ScanBuffer pieces(frameBytes * (1 + random() % 9));
             std::vector<uint8_t> bytes = WavBuilder().riffHeader().fmt(format).data(frames).bytes();
             if (random() % 3 == 0) appendBytes(bytes, WavBuilder().chunk("LIST", {1, 2, 3, 4, 5}).bytes());
-            SCOPED_TRACE(::testing::Message() << format.channels << "ch " << format.bitsPerSample << "bit frames=" << frameCount
-                                              << " piece=" << pieces.largestPiece());
+            SCOPED_TRACE(::testing::Message() << format.channels << "ch " << format.bitsPerSample
+                                              << "bit frames=" << frameCount << " piece=" << pieces.largestPiece());
             writeFile(dir.file("f.wav"), bytes);
             FileSlot slot;
             chooseFile(slot, 0, dir.file("f.wav"), host, &pieces);
