@@ -13,6 +13,7 @@ scripts/check-includes.sh
 echo "== Build and test =="
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
+scripts/tidy.sh build
 ctest --test-dir build --output-on-failure -j "$jobs" --test-output-size-passed 100000000 --output-junit ctest-full.xml | tee build/ctest.log
 
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer =="

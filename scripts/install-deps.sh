@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev
   fonts-ipafont-gothic
   sox
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format clang-tidy
   qt6-translations-l10n
   xvfb xauth openbox xdotool wmctrl x11-utils
   libsndfile1-dev

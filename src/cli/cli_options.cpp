@@ -30,9 +30,9 @@ std::optional<Shard> shardText(const std::string& text) {
     return Shard{static_cast<uint32_t>(*index), static_cast<uint32_t>(*count)};
 }
 
-template <Mode mode>
+template <Mode Selected>
 std::optional<std::string> selectMode(CliOptions& options, const std::string&) {
-    options.modes.push_back(mode);
+    options.modes.push_back(Selected);
     return std::nullopt;
 }
 

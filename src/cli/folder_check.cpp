@@ -157,7 +157,7 @@ int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* e
                 const double seconds =
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
                 std::fprintf(err, "\r%zu / %zu pairs, %.0f MiB/s ", index, pairs.size(),
-                             seconds > 0 ? bytesRead / 1048576.0 / seconds : 0.0);
+                             seconds > 0 ? static_cast<double>(bytesRead.load()) / 1048576.0 / seconds : 0.0);
                 std::fflush(err);
             }
             ready.wait_for(lock, std::chrono::milliseconds(200));

@@ -3,15 +3,15 @@
 namespace vemilo::cli {
 namespace {
 
-using json = nlohmann::ordered_json;
+using Json = nlohmann::ordered_json;
 
-json optionalText(const std::optional<std::string>& text) { return text ? json(*text) : json(nullptr); }
+Json optionalText(const std::optional<std::string>& text) { return text ? Json(*text) : Json(nullptr); }
 
-json pairOf(const std::optional<std::array<uint64_t, 2>>& frames) {
-    return frames ? json::array({(*frames)[0], (*frames)[1]}) : json(nullptr);
+Json pairOf(const std::optional<std::array<uint64_t, 2>>& frames) {
+    return frames ? Json::array({(*frames)[0], (*frames)[1]}) : Json(nullptr);
 }
 
-json formatJson(const SampleFormat& format) {
+Json formatJson(const SampleFormat& format) {
     if (!format.usable()) return nullptr;
     return {{"rate", format.sampleRate},
             {"bits", format.bitsPerSample},
@@ -41,13 +41,13 @@ Verdict verdictOf(const Summary& summary) {
     return Verdict::Identical;
 }
 
-json pairJson(const PairReport& report) {
-    json pair;
+Json pairJson(const PairReport& report) {
+    Json pair;
     if (!report.path.empty()) pair["path"] = report.path;
     pair["file1"] = optionalText(report.file1);
     pair["file2"] = optionalText(report.file2);
     pair["verdict"] = pairVerdictName(report.verdict);
-    pair["message"] = report.message.empty() ? json(nullptr) : json(report.message);
+    pair["message"] = report.message.empty() ? Json(nullptr) : Json(report.message);
     if (report.verdict == PairVerdict::Missing) {
         pair["format"] = nullptr;
         return pair;
@@ -77,7 +77,7 @@ json pairJson(const PairReport& report) {
     return pair;
 }
 
-json summaryJson(const Summary& summary) {
+Json summaryJson(const Summary& summary) {
     return {{"pairs", summary.pairs},
             {"identical", summary.identical},
             {"different", summary.different},
@@ -85,17 +85,17 @@ json summaryJson(const Summary& summary) {
             {"missing", summary.missing}};
 }
 
-json reportJson(const std::vector<PairReport>& reports, const std::optional<Shard>& shard) {
-    json document;
+Json reportJson(const std::vector<PairReport>& reports, const std::optional<Shard>& shard) {
+    Json document;
     if (shard) document["shard"] = {{"index", shard->index}, {"count", shard->count}};
-    document["pairs"] = json::array();
+    document["pairs"] = Json::array();
     for (const PairReport& report : reports) document["pairs"].push_back(pairJson(report));
     document["summary"] = summaryJson(summarize(reports));
     return document;
 }
 
-std::string jsonText(const json& document) {
-    return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+std::string jsonText(const Json& document) {
+    return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace vemilo::cli

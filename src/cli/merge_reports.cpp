@@ -14,11 +14,11 @@
 namespace vemilo::cli {
 namespace {
 
-using json = nlohmann::ordered_json;
+using Json = nlohmann::ordered_json;
 
 struct LoadedReport {
     std::string path;
-    json document;
+    Json document;
     Shard shard;
 };
 
@@ -31,16 +31,16 @@ std::optional<LoadedReport> loadReport(const std::string& path, std::string& pro
     }
     std::stringstream text;
     text << in.rdbuf();
-    LoadedReport report{path, json::parse(text.str(), nullptr, false), {}};
+    LoadedReport report{path, Json::parse(text.str(), nullptr, false), {}};
     if (report.document.is_discarded() || !report.document.is_object() || !report.document.contains("pairs") ||
         !report.document["pairs"].is_array()) {
-        problem = "is not a vemilo-cli --json report";
+        problem = "is not a vemilo-cli --Json report";
         return std::nullopt;
     }
     if (report.document.contains("shard")) {
-        const json& shard = report.document["shard"];
-        if (!shard.is_object() || !shard.value("index", json()).is_number_unsigned() ||
-            !shard.value("count", json()).is_number_unsigned()) {
+        const Json& shard = report.document["shard"];
+        if (!shard.is_object() || !shard.value("index", Json()).is_number_unsigned() ||
+            !shard.value("count", Json()).is_number_unsigned()) {
             problem = "has a malformed shard";
             return std::nullopt;
         }
@@ -50,8 +50,8 @@ std::optional<LoadedReport> loadReport(const std::string& path, std::string& pro
             return std::nullopt;
         }
     }
-    for (const json& pair : report.document["pairs"]) {
-        if (!pair.is_object() || !pair.value("verdict", json()).is_string()) {
+    for (const Json& pair : report.document["pairs"]) {
+        if (!pair.is_object() || !pair.value("verdict", Json()).is_string()) {
             problem = "holds a pair without a verdict";
             return std::nullopt;
         }
@@ -59,7 +59,7 @@ std::optional<LoadedReport> loadReport(const std::string& path, std::string& pro
     return report;
 }
 
-std::string pairPath(const json& pair) { return pair.value("path", std::string()); }
+std::string pairPath(const Json& pair) { return pair.value("path", std::string()); }
 
 void countVerdict(Summary& summary, const std::string& verdict) {
     ++summary.pairs;
@@ -91,7 +91,7 @@ int mergeReports(const std::vector<std::string>& reportPaths, std::FILE* out, st
     const uint32_t count = reports.front().shard.count;
     std::map<uint32_t, std::string> shards;    // index -> report
     std::map<std::string, std::string> owner;  // pair path -> report
-    json pairs = json::array();
+    Json pairs = Json::array();
     for (const LoadedReport& report : reports) {
         if (report.shard.count != count) {
             return fail(report.path, "is shard " + std::to_string(report.shard.index) + " of " +
@@ -102,7 +102,7 @@ int mergeReports(const std::vector<std::string>& reportPaths, std::FILE* out, st
             return fail(report.path,
                         "is shard " + std::to_string(report.shard.index) + " again, as " + at->second + " is");
         }
-        for (const json& pair : report.document["pairs"]) {
+        for (const Json& pair : report.document["pairs"]) {
             if (const auto [at, added] = owner.emplace(pairPath(pair), report.path); !added) {
                 return fail(report.path,
                             "overlaps " + at->second + ": both hold " + escapeControlCharacters(pairPath(pair)));
@@ -117,15 +117,15 @@ int mergeReports(const std::vector<std::string>& reportPaths, std::FILE* out, st
     }
 
     // Path order, by the bytes of the paths, as an unsharded run writes them.
-    std::stable_sort(pairs.begin(), pairs.end(), [](const json& a, const json& b) {
+    std::stable_sort(pairs.begin(), pairs.end(), [](const Json& a, const Json& b) {
         const std::string x = pairPath(a), y = pairPath(b);
         return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end(), [](char p, char q) {
             return static_cast<unsigned char>(p) < static_cast<unsigned char>(q);
         });
     });
     Summary summary;
-    for (const json& pair : pairs) countVerdict(summary, pair["verdict"].get<std::string>());
-    json merged;
+    for (const Json& pair : pairs) countVerdict(summary, pair["verdict"].get<std::string>());
+    Json merged;
     merged["pairs"] = std::move(pairs);
     merged["summary"] = summaryJson(summary);
     const std::string text = jsonText(merged);

@@ -119,6 +119,7 @@ RunOutcome runComparison(const FileSlots& fileSlots, Reporter& reporter, const O
     logHeader(run, reporter);
     if (const auto [mismatch, message] = formatMismatch(file1.slot.format, file2.slot.format);
         mismatch != RunResult::Identical) {
+        // A message box runs the event loop: the run works on its copies of the slots.
         reporter.showMessage(message);
         return endEarly(mismatch, message);
     }

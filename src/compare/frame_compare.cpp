@@ -39,7 +39,7 @@ double floatSample(const uint8_t* bytes, uint16_t bitsPerSample) {
 
 // One channel's value as the detail line shows it, right-aligned in eight places.
 std::string sampleText(const uint8_t* frame, int channel, const SampleFormat& format) {
-    const uint8_t* bytes = frame + channel * format.bytesPerSample();
+    const uint8_t* bytes = frame + static_cast<size_t>(channel) * format.bytesPerSample();
     if (format.isFloat())
         return formatText(format.bitsPerSample == 32 ? "%8.9g" : "%8.17g", floatSample(bytes, format.bitsPerSample));
     return formatText("%8lld", static_cast<long long>(integerSample(bytes, format.bitsPerSample)));
@@ -89,8 +89,8 @@ void noteDifference(const RunState& run, RunOutcome& outcome) {
     const bool integer = format.isDecodableInteger();
     if (integer) outcome.maxAbsDifference.resize(format.channels, 0);
     for (uint32_t channel = 0; channel < format.channels; ++channel) {
-        const uint8_t* a = file1.next() + channel * channelBytes;
-        const uint8_t* b = file2.next() + channel * channelBytes;
+        const uint8_t* a = file1.next() + static_cast<size_t>(channel) * channelBytes;
+        const uint8_t* b = file2.next() + static_cast<size_t>(channel) * channelBytes;
         if (std::memcmp(a, b, channelBytes) == 0) continue;
         ++outcome.channelsDiffering[channel];
         if (integer) {

@@ -25,6 +25,7 @@ SeriesOutcome runSeries(FileSlots& fileSlots, Reporter& reporter, const OptionSo
                         const SeriesSteps& steps) {
     SeriesOutcome series;
     if (const char* message = failedCheck(fileSlots, options)) {
+        // A message box runs the event loop; the series ends here and touches nothing after it.
         reporter.showMessage(message);
         series.refused = true;
         return series;

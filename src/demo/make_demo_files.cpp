@@ -58,15 +58,15 @@ int main(int argc, char** argv) {
 
     // 5: a few frames differ; a series stops here.
     std::vector<uint8_t> changed = music;
-    for (uint32_t frame : {1000u, 1001u, 50000u, 90000u, 120000u}) changed[frame * 4] ^= 0x01;
+    for (uint32_t frame : {1000u, 1001u, 50000u, 90000u, 120000u}) changed[size_t{frame} * 4] ^= 0x01;
     writePair(root, "5_few_frames_differ.wav", cd, music, cd, changed);
 
     // 6: 24-bit stereo, two frames differ (one of them holding -1 in file 2).
     const PcmFormat hiRes{1, 2, 96000, 24};
     std::vector<uint8_t> high = withSilence(hiRes, 200, noiseFrames(hiRes, 96000, 13), 100);
     std::vector<uint8_t> high2 = high;
-    for (size_t i = 0; i < 3; ++i) high2[(500 * 6) + i] = 0xFF;
-    high2[(70000 * 6) + 5] ^= 0x40;
+    for (size_t i = 0; i < 3; ++i) high2[size_t{500} * 6 + i] = 0xFF;
+    high2[size_t{70000} * 6 + 5] ^= 0x40;
     writePair(root, "6_24bit.wav", hiRes, high, hiRes, high2);
 
     std::printf("demo files written to %s\n", root.string().c_str());

@@ -14,7 +14,7 @@ namespace {
 
 // Long runs of silence are compared against a silent stretch with memcmp, which glibc runs many
 // bytes at a time; only the stretch that breaks the run is looked at byte by byte.
-constexpr size_t kStretchBytes = 64 * 1024;
+constexpr size_t kStretchBytes = size_t{64} * 1024;
 
 const uint8_t* silentStretch(uint8_t value) {
     static const auto zeros = [] {
@@ -205,10 +205,12 @@ WavError scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* 
                   : 1;
     scan.buffer = buffer.reserve(scan.pieceBytes);
     if (!scan.buffer) {
+        // A message box runs the event loop: the scan touches nothing of the slot after it.
         reporter.showMessage("buf error");
         return {WavProblem::OutOfMemory, 0, 0};
     }
     if (WavError refused = scan.reader.open(file.path)) {
+        // A message box runs the event loop: the scan touches nothing of the slot after it.
         reporter.showMessage("open error");
         return refused;
     }
