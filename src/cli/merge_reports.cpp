@@ -34,7 +34,7 @@ std::optional<LoadedReport> loadReport(const std::string& path, std::string& pro
     LoadedReport report{path, Json::parse(text.str(), nullptr, false), {}};
     if (report.document.is_discarded() || !report.document.is_object() || !report.document.contains("pairs") ||
         !report.document["pairs"].is_array()) {
-        problem = "is not a vemilo-cli --Json report";
+        problem = "is not a vemilo-cli --json report";
         return std::nullopt;
     }
     if (report.document.contains("shard")) {

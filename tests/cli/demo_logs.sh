@@ -75,6 +75,7 @@ line.wav"
   run --md5 odd2/a.wav
   run --max-lines=2001 a b
   run --match-samples=0 a b
+  run --match-samples=32768 a b
   run --jobs=0 --folders a b
   run --shard=0/2 --folders a b
   run --json --info a
