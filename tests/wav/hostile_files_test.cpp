@@ -257,7 +257,8 @@ TEST_P(HostileFiles, DocumentedLinesOrAMessageAndNothingLeftOpen) {
     EXPECT_EQ(parseWavHeader(path, info).problem, c.walk);
     compareAll(path, c);
 
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    // A watchdog against a walk or scan that loops, not a speed limit: these take milliseconds.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
     EXPECT_EQ(openDescriptorCount(), before);
 }
 
