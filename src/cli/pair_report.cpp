@@ -7,6 +7,11 @@ namespace {
 
 // Why a pair is not simply identical, in the words of its log.
 std::string messageOf(const FileSlots& slots, const RunOutcome& outcome) {
+    if (!outcome.damage.empty()) {
+        std::string message = outcome.damage.front();
+        for (size_t i = 1; i < outcome.damage.size(); ++i) message += " " + outcome.damage[i];
+        return message;
+    }
     if (endedEarly(outcome.result)) {
         if (outcome.result == RunResult::Unreadable1) return outcome.message + " (" + slotProblem(slots[0]) + ")";
         if (outcome.result == RunResult::Unreadable2) return outcome.message + " (" + slotProblem(slots[1]) + ")";

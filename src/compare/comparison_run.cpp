@@ -80,12 +80,14 @@ const char* runResultName(RunResult result) {
         case RunResult::Unreadable2: return "Unreadable2";
         case RunResult::DataFormatMismatch: return "DataFormatMismatch";
         case RunResult::OptionNotNumber: return "OptionNotNumber";
+        case RunResult::Changed1: return "Changed1";
+        case RunResult::Changed2: return "Changed2";
     }
     return "?";
 }
 
 Verdict verdictOf(const RunOutcome& outcome) {
-    if (endedEarly(outcome.result)) return Verdict::Trouble;
+    if (endedEarly(outcome.result) || !outcome.damage.empty()) return Verdict::Trouble;
     switch (outcome.end) {
         case ComparisonEnd::NotStarted:
         case ComparisonEnd::ReadError1:
@@ -146,6 +148,11 @@ RunOutcome runComparison(const FileSlots& fileSlots, Reporter& reporter, const O
     for (int side = 0; side < 2; ++side) {
         FrameStream& file = run.files[side];
         OpenedSource opened = openFrameSource(file.slot);
+        if (opened.error.problem == WavProblem::Changed) {
+            const std::string line = formatText("ファイル%dは読み込んだ後に変更されました。", side + 1);
+            reporter.logLine(line);
+            return endEarly(side == 0 ? RunResult::Changed1 : RunResult::Changed2, line);
+        }
         if (opened.error) {
             const char* line = side == 0 ? "open error(0)" : "open error(1)";
             reporter.logLine(line);
@@ -154,11 +161,15 @@ RunOutcome runComparison(const FileSlots& fileSlots, Reporter& reporter, const O
         file.source = std::move(opened.source);
     }
 
-    // Each file stands at its data, past its leading silent frames with zero skip.
+    // Each file stands at its data, past its leading silent frames with zero skip. Two files silent
+    // throughout have no leading silence to skip: they compare like any other pair, so that their
+    // lengths still count.
     const bool zeroSkip = options.zeroSkip();
+    const auto silentThroughout = [](const FileSlot& slot) { return slot.leadingSilentFrames >= slot.frameCount; };
+    const bool skipSilence = zeroSkip && !(silentThroughout(file1.slot) && silentThroughout(file2.slot));
     for (FrameStream* file : {&file1, &file2}) {
         file->remaining = file->slot.frameCount;
-        const uint64_t skipped = zeroSkip ? std::min(file->slot.leadingSilentFrames, file->remaining) : 0;
+        const uint64_t skipped = skipSilence ? std::min(file->slot.leadingSilentFrames, file->remaining) : 0;
         file->remaining -= skipped;
         file->seekFrame(skipped);
     }

@@ -35,6 +35,8 @@ enum class RunResult : uint8_t {
     Unreadable2,
     DataFormatMismatch,  // integer PCM against IEEE float, or any other two encodings
     OptionNotNumber,     // an option's text is not a whole number; the message says which
+    Changed1,            // file 1 is not the file whose header was read: replaced or rewritten since
+    Changed2,
 };
 
 // The result's name as the code spells it, for messages and test output.
@@ -72,12 +74,16 @@ struct RunOutcome {
     std::vector<uint64_t> differingFrames;    // 0-based ordinals among the compared frames, as counted
     std::vector<uint64_t> channelsDiffering;  // per channel: frames in which that channel differs
     std::vector<uint64_t> maxAbsDifference;   // per channel, integer PCM of 8 to 32 bits only
+    // Why a pair compared to its end still cannot pass: a file whose data chunk declares more than
+    // it holds, or that changed while it was compared. One log line each, as logged.
+    std::vector<std::string> damage;
 };
 
 // What a comparison tells a user who has to trust a copy.
 enum class Verdict { Identical, Different, Trouble };
 
-// Trouble when the pair was not compared to its end (an early exit, a read error, a stop);
+// Trouble when the pair was not compared to its end (an early exit, a read error, a stop) or a
+// file is damaged (declared beyond its end, changed while compared);
 // Different when a frame differed, the limit overflowed or one file ended before the other;
 // Identical only when every frame compared equal and both files ended together.
 Verdict verdictOf(const RunOutcome& outcome);

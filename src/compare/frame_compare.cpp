@@ -212,6 +212,19 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
         reporter.logLine(formatText("ファイル%dの残り%lluサンプルは比較されませんでした。", wentOn,
                                     static_cast<unsigned long long>(run.files[wentOn - 1].remaining)));
     }
+    // A copy cut short of its declared data, or a file changed under the run, must never pass
+    // whatever its frames showed.
+    for (int side = 0; side < 2; ++side) {
+        const FrameStream& file = run.files[side];
+        if (file.slot.missingDataBytes != 0) {
+            outcome.damage.push_back(formatText("ファイル%dのデータはヘッダーが示す長さより%lluバイト短く、途中で切れています。",
+                                                side + 1, static_cast<unsigned long long>(file.slot.missingDataBytes)));
+        }
+        if (file.source->identity() != file.slot.identity) {
+            outcome.damage.push_back(formatText("ファイル%dは比較中に変更されました。", side + 1));
+        }
+    }
+    for (const std::string& line : outcome.damage) reporter.logLine(line);
     reporter.logLine(formatText("比較サンプル(%llu)", static_cast<unsigned long long>(outcome.comparedFrames)));
     reporter.setProgress(100);
 }

@@ -54,6 +54,9 @@ WavError loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporte
 
     slot.dataOffset = info.dataOffset;
     slot.dataBytes = info.dataBytes;
+    const uint64_t dataEnd = info.dataOffset + info.dataBytes;
+    slot.missingDataBytes = walkError || dataEnd <= info.identity.size ? 0 : dataEnd - info.identity.size;
+    slot.identity = info.identity;
     slot.format = info.format;
     slot.path = path;
     slot.frameCount = info.format.blockAlign != 0 ? info.dataBytes / info.format.blockAlign : 0;

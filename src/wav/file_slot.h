@@ -22,6 +22,10 @@ struct FileSlot {
     SampleFormat format;
     uint64_t trailerBytes = 0;
     WavError loadError;  // why the file could not be read as WAV
+    // Bytes the data chunk declares beyond the end of the file (a streaming size aside): a copy
+    // cut short. Its frames past the end do not exist, so no comparison of it can pass.
+    uint64_t missingDataBytes = 0;
+    FileIdentity identity;  // the file as its header was read; a later open must find the same
     // Changes with every load, so that a scan interrupted by another load can tell.
     uint64_t loadId = 0;
 };

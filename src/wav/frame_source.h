@@ -7,6 +7,7 @@
 
 #include "wav/sample_format.h"
 #include "wav/wav_error.h"
+#include "wav/wav_reader.h"
 
 namespace vemilo {
 
@@ -28,6 +29,8 @@ public:
     // what the log's position lines and the progress bar show.
     virtual uint64_t position() const = 0;
     virtual uint64_t fileBytes() const = 0;
+    // The file as it is now: the engine checks that it did not change while it was compared.
+    virtual FileIdentity identity() const = 0;
 };
 
 // Opens the frames of a file loaded into a slot; its error (CannotOpen, with the system's reason)

@@ -15,6 +15,7 @@ std::string describeProblem(WavProblem problem, int systemError) {
         case WavProblem::Stopped: return "stopped";
         case WavProblem::Superseded: return "another file was chosen meanwhile";
         case WavProblem::OutOfMemory: return std::strerror(ENOMEM);
+        case WavProblem::Changed: return "the file changed after its header was read";
     }
     return "";
 }

@@ -16,6 +16,7 @@ enum class WavProblem : uint8_t {
     Stopped,         // the work was stopped before its end: the program is ending
     Superseded,      // a newer choice for the same side took over while the work let the window run
     OutOfMemory,     // a buffer for the work could not be had
+    Changed,         // the file is not the one whose header was read: replaced or rewritten since
 };
 
 struct WavError {

@@ -32,6 +32,7 @@ public:
         return reader_.read(buffer, static_cast<uint32_t>(bytes)) / format_.blockAlign;
     }
 
+    FileIdentity identity() const override { return reader_.identity(); }
     uint64_t position() const override { return reader_.position(); }
     uint64_t fileBytes() const override { return reader_.size(); }
 
@@ -47,6 +48,8 @@ private:
 OpenedSource openFrameSource(const FileSlot& slot) {
     auto source = std::make_unique<WavFrameSource>(slot);
     if (WavError refused = source->open(slot.path)) return {nullptr, refused};
+    // The frames must come from the file whose header was read, not one renamed over it since.
+    if (source->identity() != slot.identity) return {nullptr, {WavProblem::Changed, 0, 0}};
     return {std::move(source), {}};
 }
 

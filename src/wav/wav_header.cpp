@@ -173,6 +173,7 @@ WavError parseWavHeader(const std::string& path, WavFormatInfo& info, const Keep
         trace("open error\n");
         return refused;
     }
+    info.identity = reader.identity();
     HeaderView view(reader);
 
     uint8_t header[12] = {};

@@ -9,6 +9,7 @@
 
 #include "wav/sample_format.h"
 #include "wav/wav_error.h"
+#include "wav/wav_reader.h"
 
 namespace vemilo {
 
@@ -24,6 +25,7 @@ struct WavFormatInfo {
     uint16_t subFormat = 0;  // WAVE_FORMAT_EXTENSIBLE: the first two bytes of the sub-format GUID
     WavContainer container = WavContainer::Riff;
     bool dataRunsToEnd = false;  // the data size was the streaming placeholder 0xFFFFFFFF
+    FileIdentity identity;       // the file the walk read, as it was then
     // The MD5 of the audio data that broadcast-WAV tools embed in an "MD5 " chunk, if any.
     bool hasEmbeddedMd5 = false;
     std::array<uint8_t, 16> embeddedMd5{};

@@ -14,6 +14,36 @@ namespace {
 
 std::atomic<uint64_t> systemCalls{0};
 
+// Opens a path of any length: one the system takes whole is opened at once; a longer one (deep
+// archive trees pass PATH_MAX) folder by folder, each relative to the one before.
+int openFollowingLongPath(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags);
+    if (fd >= 0 || errno != ENAMETOOLONG) return fd;
+    const bool absolute = path.front() == '/';
+    int folder = absolute ? ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : AT_FDCWD;
+    if (absolute && folder < 0) return -1;
+    const auto release = [&folder] {
+        const int saved = errno;
+        if (folder != AT_FDCWD) ::close(folder);
+        errno = saved;
+    };
+    for (size_t start = absolute ? 1 : 0;;) {
+        const size_t slash = path.find('/', start);
+        if (slash == std::string::npos) {
+            const int file = ::openat(folder, path.c_str() + start, flags);
+            release();
+            return file;
+        }
+        if (slash > start) {
+            const int next = ::openat(folder, path.substr(start, slash - start).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            release();
+            if (next < 0) return -1;
+            folder = next;
+        }
+        start = slash + 1;
+    }
+}
+
 }  // namespace
 
 uint64_t WavReader::systemCallsMade() { return systemCalls.load(); }
@@ -23,7 +53,7 @@ WavReader::~WavReader() { close(); }
 WavError WavReader::open(const std::string& path) {
     close();
     // Non-blocking so that a FIFO given as a path cannot hang the open; regular files ignore it.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = openFollowingLongPath(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return {WavProblem::CannotOpen, errno, 0};
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
@@ -80,6 +110,14 @@ uint32_t WavReader::read(void* buffer, uint32_t count) {
     }
     filePosition_ += total;
     return total;
+}
+
+FileIdentity WavReader::identity() const {
+    struct stat status {};
+    if (fileHandle_ < 0 || ::fstat(fileHandle_, &status) != 0) return {};
+    return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
+            static_cast<uint64_t>(status.st_size),
+            static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
 }
 
 int WavReader::close() {

@@ -12,6 +12,16 @@ namespace vemilo {
 
 enum class SeekOrigin { Begin, Current };
 
+// Which file an open descriptor holds, and in what state: a file replaced or rewritten between
+// two opens differs in one of these.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    int64_t modifiedNanoseconds = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 class WavReader {
 public:
     WavReader() = default;
@@ -41,6 +51,8 @@ public:
     // The offset at which the next read starts, and the file's size as taken by open.
     uint64_t position() const { return filePosition_; }
     uint64_t size() const { return fileSize_; }
+    // The open file's identity as it is now (taken afresh, so a file rewritten since shows it).
+    FileIdentity identity() const;
 
     // Reads and seeks made through any reader so far, so that tests can bound the cost of a walk.
     static uint64_t systemCallsMade();

@@ -214,6 +214,8 @@ WavError scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* 
         reporter.showMessage("open error");
         return refused;
     }
+    // Counts of another file than the one whose header the slot holds would be wrong counts.
+    if (scan.reader.identity() != file.identity) return {WavProblem::Changed, 0, 0};
 
     uint64_t leadingSilentFrames = 0;
     uint64_t trailingSilentFrames = 0;

@@ -49,6 +49,8 @@ protected:
 
     // The lines from the position lines on, without the closing time line.
     Lines tail(size_t fromLine = 8) const { return Lines(host.log.begin() + fromLine, host.log.end() - 1); }
+    // The log's last lines before the end-time line.
+    Lines closing(size_t count) const { return Lines(host.log.end() - 1 - static_cast<std::ptrdiff_t>(count), host.log.end() - 1); }
 
     TempDir dir;
     RecordingReporter host;
@@ -164,18 +166,36 @@ TEST_F(ComparisonRunTest, DetailDisplayIsReadAtEachDifference) {
                                                       int((44 + 2ull * blockFrames) * 100 / fileSize), 100}));
 }
 
-TEST_F(ComparisonRunTest, OverDeclaredDataEndsWithAReadError) {
+// A data chunk that declares more than the file holds is a copy cut short: trouble, naming the
+// file, even when the other file ends first and every frame present agrees.
+TEST_F(ComparisonRunTest, DataDeclaredBeyondTheEndIsTrouble) {
     const std::vector<uint8_t> audio = noiseFrames(kCd, 1000);
     choose(0, "1.wav", canonicalWav(kCd, audio));
     choose(1, "2.wav", WavBuilder().riffHeader().fmt(kCd).data(audio, 4000 + 8 * 176400 * 15).bytes());
+    EXPECT_EQ(slots[1].missingDataBytes, 8u * 176400 * 15);
     EXPECT_EQ(run(), RunResult::Identical);
     EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。",
-                             "ファイル2の残り5292000サンプルは比較されませんでした。", "比較サンプル(1000)"}));
+                             "ファイル2の残り5292000サンプルは比較されませんでした。",
+                             "ファイル2のデータはヘッダーが示す長さより21168000バイト短く、途中で切れています。",
+                             "比較サンプル(1000)"}));
+    EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);
 
     choose(0, "1.wav", WavBuilder().riffHeader().fmt(kCd).data(audio, 4000 + 8 * 176400 * 15).bytes());
     choose(1, "2.wav", WavBuilder().riffHeader().fmt(kCd).data(audio, 4000 + 8 * 176400 * 15).bytes());
     EXPECT_EQ(run(), RunResult::Identical);
-    EXPECT_EQ(tail(), (Lines{"読み取りエラー 0==0", "一致しました。", "比較サンプル(1000)"}));
+    EXPECT_EQ(tail(), (Lines{"読み取りエラー 0==0", "一致しました。",
+                             "ファイル1のデータはヘッダーが示す長さより21168000バイト短く、途中で切れています。",
+                             "ファイル2のデータはヘッダーが示す長さより21168000バイト短く、途中で切れています。",
+                             "比較サンプル(1000)"}));
+    EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);
+
+    // One frame more than the file holds, the other file ending first: still trouble.
+    choose(0, "1.wav", canonicalWav(kCd, noiseFrames(kCd, 500)));
+    choose(1, "2.wav", WavBuilder().riffHeader().fmt(kCd).data(audio, 4004).bytes());
+    EXPECT_EQ(run(), RunResult::Identical);  // the first 500 frames agree
+    EXPECT_EQ(tail().back(), "比較サンプル(500)");
+    EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);
+    EXPECT_EQ(outcome.damage, (Lines{"ファイル2のデータはヘッダーが示す長さより4バイト短く、途中で切れています。"}));
 }
 
 TEST_F(ComparisonRunTest, EarlyExitsReleaseWhatTheyHold) {
@@ -279,14 +299,38 @@ TEST_F(ComparisonRunTest, NoMatchPointStartsBothFilesUnshiftedEvenWithoutZeroSki
     EXPECT_EQ(host.log[9], "[debug]file2 pos 44");
 }
 
-TEST_F(ComparisonRunTest, NothingLeftAfterZeroSkip) {
-    // Silent throughout, with a trailer so that the first read is not empty.
+TEST_F(ComparisonRunTest, SilentTracksCompareLikeAnyOtherPair) {
+    // Two files silent throughout: with zero skip there is no leading silence to skip, so they
+    // compare whole, and only their lengths can tell them apart.
     const std::vector<uint8_t> silent = silentFrames(kCd, 500);
+    for (const bool trailer : {false, true}) {
+        SCOPED_TRACE(trailer ? "with a chunk after the data" : "data last");
+        const auto withTrailer = [&](const std::vector<uint8_t>& frames) {
+            WavBuilder builder;
+            builder.riffHeader().fmt(kCd).data(frames);
+            if (trailer) builder.chunk("LIST", {1, 2, 3, 4});
+            return builder.bytes();
+        };
+        for (const bool zeroSkip : {false, true}) {
+            host.options.values.zeroSkip = zeroSkip;
+            host.options.values.matchPoint = zeroSkip;
+            choose(0, "1.wav", withTrailer(silent));
+            choose(1, "2.wav", withTrailer(silent));
+            EXPECT_EQ(run(), RunResult::Identical);
+            EXPECT_EQ(closing(3), (Lines{"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(500)"}));
+            EXPECT_EQ(verdictOf(outcome), Verdict::Identical);
+            choose(1, "2.wav", withTrailer(silentFrames(kCd, 800)));
+            EXPECT_EQ(run(), RunResult::Identical);
+            EXPECT_EQ(closing(4), (Lines{"file1が終わりました。", "一致しました。",
+                                         "ファイル2の残り300サンプルは比較されませんでした。", "比較サンプル(500)"}));
+            EXPECT_EQ(verdictOf(outcome), Verdict::Different);
+        }
+    }
+
+    // Silent throughout, with a trailer so that the first read is not empty.
     choose(0, "1.wav", WavBuilder().riffHeader().fmt(kCd).data(silent).chunk("LIST", {1, 2, 3, 4}).bytes());
-    choose(1, "2.wav", WavBuilder().riffHeader().fmt(kCd).data(silent).chunk("LIST", {1, 2, 3, 4}).bytes());
     host.options.values.zeroSkip = true;
-    EXPECT_EQ(run(), RunResult::Identical);
-    EXPECT_EQ(tail(), (Lines{"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(0)"}));
+    host.options.values.matchPoint = false;
 
     // Silent throughout against audio: nothing was compared, and the log says so.
     choose(1, "3.wav", canonicalWav(kCd, noiseFrames(kCd, 50)));
@@ -327,8 +371,8 @@ TEST_F(ComparisonRunTest, FileTruncatedBetweenBlocks) {
         }
     };
     EXPECT_EQ(run(), RunResult::Identical);
-    EXPECT_EQ(tail(),
-              (Lines{"読み取りエラー 1==0", "一致しました。", formatText("比較サンプル(%u)", 2 * blockFrames)}));
+    EXPECT_EQ(tail(), (Lines{"読み取りエラー 1==0", "一致しました。", "ファイル2は比較中に変更されました。",
+                             formatText("比較サンプル(%u)", 2 * blockFrames)}));
     EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);
 }
 

@@ -109,11 +109,17 @@ TEST_F(DamagedCopyTest, FilesCutShortOfTheirDeclaredData) {
         Bytes file1, file2;
         Lines lines;
     };
+    const std::string cut1 = "ファイル1のデータはヘッダーが示す長さより24000バイト短く、途中で切れています。";
+    const std::string cut2 = "ファイル2のデータはヘッダーが示す長さより24000バイト短く、途中で切れています。";
+    const std::string cutMore2 = "ファイル2のデータはヘッダーが示す長さより32000バイト短く、途中で切れています。";
     const Case cases[] = {
-        {"copy cut in half", whole, half, {"読み取りエラー 1==0", "一致しました。", "比較サンプル(12000)"}},
-        {"original cut in half", half, whole, {"読み取りエラー 0==0", "一致しました。", "比較サンプル(12000)"}},
-        {"both cut, the copy shorter", half, third, {"読み取りエラー 1==0", "一致しました。", "比較サンプル(8000)"}},
-        {"both cut at the same frame", half, half, {"読み取りエラー 0==0", "一致しました。", "比較サンプル(12000)"}},
+        {"copy cut in half", whole, half, {"読み取りエラー 1==0", "一致しました。", cut2, "比較サンプル(12000)"}},
+        {"original cut in half", half, whole, {"読み取りエラー 0==0", "一致しました。", cut1, "比較サンプル(12000)"}},
+        {"both cut, the copy shorter",
+         half,
+         third,
+         {"読み取りエラー 1==0", "一致しました。", cut1, cutMore2, "比較サンプル(8000)"}},
+        {"both cut at the same frame", half, half, {"読み取りエラー 0==0", "一致しました。", cut1, cut2, "比較サンプル(12000)"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

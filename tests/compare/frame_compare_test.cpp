@@ -131,6 +131,13 @@ std::vector<std::string> compareByFrames(const Pair& pair, uint32_t limit) {
         lines.push_back(formatText("ファイル%dの残り%lluサンプルは比較されませんでした。", wentOn,
                                    (unsigned long long)remaining[wentOn - 1]));
     }
+    // A data chunk declaring more than the file holds (after it, any trailer) is a copy cut short.
+    for (int side = 0; side < 2; ++side) {
+        if (declared[side] > stream[side].size()) {
+            lines.push_back(formatText("ファイル%dのデータはヘッダーが示す長さより%lluバイト短く、途中で切れています。",
+                                       side + 1, (unsigned long long)(declared[side] - stream[side].size())));
+        }
+    }
     lines.push_back(formatText("比較サンプル(%llu)", (unsigned long long)compared));
     return lines;
 }
