@@ -64,6 +64,12 @@ int showInfo(const CliOptions& options, CliReporter& reporter, std::FILE* out, s
         const WavError error = chooseFile(slots[0], 0, path, reporter, &scanBuffer);
         tell(0, error);
         if (error) worst = Verdict::Trouble;
+        if (!error && slots[0].missingDataBytes != 0) {
+            std::fprintf(err, "vemilo-cli: %s: the data chunk declares %llu bytes more than the file holds\n",
+                         escapeControlCharacters(path).c_str(),
+                         static_cast<unsigned long long>(slots[0].missingDataBytes));
+            worst = Verdict::Trouble;
+        }
         for (const std::string& line : reporter.info(0)) std::fprintf(out, "%s\n", line.c_str());
     }
     return exitStatus(worst);

@@ -68,14 +68,21 @@ const CliOptionSpec kOptions[] = {
      "show each file's summary and silent-frame counts", selectMode<Mode::Info>},
 
     {"--exact", nullptr, OptionSection::Comparison, nullptr,
-     "compare from the first frame of each file's data:\n"
-     "the same as --no-zero-skip --no-match-point",
+     "compare from the first frame of each file's data (the\n"
+     "default): the same as --no-zero-skip --no-match-point",
      [](CliOptions& options, const std::string&) -> std::optional<std::string> {
          options.comparison.zeroSkip = options.comparison.matchPoint = false;
          return std::nullopt;
      }},
+    {"--align", nullptr, OptionSection::Comparison, nullptr,
+     "zero skip and match point together, as the window does:\n"
+     "\"identical\" then means identical after alignment",
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.comparison.zeroSkip = options.comparison.matchPoint = true;
+         return std::nullopt;
+     }},
     {"--zero-skip", nullptr, OptionSection::Comparison, "--zero-skip / --no-zero-skip",
-     "skip each file's leading silent frames (default on)",
+     "skip each file's leading silent frames (default off)",
      [](CliOptions& options, const std::string&) -> std::optional<std::string> {
          options.comparison.zeroSkip = true;
          return std::nullopt;
@@ -86,7 +93,7 @@ const CliOptionSpec kOptions[] = {
          return std::nullopt;
      }},
     {"--match-point", nullptr, OptionSection::Comparison, "--match-point / --no-match-point",
-     "search a match point within the first second (default on)",
+     "search a match point within the first second (default off)",
      [](CliOptions& options, const std::string&) -> std::optional<std::string> {
          options.comparison.matchPoint = true;
          return std::nullopt;
@@ -162,9 +169,9 @@ const CliOptionSpec kOptions[] = {
 constexpr const char* kHelpTrailer =
     "\n"
     "The log goes to standard output, messages to standard error.\n"
-    "\"一致しました。\" means that every frame compared was equal. With zero skip each file's leading\n"
-    "silent frames are not compared, and a match point shifts one file past the frames before it;\n"
-    "use --exact to prove two files bit-identical from their first frame.\n"
+    "\"一致しました。\" means that every frame compared was equal. By default every frame is compared\n"
+    "from the first frame of each file's data. With --align (or --zero-skip) each file's leading\n"
+    "silent frames are not compared, and a match point shifts one file past the frames before it.\n"
     "\n"
     "Exit status: 0 every frame compared equal and both files ended together; 1 a frame differed,\n"
     "too many differed, or one file ended before the other; 2 trouble: a pair could not be compared\n"

@@ -15,7 +15,8 @@ enum class Mode { Help, Version, Info, Compare, Continuous, Folders, Md5, CheckM
 struct CliOptions {
     Mode mode = Mode::Compare;
     std::vector<Mode> modes;  // every mode option given; more than one is a usage error
-    ComparisonOptions comparison;
+    // Exact unless asked otherwise: every frame from the first frame of each file's data.
+    ComparisonOptions comparison{.zeroSkip = false, .matchPoint = false};
     bool trace = false;
     bool json = false;
     bool verbose = false;

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "cli/exit_status.h"
+#include "cli/folder_walk.h"
 #include "wav/text_format.h"
 #include "wav/wav_file_list.h"
 
@@ -18,26 +19,6 @@ namespace vemilo::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The relative paths of the *.wav files below a folder; nothing when it cannot be read.
-std::optional<std::vector<std::string>> wavFilesBelow(const std::string& folder) {
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) return std::nullopt;
-    std::vector<std::string> paths;
-    fs::recursive_directory_iterator walk(folder, fs::directory_options::skip_permission_denied, error);
-    if (error) return std::nullopt;
-    for (const fs::recursive_directory_iterator end; walk != end; walk.increment(error)) {
-        if (error) return std::nullopt;
-        const std::string name = walk->path().filename().string();
-        if (!name.empty() && name[0] == '.') {
-            if (walk->is_directory(error)) walk.disable_recursion_pending();
-            continue;
-        }
-        if (matchesWavMask(name) && walk->is_regular_file(error))
-            paths.push_back(fs::relative(walk->path(), folder, error).string());
-    }
-    return paths;
-}
 
 std::string summaryLine(const Summary& summary) {
     return formatText(
@@ -61,6 +42,13 @@ std::string pairLine(const PairReport& report) {
     } else if (!report.message.empty()) {
         line += "\t" + report.message;
     }
+    // "identical" after alignment means every frame compared agreed, not every frame of the files.
+    const auto& skipped = outcome.skipped;
+    if (report.compared && (skipped[0] != 0 || skipped[1] != 0)) {
+        line += formatText("%saligned: %llu frames of file 1 and %llu of file 2 were skipped",
+                           line.find('\t', line.find('\t') + 1) == std::string::npos ? "\t" : "; ",
+                           static_cast<unsigned long long>(skipped[0]), static_cast<unsigned long long>(skipped[1]));
+    }
     return line;
 }
 
@@ -72,16 +60,50 @@ uint64_t fileBytes(const std::string& path) {
 
 }  // namespace
 
-std::optional<std::vector<PairedPath>> pairFolders(const std::string& folder1, const std::string& folder2) {
-    const auto files1 = wavFilesBelow(folder1);
-    const auto files2 = wavFilesBelow(folder2);
-    if (!files1 || !files2) return std::nullopt;
+std::vector<PairedPath> pairFolders(const std::string& folder1, const std::string& folder2) {
+    const TreeWalk walks[2] = {walkWavTree(folder1), walkWavTree(folder2)};
     std::map<std::string, PairedPath> byPath;
-    for (const std::string& path : *files1) byPath[path] = {path, true, false};
-    for (const std::string& path : *files2) {
+    // Folders a side could not read, by their paths ("" for the top folder): what lies below them
+    // there was never seen.
+    std::vector<std::pair<std::string, std::string>> blind[2];
+    const auto addTrouble = [&](const std::string& path, int side, const std::string& problem) {
         PairedPath& pair = byPath[path];
         pair.path = path;
-        pair.inFolder2 = true;
+        if (!pair.trouble.empty()) pair.trouble += "; ";
+        pair.trouble += formatText("folder %d: ", side + 1) + problem;
+    };
+    for (int side = 0; side < 2; ++side) {
+        if (walks[side].topProblem) {
+            blind[side].emplace_back("", *walks[side].topProblem);
+            addTrouble("./", side, *walks[side].topProblem);
+        }
+        for (const WalkEntry& entry : walks[side].entries) {
+            switch (entry.kind) {
+                case WalkEntry::Kind::File: {
+                    PairedPath& pair = byPath[entry.path];
+                    pair.path = entry.path;
+                    (side == 0 ? pair.inFolder1 : pair.inFolder2) = true;
+                    break;
+                }
+                case WalkEntry::Kind::FolderTrouble:
+                    blind[side].emplace_back(entry.path, entry.problem);
+                    addTrouble(entry.path, side, entry.problem);
+                    break;
+                case WalkEntry::Kind::Trouble: addTrouble(entry.path, side, entry.problem); break;
+            }
+        }
+    }
+    // A file seen on one side only, below a folder the other side could not read, may well have a
+    // partner there: trouble, not missing.
+    for (auto& [path, pair] : byPath) {
+        if (!pair.trouble.empty() || pair.inFolder1 == pair.inFolder2) continue;
+        const int other = pair.inFolder1 ? 1 : 0;
+        for (const auto& [folder, problem] : blind[other]) {
+            if (path.compare(0, folder.size(), folder) != 0) continue;
+            pair.trouble =
+                formatText("folder %d: ", other + 1) + (folder.empty() ? std::string("./") : folder) + ": " + problem;
+            break;
+        }
     }
     std::vector<std::string> order;
     for (const auto& entry : byPath) order.push_back(entry.first);
@@ -102,15 +124,8 @@ uint32_t shardOf(const std::string& path, uint32_t count) {
 }
 
 int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* err) {
-    auto paired = pairFolders(options.folder1, options.folder2);
-    if (!paired) {
-        std::fprintf(err, "vemilo-cli: cannot read the folders %s and %s\n",
-                     escapeControlCharacters(options.folder1).c_str(),
-                     escapeControlCharacters(options.folder2).c_str());
-        return kExitTrouble;
-    }
     std::vector<PairedPath> pairs;
-    for (const PairedPath& pair : *paired) {
+    for (const PairedPath& pair : pairFolders(options.folder1, options.folder2)) {
         if (!options.shard || shardOf(pair.path, options.shard->count) == options.shard->index) pairs.push_back(pair);
     }
 
@@ -129,7 +144,10 @@ int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* e
             const std::string path1 = joinPath(options.folder1, pair.path);
             const std::string path2 = joinPath(options.folder2, pair.path);
             PairReport report;
-            if (pair.inFolder1 && pair.inFolder2) {
+            if (!pair.trouble.empty()) {
+                report = unseenPair(pair.path, pair.inFolder1 ? std::optional(path1) : std::nullopt,
+                                    pair.inFolder2 ? std::optional(path2) : std::nullopt, pair.trouble);
+            } else if (pair.inFolder1 && pair.inFolder2) {
                 report = reportPair(path1, path2, options.comparison, workspace);
                 report.path = pair.path;
                 if (progressShown) bytesRead += fileBytes(path1) + fileBytes(path2);

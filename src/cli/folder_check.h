@@ -13,14 +13,17 @@
 namespace vemilo::cli {
 
 struct PairedPath {
-    std::string path;  // relative to both folders
+    std::string path;  // relative to both folders, as walked; a folder's ends in "/", the top is "./"
     bool inFolder1 = false;
     bool inFolder2 = false;
+    std::string trouble;  // why this path cannot be compared, naming the folder; empty when it can
 };
 
 // The *.wav files (letter case ignored in the extension) below both folders, hidden files and
-// folders left out, sorted by the bytes of their relative paths. Nothing when a folder cannot be read.
-std::optional<std::vector<PairedPath>> pairFolders(const std::string& folder1, const std::string& folder2);
+// folders left out, and everything either walk could not look at, sorted by the bytes of their
+// relative paths. A file on one side whose place on the other side cannot be read is trouble,
+// not missing.
+std::vector<PairedPath> pairFolders(const std::string& folder1, const std::string& folder2);
 
 // The shard a relative path belongs to, from 1 to count: a stable hash of the path's bytes, so
 // that any machine puts a path in the same shard and files added elsewhere move no other.
@@ -28,7 +31,7 @@ uint32_t shardOf(const std::string& path, uint32_t count);
 
 struct FolderCheckOptions {
     std::string folder1, folder2;
-    ComparisonOptions comparison;
+    ComparisonOptions comparison{.zeroSkip = false, .matchPoint = false};
     unsigned jobs = 0;  // 0: one per processor core
     bool verbose = false;
     bool json = false;

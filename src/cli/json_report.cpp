@@ -1,11 +1,11 @@
 #include "cli/json_report.h"
 
+#include "cli/json_names.h"
+
 namespace vemilo::cli {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-Json optionalText(const std::optional<std::string>& text) { return text ? Json(*text) : Json(nullptr); }
 
 Json pairOf(const std::optional<std::array<uint64_t, 2>>& frames) {
     return frames ? Json::array({(*frames)[0], (*frames)[1]}) : Json(nullptr);
@@ -43,12 +43,12 @@ Verdict verdictOf(const Summary& summary) {
 
 Json pairJson(const PairReport& report) {
     Json pair;
-    if (!report.path.empty()) pair["path"] = report.path;
-    pair["file1"] = optionalText(report.file1);
-    pair["file2"] = optionalText(report.file2);
+    if (!report.path.empty()) putName(pair, "path", report.path);
+    putName(pair, "file1", report.file1);
+    putName(pair, "file2", report.file2);
     pair["verdict"] = pairVerdictName(report.verdict);
     pair["message"] = report.message.empty() ? Json(nullptr) : Json(report.message);
-    if (report.verdict == PairVerdict::Missing) {
+    if (!report.compared) {
         pair["format"] = nullptr;
         return pair;
     }

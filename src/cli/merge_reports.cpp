@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/exit_status.h"
+#include "cli/json_names.h"
 #include "cli/json_report.h"
 #include "wav/text_format.h"
 
@@ -55,11 +56,16 @@ std::optional<LoadedReport> loadReport(const std::string& path, std::string& pro
             problem = "holds a pair without a verdict";
             return std::nullopt;
         }
+        if (!nameOf(pair, "path")) {
+            problem = "holds a path whose bytes are not valid base64";
+            return std::nullopt;
+        }
     }
     return report;
 }
 
-std::string pairPath(const Json& pair) { return pair.value("path", std::string()); }
+// The pair's relative path, bytes and all: names that are not UTF-8 stay apart.
+std::string pairPath(const Json& pair) { return nameOf(pair, "path").value_or(std::string()); }
 
 void countVerdict(Summary& summary, const std::string& verdict) {
     ++summary.pairs;

@@ -79,6 +79,15 @@ PairReport missingPair(const std::string& path, const std::optional<std::string>
     report.file2 = file2;
     report.verdict = PairVerdict::Missing;
     report.message = file1 ? "only in folder 1" : "only in folder 2";
+    report.compared = false;
+    return report;
+}
+
+PairReport unseenPair(const std::string& path, const std::optional<std::string>& file1,
+                      const std::optional<std::string>& file2, const std::string& trouble) {
+    PairReport report = missingPair(path, file1, file2);
+    report.verdict = PairVerdict::Trouble;
+    report.message = trouble;
     return report;
 }
 

@@ -27,6 +27,7 @@ struct PairReport {
     std::string message;  // empty: none
     FileSlots slots;
     RunOutcome outcome;
+    bool compared = true;          // false: missing, or trouble found by the walk; no format
     std::vector<std::string> log;  // the comparison's log, and messages, as they came
 };
 
@@ -58,5 +59,9 @@ PairReport reportOf(const FileSlots& slots, const RunOutcome& outcome);
 // A file present on one side only.
 PairReport missingPair(const std::string& path, const std::optional<std::string>& file1,
                        const std::optional<std::string>& file2);
+
+// A path the folder walk could not compare (an unreadable folder, a FIFO, a dangling link, ...).
+PairReport unseenPair(const std::string& path, const std::optional<std::string>& file1,
+                      const std::optional<std::string>& file2, const std::string& trouble);
 
 }  // namespace vemilo::cli

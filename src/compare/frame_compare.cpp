@@ -217,8 +217,9 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
     for (int side = 0; side < 2; ++side) {
         const FrameStream& file = run.files[side];
         if (file.slot.missingDataBytes != 0) {
-            outcome.damage.push_back(formatText("ファイル%dのデータはヘッダーが示す長さより%lluバイト短く、途中で切れています。",
-                                                side + 1, static_cast<unsigned long long>(file.slot.missingDataBytes)));
+            outcome.damage.push_back(
+                formatText("ファイル%dのデータはヘッダーが示す長さより%lluバイト短く、途中で切れています。", side + 1,
+                           static_cast<unsigned long long>(file.slot.missingDataBytes)));
         }
         if (file.source->identity() != file.slot.identity) {
             outcome.damage.push_back(formatText("ファイル%dは比較中に変更されました。", side + 1));

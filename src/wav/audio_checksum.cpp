@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "wav/text_format.h"
 #include "wav/trace.h"
 #include "wav/wav_header.h"
 #include "wav/wav_reader.h"
@@ -31,10 +32,15 @@ AudioChecksum audioChecksum(const std::string& path) {
         checksum.problem = describeError(refused);
         return checksum;
     }
-    // The bytes of the data chunk that are present: a chunk declared longer than the file is
-    // taken as far as the file goes.
+    // A data chunk declared longer than the file is a copy cut short: a checksum of what is there
+    // would be stored as if it were the whole audio.
     const uint64_t present =
         reader.size() > info.dataOffset ? std::min(info.dataBytes, reader.size() - info.dataOffset) : 0;
+    if (present < info.dataBytes) {
+        checksum.problem = formatText("the data chunk declares %llu bytes more than the file holds",
+                                      static_cast<unsigned long long>(info.dataBytes - present));
+        return checksum;
+    }
     reader.seek(static_cast<int64_t>(info.dataOffset), SeekOrigin::Begin);
     md5_ctx context;
     md5_init(&context);

@@ -35,7 +35,8 @@ int openFollowingLongPath(const std::string& path, int flags) {
             return file;
         }
         if (slash > start) {
-            const int next = ::openat(folder, path.substr(start, slash - start).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            const int next =
+                ::openat(folder, path.substr(start, slash - start).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             release();
             if (next < 0) return -1;
             folder = next;

@@ -38,22 +38,24 @@ line.wav"
   cp folder2/5_few_frames_differ.wav odd2/many.wav
   for f in folder1/*.wav; do
     name=${f#folder1/}
-    run "folder1/$name" "folder2/$name"
-    run --exact --details "folder1/$name" "folder2/$name"
-    run --details --max-lines=3 --match-samples=50 "folder1/$name" "folder2/$name"
+    run --details "folder1/$name" "folder2/$name"
+    run --align "folder1/$name" "folder2/$name"
+    run --align --details --max-lines=3 --match-samples=50 "folder1/$name" "folder2/$name"
     run --json "folder1/$name" "folder2/$name"
   done
-  run --no-zero-skip folder1/3_lead_in.wav folder2/3_lead_in.wav
-  run --no-match-point folder1/1_identical.wav folder2/1_identical.wav
+  run --align --no-zero-skip folder1/3_lead_in.wav folder2/3_lead_in.wav
+  run --align --no-match-point folder1/1_identical.wav folder2/1_identical.wav
+  run --align --json folder1/3_lead_in.wav folder2/3_lead_in.wav
   run folder1/1_identical.wav folder2/missing.wav
   run folder1 folder2/1_identical.wav
   run --continuous folder1 folder2
   run --details --continuous folder1 folder2
-  run --exact --continuous folder1 folder2
+  run --align --continuous folder1 folder2
   run --json --continuous folder1 folder2
   run --folders --jobs=2 folder1 folder2
   run --folders --verbose --jobs=1 folder1 folder2
-  run --folders --exact --json folder1 folder2
+  run --folders --align --jobs=1 folder1 folder2
+  run --folders --align --json folder1 folder2
   run --folders --json --shard=1/2 folder1 folder2
   "$cli" --folders --json --shard=1/2 folder1 folder2 >"$work/s1.json" 2>/dev/null
   "$cli" --folders --json --shard=2/2 folder1 folder2 >"$work/s2.json" 2>/dev/null

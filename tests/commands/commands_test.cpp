@@ -415,7 +415,8 @@ private slots:
         std::FILE* out = open_memstream(&text, &size);
         std::FILE* err = std::fopen("/dev/null", "w");
         const int status = cli::runCli(
-            {"--details", "--match-samples", "150", folder("a") + "/p.wav", folder("b") + "/p.wav"}, out, err);
+            {"--align", "--details", "--match-samples", "150", folder("a") + "/p.wav", folder("b") + "/p.wav"}, out,
+            err);
         std::fclose(out);
         std::fclose(err);
         const QString cliText = QString::fromUtf8(text, static_cast<int>(size));

@@ -50,7 +50,9 @@ protected:
     // The lines from the position lines on, without the closing time line.
     Lines tail(size_t fromLine = 8) const { return Lines(host.log.begin() + fromLine, host.log.end() - 1); }
     // The log's last lines before the end-time line.
-    Lines closing(size_t count) const { return Lines(host.log.end() - 1 - static_cast<std::ptrdiff_t>(count), host.log.end() - 1); }
+    Lines closing(size_t count) const {
+        return Lines(host.log.end() - 1 - static_cast<std::ptrdiff_t>(count), host.log.end() - 1);
+    }
 
     TempDir dir;
     RecordingReporter host;
@@ -357,6 +359,20 @@ TEST_F(ComparisonRunTest, TheRunKeepsTheSlotsItStartedWith) {
     EXPECT_EQ(Lines(host.log.end() - 4, host.log.end() - 1),
               (Lines{"file1,file2が同時に終わりました。", "一致しました。", formatText("比較サンプル(%u)", frames)}));
     EXPECT_EQ(slots[0].frameCount, 9u);  // the window's slot did change
+}
+
+// The frames compared must be those of the file whose header was read.
+TEST_F(ComparisonRunTest, AFileReplacedAfterItWasChosenIsTrouble) {
+    const std::vector<uint8_t> audio = noiseFrames(kCd, 1000);
+    choosePair(kCd, audio, kCd, audio);
+    writeFile(dir.file("other.wav"), canonicalWav(kCd, audio));
+    ASSERT_EQ(::rename(dir.file("other.wav").c_str(), dir.file("1.wav").c_str()), 0);
+    EXPECT_EQ(run(), RunResult::Changed1);
+    EXPECT_EQ(host.log.back(), "ファイル1は読み込んだ後に変更されました。");
+    EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);
+    chooseExisting(0, "1.wav");  // chosen again: the same frames compare as they should
+    EXPECT_EQ(run(), RunResult::Identical);
+    EXPECT_EQ(verdictOf(outcome), Verdict::Identical);
 }
 
 TEST_F(ComparisonRunTest, FileTruncatedBetweenBlocks) {

@@ -119,7 +119,10 @@ TEST_F(DamagedCopyTest, FilesCutShortOfTheirDeclaredData) {
          half,
          third,
          {"読み取りエラー 1==0", "一致しました。", cut1, cutMore2, "比較サンプル(8000)"}},
-        {"both cut at the same frame", half, half, {"読み取りエラー 0==0", "一致しました。", cut1, cut2, "比較サンプル(12000)"}},
+        {"both cut at the same frame",
+         half,
+         half,
+         {"読み取りエラー 0==0", "一致しました。", cut1, cut2, "比較サンプル(12000)"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
