@@ -4,20 +4,24 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-scripts/install-deps.sh
+scripts/install-deps.sh --tests
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 
 scripts/check-includes.sh
 
 echo "== Build and test =="
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEMILO_BUILD_TESTS=ON >/dev/null
 cmake --build build -j "$jobs"
 scripts/tidy.sh build
 ctest --test-dir build --output-on-failure -j "$jobs" --test-output-size-passed 100000000 --output-junit ctest-full.xml | tee build/ctest.log
 
+echo "== Install and package =="
+tests/install/install_test.sh . build
+if command -v dpkg-deb >/dev/null; then scripts/package.sh build; fi
+
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer =="
-cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVEMILO_SANITIZE=ON >/dev/null
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVEMILO_SANITIZE=ON -DVEMILO_BUILD_TESTS=ON >/dev/null
 cmake --build build-sanitize -j "$jobs"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan-suppressions.txt:print_suppressions=0

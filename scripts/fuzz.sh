@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 
-scripts/install-deps.sh
+scripts/install-deps.sh --tests
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVEMILO_FUZZ=ON -DVEMILO_BUILD_UI=OFF -DVEMILO_BUILD_TESTS=OFF >/dev/null
 cmake --build build-fuzz --target fuzz_one_file fuzz_comparison vemilo-make-seed-corpus | grep -v '^\[' || true

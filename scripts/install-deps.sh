@@ -1,20 +1,24 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that Vemilo needs to build, test and run, skipping those present.
+# Installs the Debian packages that Vemilo needs, skipping those present: to build and run it by
+# default, and with --tests also what the tests, the cross-checks, the fuzz targets and the
+# package check use.
+#   install-deps.sh [--tests]
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  googletest libgtest-dev
-  qt6-base-dev
-  fonts-ipafont-gothic
-  sox
-  clang libclang-rt-14-dev clang-format clang-tidy
-  qt6-translations-l10n
-  xvfb xauth openbox xdotool wmctrl x11-utils
-  libsndfile1-dev
+  qt6-base-dev qt6-translations-l10n fonts-ipafont-gothic
   nlohmann-json3-dev nettle-dev
-  flac parallel
 )
+if [ "${1:-}" = "--tests" ]; then
+  packages+=(
+    googletest libgtest-dev
+    sox flac libsndfile1-dev parallel
+    clang libclang-rt-14-dev clang-format clang-tidy
+    xvfb xauth openbox xdotool wmctrl x11-utils
+    dpkg-dev lintian
+  )
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -62,15 +62,22 @@ int showInfo(const CliOptions& options, CliReporter& reporter, std::FILE* out, s
     const auto tell = reportUnusable(slots, err);
     for (const std::string& path : options.paths) {
         const WavError error = chooseFile(slots[0], 0, path, reporter, &scanBuffer);
+        // Each block is headed by its file, so that every line can be told apart (the window's
+        // pane says "ファイル1" instead).
+        std::fprintf(out, "%s\n", escapeControlCharacters(path).c_str());
         tell(0, error);
-        if (error) worst = Verdict::Trouble;
-        if (!error && slots[0].missingDataBytes != 0) {
+        if (error) {
+            worst = Verdict::Trouble;  // the reason is on standard error; no format to show
+            continue;
+        }
+        if (slots[0].missingDataBytes != 0) {
             std::fprintf(err, "vemilo-cli: %s: the data chunk declares %llu bytes more than the file holds\n",
                          escapeControlCharacters(path).c_str(),
                          static_cast<unsigned long long>(slots[0].missingDataBytes));
             worst = Verdict::Trouble;
         }
-        for (const std::string& line : reporter.info(0)) std::fprintf(out, "%s\n", line.c_str());
+        const std::vector<std::string>& lines = reporter.info(0);
+        for (size_t i = 1; i < lines.size(); ++i) std::fprintf(out, "%s\n", lines[i].c_str());
     }
     return exitStatus(worst);
 }
@@ -155,6 +162,10 @@ int runCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
         std::fputs(options.mode == Mode::Help ? helpText().c_str() : kVersion, out);
         return checkOutput(out, err, exitStatus(Verdict::Identical));
     }
+    // -s: whatever the mode would write goes nowhere; only the exit status is left.
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> nowhere(
+        options.quiet ? std::fopen("/dev/null", "w") : nullptr, std::fclose);
+    if (options.quiet && nowhere) out = err = nowhere.get();
     const TraceRedirect traceRedirect(options.trace, err);
     int status = kExitTrouble;
     try {

@@ -47,8 +47,8 @@ const CliOptionSpec kOptions[] = {
     // The modes, each with the form of the command line it starts.
     {"--continuous", nullptr, OptionSection::Mode, "vemilo-cli [OPTIONS] --continuous DIR1 DIR2",
      "compare the *.wav files of two folders pair by pair,\n"
-     "by their places in the sorted lists, stopping at the\n"
-     "first pair that differs",
+     "by their places in the sorted lists, going on while\n"
+     "each pair has no differing frame",
      selectMode<Mode::Continuous>},
     {"--folders", nullptr, OptionSection::Mode, "vemilo-cli [OPTIONS] --folders DIR1 DIR2",
      "compare every *.wav file below two folders with its\n"
@@ -155,6 +155,16 @@ const CliOptionSpec kOptions[] = {
      [](CliOptions& options, const std::string& value) -> std::optional<std::string> {
          options.shard = shardText(value);
          if (!options.shard) return kShardProblem;
+         return std::nullopt;
+     }},
+    {"--quiet", nullptr, OptionSection::Reports, "-s, --quiet", "no output at all: the exit status alone, as cmp -s",
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.quiet = true;
+         return std::nullopt;
+     }},
+    {"-s", nullptr, OptionSection::Hidden, nullptr, nullptr,
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.quiet = true;
          return std::nullopt;
      }},
     {"--trace", nullptr, OptionSection::Reports, nullptr, "write the header trace to standard error",

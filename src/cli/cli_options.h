@@ -20,7 +20,8 @@ struct CliOptions {
     bool trace = false;
     bool json = false;
     bool verbose = false;
-    unsigned jobs = 0;  // 0: one per processor core
+    bool quiet = false;  // -s: nothing written, the exit status alone
+    unsigned jobs = 0;   // 0: one per processor core
     std::optional<Shard> shard;
     std::string checksumList;  // --check-md5
     std::vector<std::string> paths;

@@ -33,6 +33,12 @@ std::string formatDuration(double seconds) {
                       static_cast<long long>(secs), milliseconds);
 }
 
+std::string channelsText(uint16_t channels) {
+    if (channels == 1) return "mono";
+    if (channels == 2) return "stereo";
+    return formatText("%uch", static_cast<unsigned>(channels));
+}
+
 std::string slotProblem(const FileSlot& slot) {
     if (slot.loadError) return describeError(slot.loadError);
     if (!slot.format.usable()) return describeProblem(WavProblem::NoFormat, 0);
@@ -67,7 +73,7 @@ WavError loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporte
     const SampleFormat& format = slot.format;
     reporter.appendInfo(side,
                         formatText("%uHz %ubit %s", format.sampleRate, static_cast<unsigned>(format.bitsPerSample),
-                                   format.channels == 1 ? "mono" : "stereo"));
+                                   channelsText(format.channels).c_str()));
 
     std::string duration = "-";
     if (format.hasPlayingTime()) {

@@ -42,6 +42,9 @@ std::string slotProblem(const FileSlot& slot);
 // slot and pane to the newer one (Superseded).
 WavError loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporter& reporter);
 
+// "mono", "stereo", or the count of channels as "6ch".
+std::string channelsText(uint16_t channels);
+
 // h:mm:ss.mmm for a playing time in seconds.
 std::string formatDuration(double seconds);
 

@@ -7,8 +7,11 @@
 #include <filesystem>
 #include <sstream>
 
+#include "cli/cli_docs.h"
+#include "cli/cli_options.h"
 #include "support/cli_run.h"
 #include "support/temp_dir.h"
+#include "wav/file_slot.h"
 #include "wav/text_format.h"
 #include "wav_writer/wav_writer.h"
 
@@ -48,10 +51,10 @@ TEST_F(DemoFiles, InfoPrintsThePaneLines) {
     const int before = openDescriptorCount();
     const CliRun run = runTool({"--info", file(1, "1_identical.wav"), file(2, "2_8bit_mono.wav")});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.outLines(),
-              (Lines{"ファイル1", "44100Hz 16bit stereo", "再生時間 0:00:03.018", "サンプル数       133100",
-                     "先頭ｾﾞﾛｻﾝﾌﾟﾙ 500", "末尾ｾﾞﾛｻﾝﾌﾟﾙ 300", "ファイル1", "22050Hz 8bit mono", "再生時間 0:00:02.056",
-                     "サンプル数        45350", "先頭ｾﾞﾛｻﾝﾌﾟﾙ 1000", "末尾ｾﾞﾛｻﾝﾌﾟﾙ 250"}));
+    EXPECT_EQ(run.outLines(), (Lines{file(1, "1_identical.wav"), "44100Hz 16bit stereo", "再生時間 0:00:03.018",
+                                     "サンプル数       133100", "先頭ｾﾞﾛｻﾝﾌﾟﾙ 500", "末尾ｾﾞﾛｻﾝﾌﾟﾙ 300",
+                                     file(2, "2_8bit_mono.wav"), "22050Hz 8bit mono", "再生時間 0:00:02.056",
+                                     "サンプル数        45350", "先頭ｾﾞﾛｻﾝﾌﾟﾙ 1000", "末尾ｾﾞﾛｻﾝﾌﾟﾙ 250"}));
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(openDescriptorCount(), before);
 }
@@ -316,8 +319,56 @@ TEST(CliAgainstSox, InfoAgreesWithSoxi) {
         ASSERT_EQ(lines.size(), 6u);
         EXPECT_EQ(lines[1], std::to_string(std::stoi(shell("soxi -r '" + path + "'"))) + "Hz " +
                                 std::to_string(std::stoi(shell("soxi -b '" + path + "'"))) + "bit " +
-                                (std::stoi(shell("soxi -c '" + path + "'")) == 1 ? "mono" : "stereo"));
+                                channelsText(static_cast<uint16_t>(std::stoi(shell("soxi -c '" + path + "'")))));
         EXPECT_EQ(std::stoul(lines[3].substr(std::string("サンプル数 ").size())), std::stoul(frames)) << path;
+    }
+}
+
+// The manual page, the completions and --help all come from the option table: none may leave an
+// option out, and the parser takes every option they name.
+TEST(CliDocs, EveryOptionIsDocumentedAndTaken) {
+    const std::string manual = manualPage();
+    const std::string bash = bashCompletion();
+    const std::string zsh = zshCompletion();
+    const auto roff = [](std::string text) {
+        for (size_t at = text.find('-'); at != std::string::npos; at = text.find('-', at + 2)) text.insert(at, "\\");
+        return text;
+    };
+    for (const CliOptionSpec& option : cliOptionTable()) {
+        SCOPED_TRACE(option.name);
+        const std::string name = option.name;
+        EXPECT_NE(manual.find(roff(name)), std::string::npos);
+        EXPECT_NE(bash.find(" " + name + (option.value ? "=" : " ")), std::string::npos);
+        EXPECT_NE(zsh.find("'" + name + (option.value ? "=[" : "[")), std::string::npos);
+        if (option.section != OptionSection::Hidden) {
+            EXPECT_NE(helpText().find(name), std::string::npos);
+        }
+        // The parser knows it: anything but "unrecognized option".
+        const std::string err = runTool({name + (option.value ? "=1" : "")}).err;
+        EXPECT_EQ(err.find("unrecognized option"), std::string::npos) << err;
+    }
+    EXPECT_NE(runTool({"--no-such-option"}).err.find("unrecognized option"), std::string::npos);
+}
+
+// -s, as cmp -s: nothing on either stream, the exit status alone.
+TEST_F(DemoFiles, QuietModeWritesNothing) {
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{file(1, "1_identical.wav"), file(2, "1_identical.wav")}, 0},
+        {{file(1, "5_few_frames_differ.wav"), file(2, "5_few_frames_differ.wav")}, 1},
+        {{file(1, "4_rate_differs.wav"), file(2, "4_rate_differs.wav")}, 2},
+        {{file(1, "1_identical.wav"), demo_->path() + "/missing.wav"}, 2},
+        {{"--continuous", folder(1), folder(2)}, 1},
+        {{"--info", file(1, "1_identical.wav")}, 0},
+    };
+    for (const auto& [arguments, status] : cases) {
+        for (const char* quiet : {"-s", "--quiet"}) {
+            std::vector<std::string> withQuiet = {quiet};
+            withQuiet.insert(withQuiet.end(), arguments.begin(), arguments.end());
+            SCOPED_TRACE(::testing::PrintToString(withQuiet));
+            const CliRun run = runTool(withQuiet);
+            EXPECT_EQ(run.status, status);
+            EXPECT_EQ(run.out + run.err, "");
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 // --folders, --json, --md5 and --check-md5, and the shards of --folders merged back.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -186,6 +187,67 @@ TEST_F(FolderCheck, AudioChecksumsAsMd5sumComputesThem) {
     EXPECT_EQ(changed.out.substr(0, changed.out.find('\n')), paths[0] + ": FAILED");
     std::filesystem::remove(paths[1]);
     EXPECT_EQ(runTool({"--check-md5", dir.file("list.md5")}).status, 2);
+}
+
+// md5sum's conventions: names escaped as md5sum escapes them, lists read back whatever the name,
+// CR LF line ends, and "-" for standard input.
+TEST_F(FolderCheck, ChecksumListsRoundTripForAnyName) {
+    const std::vector<std::string> names = {"plain.wav",     "back\\slash.wav",  "new\nline.wav",   "cr\rname.wav",
+                                            "\\leading.wav", " space first.wav", "tab\tname.wav",   "star*.wav",
+                                            "x\xe9.wav",     "日本語.wav",       "two  spaces.wav", "ends in cr\r"};
+    const Bytes wav = canonicalWav(kMono, noiseFrames(kMono, 100));
+    std::vector<std::string> arguments = {"--md5"};
+    for (const std::string& name : names) arguments.push_back(put("names/" + name, wav));
+    const CliRun listed = runTool(arguments);
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    // Each line escapes its name exactly as md5sum does for the same file name.
+    std::FILE* pipe = ::popen(("cd '" + dir.file("names") + "' && md5sum -- *").c_str(), "r");
+    std::string theirs;
+    for (int c; (c = std::fgetc(pipe)) != EOF;) theirs += static_cast<char>(c);
+    ::pclose(pipe);
+    std::map<std::string, std::string> theirNames;  // escaped name -> the line's leading backslash
+    std::istringstream theirLines(theirs);
+    for (std::string line; std::getline(theirLines, line);) {
+        const bool escaped = line[0] == '\\';
+        theirNames[line.substr(escaped ? 35 : 34)] = escaped ? "\\" : "";
+    }
+    std::istringstream ourLines(listed.out);
+    size_t count = 0;
+    for (std::string line; std::getline(ourLines, line); ++count) {
+        const bool escaped = line[0] == '\\';
+        const std::string name = line.substr(escaped ? 35 : 34);
+        const std::string folder = dir.file("names/");
+        ASSERT_EQ(name.compare(0, folder.size(), folder), 0) << line;
+        const std::string relative = name.substr(folder.size());
+        ASSERT_TRUE(theirNames.count(relative)) << line;
+        EXPECT_EQ(theirNames[relative], escaped ? "\\" : "") << line;
+    }
+    EXPECT_EQ(count, names.size());
+
+    // The list checks out as written, with CR LF line ends, and from standard input.
+    writeFile(dir.file("list.md5"), Bytes(listed.out.begin(), listed.out.end()));
+    const CliRun checked = runTool({"--check-md5", dir.file("list.md5")});
+    EXPECT_EQ(checked.status, 0) << checked.out << checked.err;
+    EXPECT_EQ(std::count(checked.out.begin(), checked.out.end(), '\n'), static_cast<long>(names.size()));
+    std::string crlf;
+    for (const char c : listed.out) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    writeFile(dir.file("crlf.md5"), Bytes(crlf.begin(), crlf.end()));
+    EXPECT_EQ(runTool({"--check-md5", dir.file("crlf.md5")}).status, 0);
+    EXPECT_EQ(
+        std::system(
+            (std::string(VEMILO_CLI_PATH) + " --check-md5 - < '" + dir.file("crlf.md5") + "' >/dev/null").c_str()),
+        0);
+    // md5sum's own list of the same files names them so that ours reads it: only the checksums differ.
+    writeFile(dir.file("theirs.md5"), Bytes(theirs.begin(), theirs.end()));
+    const int foreign = std::system(
+        ("cd '" + dir.file("names") + "' && " + VEMILO_CLI_PATH + " --check-md5 ../theirs.md5 > ../foreign.out 2>&1")
+            .c_str());
+    EXPECT_EQ(WEXITSTATUS(foreign), 1);  // every file read, every checksum of another kind
+    std::ifstream report(dir.file("foreign.out"));
+    size_t failed = 0;
+    for (std::string line; std::getline(report, line);)
+        failed += line.size() > 8 && line.substr(line.size() - 8) == ": FAILED";
+    EXPECT_EQ(failed, names.size());
 }
 
 // FLAC stores the same MD5 for 16- and 24-bit audio.

@@ -56,8 +56,8 @@ TEST_F(FileSlotTest, ChannelWordsDroppedBytesAndSideNames) {
     EXPECT_EQ(host.info[1][1], "8000Hz 8bit mono");
     EXPECT_EQ(host.info[1][2], "再生時間 0:00:01.000");
     loadFileSlot(slot, 1, six, host);
-    EXPECT_EQ(host.info[1].size(), 4u);  // the pane was cleared first
-    EXPECT_EQ(host.info[1][1], "48000Hz 24bit stereo");
+    EXPECT_EQ(host.info[1].size(), 4u);               // the pane was cleared first
+    EXPECT_EQ(host.info[1][1], "48000Hz 24bit 6ch");  // more than two channels are counted
 
     // 176,403 bytes of 4-byte frames: the 3 extra bytes are dropped.
     const std::string odd = dir.file("o.wav");
