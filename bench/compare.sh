@@ -47,10 +47,30 @@ def flip(path, offsets):
             out.write(bytes([byte[0] ^ 0xFF]))
 
 big = mib * 2**20
-data = write(f'{work}/a.wav', 44100, 2, 16, big)
+a = f'{work}/a.wav'
+data = write(a, 44100, 2, 16, big)
 os.system(f'cp {work}/a.wav {work}/b.wav && cp {work}/a.wav {work}/c.wav && cp {work}/a.wav {work}/spread.wav')
 flip(f'{work}/c.wav', [44 + data - 4 * 1000])                               # one frame near the end
 flip(f'{work}/spread.wav', [44 + (k * (data // 1999) // 4) * 4 for k in range(1999)])  # 1,999 frames
+# Three gaps: 4,096 frames dropped a quarter in, 100 frames inserted half way, 1 frame dropped
+# three quarters in.
+frames = data // 4
+cuts = [(frames // 4, 4096, 0), (frames // 2, 0, 100), (3 * frames // 4, 1, 0)]
+with open(a, 'rb') as source, open(f'{work}/gaps.wav', 'wb') as out:
+    out.write(header(44100, 2, 16, data - 4 * (4096 + 1 - 100)))
+    source.seek(44)
+    at = 0
+    for frame, dropped, inserted in cuts:
+        left = 4 * (frame - at)
+        while left:
+            piece = source.read(min(left, 16 * 2**20))
+            out.write(piece)
+            left -= len(piece)
+        source.seek(4 * dropped, 1)
+        out.write(os.urandom(4 * inserted))
+        at = frame + dropped
+    while piece := source.read(16 * 2**20):
+        out.write(piece)
 write(f'{work}/hi1.wav', 192000, 2, 24, big // 2)
 os.system(f'cp {work}/hi1.wav {work}/hi2.wav')
 write(f'{work}/silent.wav', 44100, 2, 16, big // 2, fill=bytes(16 * 2**20))
@@ -102,12 +122,18 @@ case('--continuous, 1,000 pairs of 1 s', t, l, 4.0)
 window_runs = [float(timed(f'QT_QPA_PLATFORM=offscreen {window} {a} {work}/spread.wav', {0}, runs=1)[1]) for _ in range(5)]
 t, _ = timed(f'{cli} --details --max-lines=2000 {a} {work}/spread.wav', {1})
 case('window log, 1,999 differences, against vemilo-cli', statistics.median(window_runs), t, 1.5)
+identical, _ = timed(f'{cli} {a} {b}', {0})
+t, out = timed(f'{cli} --resync {a} {work}/gaps.wav', {1})
+if out.count('サンプル欠落'.encode()) != 2 or out.count('サンプル挿入'.encode()) != 1:
+    sys.exit('--resync did not find the three gaps')
+case('--resync, three gaps, against the identical pair', t, identical, 1.5)
 
 cmp, _ = timed(f'cmp -s {a} {b}', {0})
-match, _ = timed(f'{cli} --match-samples 32767 {work}/m1.wav {work}/m2.wav', {1})
+match, _ = timed(f'{cli} --align --match-samples 32767 {work}/m1.wav {work}/m2.wav', {1})
 peaks = {name: peak_kib(command) / 1024 for name, command in (
     ('44.1 kHz pair', f'{cli} {a} {b}'), ('192 kHz 24-bit pair', f'{cli} {work}/hi1.wav {work}/hi2.wav'),
-    ('--continuous', f'{cli} --continuous {work}/one {work}/two'))}
+    ('--continuous', f'{cli} --continuous {work}/one {work}/two'),
+    ('--resync, three gaps', f'{cli} --resync {a} {work}/gaps.wav'))}
 
 print(f'medians of 5 runs, warm page cache, {os.cpu_count()} cores')
 print(f'| case | vemilo | limit | ratio | goal |')

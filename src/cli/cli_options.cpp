@@ -40,6 +40,7 @@ constexpr const char* kMatchSamplesProblem = "a whole number from 1 to 32767 is 
 constexpr const char* kMaxLinesProblem = "a whole number from 1 to 2000 is needed";
 constexpr const char* kJobsProblem = "a whole number from 1 to 1024 is needed";
 constexpr const char* kShardProblem = "K/N with 1 <= K <= N is needed";
+constexpr uint32_t kDefaultResyncSeconds = 10;
 
 // Every option of vemilo-cli, in the order --help lists them: the parser and the help text both
 // come from here, so an option is added in one place.
@@ -120,6 +121,23 @@ const CliOptionSpec kOptions[] = {
     {"--no-details", nullptr, OptionSection::Hidden, nullptr, nullptr,
      [](CliOptions& options, const std::string&) -> std::optional<std::string> {
          options.comparison.details = false;
+         return std::nullopt;
+     }},
+    {"--resync", nullptr, OptionSection::Comparison, nullptr,
+     "where frames start to differ, look for frames dropped from\n"
+     "file 2 or inserted into it, report the gap and go on after it",
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         if (options.comparison.resyncSeconds == 0) options.comparison.resyncSeconds = kDefaultResyncSeconds;
+         options.resync = true;
+         return std::nullopt;
+     }},
+    {"--resync-window", "SECONDS", OptionSection::Comparison, nullptr,
+     "with --resync, how far either way a gap may reach, 1-600\n"
+     "(default 10); a gap must be confirmed by --match-samples frames",
+     [](CliOptions& options, const std::string& value) -> std::optional<std::string> {
+         const auto number = numberText(value, 1, 600);
+         if (!number) return "a whole number of seconds from 1 to 600 is needed";
+         options.comparison.resyncSeconds = static_cast<uint32_t>(std::stoul(*number));
          return std::nullopt;
      }},
     {"--max-lines", "N", OptionSection::Comparison, nullptr, "differing frames tolerated, 1-2000 (default 200)",
@@ -331,6 +349,8 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
         outcome.error = "--json goes with a single pair, --continuous or --folders";
     } else if ((options.jobs != 0 || options.verbose || options.shard) && options.mode != Mode::Folders) {
         outcome.error = "--jobs, --verbose and --shard go with --folders";
+    } else if (options.comparison.resyncSeconds != 0 && !options.resync) {
+        outcome.error = "--resync-window goes with --resync";
     }
     return outcome;
 }

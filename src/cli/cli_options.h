@@ -20,8 +20,10 @@ struct CliOptions {
     bool trace = false;
     bool json = false;
     bool verbose = false;
-    bool quiet = false;  // -s: nothing written, the exit status alone
-    unsigned jobs = 0;   // 0: one per processor core
+    bool quiet = false;
+    bool resync = false;  // --resync given (its window is comparison.resyncSeconds)  // -s: nothing written, the exit
+                          // status alone
+    unsigned jobs = 0;    // 0: one per processor core
     std::optional<Shard> shard;
     std::string checksumList;  // --check-md5
     std::vector<std::string> paths;

@@ -32,7 +32,19 @@ std::string summaryLine(const Summary& summary) {
 std::string pairLine(const PairReport& report) {
     std::string line = std::string(pairVerdictName(report.verdict)) + "\t" + escapeControlCharacters(report.path);
     const RunOutcome& outcome = report.outcome;
-    if (report.verdict == PairVerdict::Different && outcome.differences != 0) {
+    if (report.verdict == PairVerdict::Different && !outcome.gaps.empty()) {
+        uint64_t missing = 0, inserted = 0;
+        for (const Gap& gap : outcome.gaps) (gap.kind == Gap::Kind::Missing ? missing : inserted) += gap.frames;
+        line += formatText("\t%zu gap%s: %llu frames missing from file 2, %llu inserted, the first at frame %llu",
+                           outcome.gaps.size(), outcome.gaps.size() == 1 ? "" : "s",
+                           static_cast<unsigned long long>(missing), static_cast<unsigned long long>(inserted),
+                           static_cast<unsigned long long>(outcome.gaps.front().file1Frame));
+        line += outcome.differences == 0
+                    ? std::string("; every other frame agreed")
+                    : formatText("; %llu differing frames", static_cast<unsigned long long>(outcome.differences));
+        if (outcome.end == ComparisonEnd::File1Ended || outcome.end == ComparisonEnd::File2Ended)
+            line += "; " + report.message;
+    } else if (report.verdict == PairVerdict::Different && outcome.differences != 0) {
         line += formatText("\t%llu%s differing frames, the first at frame %llu",
                            static_cast<unsigned long long>(outcome.differences),
                            outcome.end == ComparisonEnd::LimitExceeded ? " or more" : "",

@@ -66,6 +66,17 @@ Json pairJson(const PairReport& report) {
     std::vector<uint64_t> channels = outcome.channelsDiffering;
     if (channels.empty() && !endedEarly(outcome.result)) channels.assign(format.channels, 0);
     pair["channels_differing"] = channels;
+    if (!outcome.gaps.empty()) {
+        Json gaps = Json::array();
+        for (const Gap& gap : outcome.gaps) {
+            gaps.push_back({{"in", 2},
+                            {"kind", gap.kind == Gap::Kind::Missing ? "missing" : "inserted"},
+                            {"file1_frame", gap.file1Frame},
+                            {"file2_frame", gap.file2Frame},
+                            {"frames", gap.frames}});
+        }
+        pair["gaps"] = std::move(gaps);
+    }
     const bool integer = format.encoding == SampleEncoding::IntegerPcm && !endedEarly(outcome.result);
     if (integer) {
         std::vector<uint64_t> largest = outcome.maxAbsDifference;

@@ -98,7 +98,18 @@ Verdict verdictOf(const RunOutcome& outcome) {
         case ComparisonEnd::LimitExceeded: return Verdict::Different;
         case ComparisonEnd::BothEnded: break;
     }
-    return outcome.differences == 0 ? Verdict::Identical : Verdict::Different;
+    return outcome.differences == 0 && outcome.gaps.empty() ? Verdict::Identical : Verdict::Different;
+}
+
+std::string gapLine(const Gap& gap) {
+    const bool missing = gap.kind == Gap::Kind::Missing;
+    const uint64_t first = (missing ? gap.file1Frame : gap.file2Frame) + 1;
+    const uint64_t last = first + gap.frames - 1;
+    const std::string where = gap.frames == 1 ? formatText("%llu", static_cast<unsigned long long>(first))
+                                              : formatText("%llu〜%llu", static_cast<unsigned long long>(first),
+                                                           static_cast<unsigned long long>(last));
+    return formatText("ファイル2: %lluサンプル%s (ファイル%dの%s)", static_cast<unsigned long long>(gap.frames),
+                      missing ? "欠落" : "挿入", missing ? 1 : 2, where.c_str());
 }
 
 uint8_t* ComparisonBuffers::reserve(int side, size_t bytes) {
@@ -130,6 +141,12 @@ RunOutcome runComparison(const FileSlots& fileSlots, Reporter& reporter, const O
     const std::optional<uint32_t> differenceLimit = convertOptionText(limitText, 1, 2000);
     if (!differenceLimit) return endEarly(RunResult::OptionNotNumber, notAWholeNumberMessage(limitText));
     run.differenceLimit = *differenceLimit;
+    if (const uint32_t seconds = options.resyncWindowSeconds(); seconds != 0) {
+        const std::string lengthText = options.matchLengthText();
+        const std::optional<uint32_t> length = convertOptionText(lengthText, 1, 32767);
+        if (!length) return endEarly(RunResult::OptionNotNumber, notAWholeNumberMessage(lengthText));
+        run.resync = {uint64_t{seconds} * file1.slot.format.sampleRate, *length};
+    }
 
     ComparisonBuffers ownBuffers;
     ComparisonBuffers& buffers = lentBuffers ? *lentBuffers : ownBuffers;

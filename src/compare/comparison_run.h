@@ -58,6 +58,19 @@ enum class ComparisonEnd : uint8_t {
     Stopped,        // the program is ending
 };
 
+// Frames present in one file and missing from the other, found by resynchronisation.
+struct Gap {
+    enum class Kind : uint8_t {
+        Missing,   // file 1's frames [file1Frame, file1Frame + frames) are not in file 2
+        Inserted,  // file 2's frames [file2Frame, file2Frame + frames) are not in file 1
+    };
+    Kind kind = Kind::Missing;
+    uint64_t file1Frame = 0;  // where the gap lies in each file, from the first frame of its data
+    uint64_t file2Frame = 0;
+    uint64_t frames = 0;
+    bool operator==(const Gap&) const = default;
+};
+
 // What one run found, beyond the log.
 struct RunOutcome {
     RunResult result = RunResult::Identical;
@@ -77,6 +90,7 @@ struct RunOutcome {
     // Why a pair compared to its end still cannot pass: a file whose data chunk declares more than
     // it holds, or that changed while it was compared. One log line each, as logged.
     std::vector<std::string> damage;
+    std::vector<Gap> gaps;  // with resynchronisation on; each gap's frames were not compared
 };
 
 // What a comparison tells a user who has to trust a copy.
@@ -87,6 +101,9 @@ enum class Verdict { Identical, Different, Trouble };
 // Different when a frame differed, the limit overflowed or one file ended before the other;
 // Identical only when every frame compared equal and both files ended together.
 Verdict verdictOf(const RunOutcome& outcome);
+
+// The log line of a gap: "ファイル2: 4096サンプル欠落 (ファイル1の60001〜64096)", frames numbered from 1.
+std::string gapLine(const Gap& gap);
 
 // The block buffers of a run. A caller running many comparisons in a row lends them to each.
 class ComparisonBuffers {

@@ -141,6 +141,9 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
     showProgress(file1.offset(), file1.source->fileBytes(), reporter);
     // A file with nothing left to compare (silent throughout and zero skip on) ends at once.
     bool finished = endOfData(run, reporter, outcome);
+    // Where the frames compared since the last difference or gap began: a gap found later may lie
+    // anywhere in between.
+    uint64_t agreeingSince = file1.frameIndex();
     while (!finished) {
         bool read = false;
         for (FrameStream* file : {&file1, &file2}) {
@@ -178,6 +181,18 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
             file1.take(equal);
             file2.take(equal);
             outcome.comparedFrames += equal;
+            if (equal < span && run.resync.windowFrames != 0) {
+                if (!run.gaps) run.gaps = std::make_unique<GapSearch>(file1.slot, file2.slot, run.resync);
+                if (const std::optional<Gap> gap = run.gaps->find(file1.frameIndex(), file2.frameIndex(),
+                                                                  file1.remaining, file2.remaining, agreeingSince)) {
+                    outcome.gaps.push_back(*gap);
+                    reporter.logLine(gapLine(*gap));
+                    (gap->kind == Gap::Kind::Missing ? file1 : file2).skip(gap->frames);
+                    agreeingSince = file1.frameIndex();
+                    if ((finished = endOfData(run, reporter, outcome))) break;
+                    continue;
+                }
+            }
             if (equal < span) {
                 ++outcome.differences;
                 if (outcome.differences > run.differenceLimit) {
@@ -194,17 +209,26 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
                 file1.take(1);
                 file2.take(1);
                 ++outcome.comparedFrames;
+                agreeingSince = file1.frameIndex();
             }
             if ((finished = endOfData(run, reporter, outcome))) break;
         }
     }
 
     outcome.uncompared = {file1.remaining, file2.remaining};
-    if (outcome.differences == 0) {
+    if (outcome.differences == 0 && outcome.gaps.empty()) {
         reporter.logLine("一致しました。");
     } else {
-        reporter.logLine(
-            formatText("相違点がありました。(%llu)", static_cast<unsigned long long>(outcome.differences)));
+        // Each gap counts once among the differences the verdict line gives.
+        const uint64_t counted = outcome.differences + uint64_t{outcome.gaps.size()};
+        reporter.logLine(formatText("相違点がありました。(%llu)", static_cast<unsigned long long>(counted)));
+    }
+    if (!outcome.gaps.empty()) {
+        uint64_t missing = 0, inserted = 0;
+        for (const Gap& gap : outcome.gaps) (gap.kind == Gap::Kind::Missing ? missing : inserted) += gap.frames;
+        reporter.logLine(formatText("欠落%lluサンプル、挿入%lluサンプル%s", static_cast<unsigned long long>(missing),
+                                    static_cast<unsigned long long>(inserted),
+                                    outcome.differences == 0 ? "。ほかのフレームはすべて一致しました。" : ""));
     }
     // The verdict alone would read as success for a truncated copy: say what was never compared.
     if (outcome.end == ComparisonEnd::File1Ended || outcome.end == ComparisonEnd::File2Ended) {

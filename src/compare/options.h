@@ -2,6 +2,7 @@
 // The six comparison options: where the engine reads them, and a fixed set for callers without
 // option controls (the command-line tool, tests, fuzz targets).
 
+#include <cstdint>
 #include <string>
 
 namespace vemilo {
@@ -15,6 +16,8 @@ public:
     virtual bool detailDisplay() const = 0;
     virtual std::string matchLengthText() const = 0;
     virtual std::string differenceLimitText() const = 0;
+    // How far either way to look for frames dropped or inserted, in seconds; 0: not at all.
+    virtual uint32_t resyncWindowSeconds() const { return 0; }
 };
 
 // Values with the window's designed defaults.
@@ -24,6 +27,7 @@ struct ComparisonOptions {
     bool details = false;
     std::string matchLength = "200";
     std::string differenceLimit = "200";
+    uint32_t resyncSeconds = 0;  // 0: no resynchronisation
 };
 
 class FixedOptions : public OptionSource {
@@ -36,6 +40,7 @@ public:
     bool detailDisplay() const override { return values.details; }
     std::string matchLengthText() const override { return values.matchLength; }
     std::string differenceLimitText() const override { return values.differenceLimit; }
+    uint32_t resyncWindowSeconds() const override { return values.resyncSeconds; }
 
     ComparisonOptions values;
 };

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "compare/comparison_run.h"
+#include "compare/gap_search.h"
 #include "wav/file_slot.h"
 #include "wav/frame_source.h"
 
@@ -61,11 +62,25 @@ struct FrameStream {
         begin += static_cast<size_t>(frames * frameBytes());
         remaining -= frames;
     }
+    // Passes over frames without comparing them (a gap): from the buffer, or by moving the source.
+    void skip(uint64_t count) {
+        if (count <= frames()) {
+            take(count);
+            return;
+        }
+        const uint64_t target = frameIndex() + count;
+        remaining -= count;
+        begin = end = 0;
+        exhausted = false;
+        seekFrame(target);
+    }
 };
 
 struct RunState {
     FrameStream files[2];
     uint64_t differenceLimit = 0;
+    GapSearchSettings resync;         // windowFrames 0: no resynchronisation
+    std::unique_ptr<GapSearch> gaps;  // opened at the first difference that needs it
 };
 
 // Compares both streams from where they stand, logs the detail lines, the end line and the

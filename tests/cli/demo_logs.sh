@@ -34,6 +34,12 @@ line.wav"
 line.wav"
   cp folder1/1_identical.wav odd1/short.wav
   sox folder2/5_few_frames_differ.wav odd2/short.wav trim 0 1.5
+  # A copy that lost 4096 frames at frame 60000.
+  mkdir -p gap1 gap2
+  cp folder1/1_identical.wav gap1/lost.wav
+  sox folder1/1_identical.wav "$work/head.wav" trim 0 60000s
+  sox folder1/1_identical.wav "$work/tail.wav" trim 64096s
+  sox "$work/head.wav" "$work/tail.wav" gap2/lost.wav
   cp folder1/5_few_frames_differ.wav odd1/many.wav
   cp folder2/5_few_frames_differ.wav odd2/many.wav
   for f in folder1/*.wav; do
@@ -75,6 +81,11 @@ line.wav"
   run --folders --exact --jobs=1 odd1 odd2
   run --info odd2/a.wav odd1/a.wav
   run --md5 odd2/a.wav
+  run --resync gap1/lost.wav gap2/lost.wav
+  run --resync --json gap1/lost.wav gap2/lost.wav
+  run --resync --resync-window=1 --folders gap1 gap2
+  run --folders gap1 gap2
+  run --resync-window=5 a b
   run --max-lines=2001 a b
   run --match-samples=0 a b
   run --match-samples=32768 a b
