@@ -28,12 +28,7 @@ const PcmFormat kMono{1, 1, 8000, 16};
 
 class ArchiveTree : public ::testing::Test {
 protected:
-    std::string put(const std::string& relative, const Bytes& bytes) {
-        const std::string path = dir.file(relative);
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        writeFile(path, bytes);
-        return path;
-    }
+    std::string put(const std::string& relative, const Bytes& bytes) { return dir.put(relative, bytes); }
     void link(const std::string& target, const std::string& relative) {
         std::filesystem::create_directories(std::filesystem::path(dir.file(relative)).parent_path());
         ASSERT_EQ(::symlink(target.c_str(), dir.file(relative).c_str()), 0) << relative;

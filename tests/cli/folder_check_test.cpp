@@ -30,12 +30,7 @@ const PcmFormat kMono{1, 1, 8000, 16};
 
 class FolderCheck : public ::testing::Test {
 protected:
-    std::string put(const std::string& relative, const Bytes& bytes) {
-        const std::string path = dir.file(relative);
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        writeFile(path, bytes);
-        return path;
-    }
+    std::string put(const std::string& relative, const Bytes& bytes) { return dir.put(relative, bytes); }
     // Two trees: equal pairs, a differing pair in the middle, a pair whose rates differ, files on
     // one side only, in nested folders, and files the check must pass over.
     void makeTrees() {

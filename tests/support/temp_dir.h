@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vemilo::testing {
 
@@ -17,6 +19,8 @@ public:
 
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
+    // Writes bytes to a file below the folder, making the folders on its way; its full path.
+    std::string put(const std::string& relative, const std::vector<uint8_t>& bytes) const;
 
 private:
     std::string path_;
