@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -82,6 +83,8 @@ void MainWindow::buildControls() {
     logView_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     logView_->setFont(layoutFont(LayoutFace::MsGothic, 9));
     logView_->setAccessibleName(QStringLiteral("ログ"));
+    // Tab moves on, as in every pane of the designed platform; the log stays editable.
+    logView_->setTabChangesFocus(true);
     column->addWidget(controlsPanel_);
     column->addWidget(logView_, 1);
 
@@ -112,7 +115,7 @@ void MainWindow::buildControls() {
         folderLabel->setFont(layoutFont(LayoutFace::MsPGothic, 9));
         pane.folderButton =
             place(new QPushButton(folderGroup), side == 0 ? "folderButton1" : "folderButton2", 63, folderTop, 332, 18);
-        pane.folderButton->setFocusPolicy(Qt::NoFocus);
+        pane.folderButton->setFocusPolicy(Qt::StrongFocus);  // reachable by Tab, pressed by Space
         // A visible face even while its caption is empty, so that a newcomer finds it.
         pane.folderButton->setStyleSheet(QStringLiteral("QPushButton { text-align: left; padding-left: 4px; }"));
         pane.folderButton->setToolTip(side == 0 ? QStringLiteral("フォルダ1を選ぶ")
@@ -157,8 +160,9 @@ void MainWindow::buildControls() {
 
     for (QWidget* w : std::initializer_list<QWidget*>{folderGroup, fileGroup, progressBar_}) panelAnchors->add(w);
 
-    QList<QWidget*> tabOrder = {logView_,           sides_[0].list,     sides_[1].list,    sides_[0].pathEdit,
-                                sides_[1].pathEdit, sides_[0].infoPane, sides_[1].infoPane};
+    QList<QWidget*> tabOrder = {logView_,          sides_[0].folderButton, sides_[0].list,     sides_[1].folderButton,
+                                sides_[1].list,    sides_[0].pathEdit,     sides_[1].pathEdit, sides_[0].infoPane,
+                                sides_[1].infoPane};
     tabOrder << options_->tabChain() << nextFileButton_;
     for (qsizetype i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
@@ -195,6 +199,16 @@ void MainWindow::buildControls() {
 void MainWindow::buildMenus() {
     runAction_ = menuBar()->addAction(QStringLiteral("実行"));
     runAction_->setObjectName(QStringLiteral("runAction"));
+    // Run from the keyboard anywhere in the window, the log pane included.
+    runAction_->setShortcuts(
+        {QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    runAction_->setShortcutContext(Qt::WindowShortcut);
+    // F10 opens the menu bar, as on the designed platform; the arrow keys then walk it.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        menuBar()->setFocus(Qt::ShortcutFocusReason);
+        menuBar()->setActiveAction(menuBar()->actions().value(0));
+    });
     QMenu* folderMenu = menuBar()->addMenu(QStringLiteral("フォルダ"));
     QMenu* syncMenu = folderMenu->addMenu(QStringLiteral("同期"));
     syncActions_ = {syncMenu->addAction(QStringLiteral("1→2")), syncMenu->addAction(QStringLiteral("2→1"))};
@@ -238,6 +252,10 @@ void MainWindow::connectHandlers() {
     connect(nextFileButton_, &QPushButton::clicked, this, on([panes] { panes->selectNextFile(); }));
     connect(folderWatchTimer_, &QTimer::timeout, this, on([panes] { panes->watchFolders(); }));
     connect(runAction_, &QAction::triggered, this, on([this] { runComparison(); }));
+    for (int side = 0; side < 2; ++side) {
+        // Enter in a path field chooses the typed file as a selection in a list would.
+        connect(sides_[side].pathEdit, &QLineEdit::returnPressed, this, on([this, side] { chooseTypedFile(side); }));
+    }
 }
 
 void MainWindow::startUp() {
@@ -259,6 +277,10 @@ void MainWindow::startUp() {
     }
     setAcceptDrops(true);
     fileSlots_ = FileSlots{};
+    // Both lists start in the working folder; their captions say so, so that 同期 works at once.
+    for (const commands::SidePane& pane : sides_) {
+        if (pane.folderButton->text().isEmpty()) pane.folderButton->setText(toQString(pane.list->folder()));
+    }
     for (const commands::SidePane& pane : sides_) {
         pane.folderButton->setFont(layoutFont(LayoutFace::MsPGothic, 9));
         pane.pathEdit->setFont(layoutFont(LayoutFace::MsPGothic, 9));
@@ -372,7 +394,23 @@ void MainWindow::openFiles(const QStringList& paths) {
     }
 }
 
+void MainWindow::chooseTypedFile(int side) {
+    const QString typed = sides_[side].pathEdit->text().trimmed();
+    if (typed.isEmpty()) return;
+    filePanes_->assignFile(side, QFileInfo(typed).absoluteFilePath().toStdString());
+}
+
 void MainWindow::runComparison() {
+    if (!runCommand_->isRunning()) {
+        // What the path fields show is what is compared: a path typed but not yet chosen is
+        // chosen first.
+        for (int side = 0; side < 2; ++side) {
+            const QString typed = sides_[side].pathEdit->text().trimmed();
+            if (typed.isEmpty()) continue;
+            const std::string path = QFileInfo(typed).absoluteFilePath().toStdString();
+            if (path != fileSlots_[side].path) chooseTypedFile(side);
+        }
+    }
     if (!runCommand_->isRunning()) progressBar_->clearMarks();
     runCommand_->run();
     showPendingOutput();

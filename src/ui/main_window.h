@@ -55,6 +55,8 @@ public:
     void openFiles(const QStringList& paths);
     // "実行": the Run command, then the log shown whole.
     void runComparison();
+    // Enter in a side's path field: the typed file becomes that side's file.
+    void chooseTypedFile(int side);
     void runWindowCommand(WindowCommand command);
 
 protected:

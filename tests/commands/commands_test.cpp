@@ -1,6 +1,8 @@
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -198,10 +200,18 @@ private slots:
     }
 
     void synchronisation() {
+        // At start both captions name the folder both lists show, and 同期 works at once.
+        const QString start = QString::fromStdString(c_->list[0]->folder());
+        QVERIFY(!start.isEmpty());
+        QCOMPARE(c_->folderButton[0]->text(), start);
+        QCOMPARE(c_->folderButton[1]->text(), start);
+        window_->filePanes().copyFolder(0, 1);
+        window_->filePanes().copyFolder(1, 0);
+        QVERIFY(dialogs_->messages.isEmpty());
+        // A caption emptied (no folder named) is said so.
+        c_->folderButton[0]->setText(QString());
         window_->filePanes().copyFolder(0, 1);
         QCOMPARE(dialogs_->messages, QStringList{QStringLiteral("フォルダ1が設定されていません")});
-        window_->filePanes().copyFolder(1, 0);
-        QCOMPARE(dialogs_->messages.last(), QStringLiteral("フォルダ2が設定されていません"));
 
         wav("a", "1.wav");
         wav("b", "1.wav");
@@ -224,6 +234,59 @@ private slots:
                                                QStringLiteral(" を開けません.")});
         QCOMPARE(c_->folderButton[0]->text(), QString::fromStdString(dir_->file("b")));
         QCOMPARE(c_->list[0]->folder(), folder("a"));
+    }
+
+    // What the path fields show is what is compared: Enter chooses a typed file, and Run chooses
+    // a typed file that was not chosen yet before it compares.
+    void typedPathsAreWhatIsCompared() {
+        wav("a", "1.wav", 1);
+        wav("a", "2.wav", 2);
+        wav("b", "1.wav", 1);
+        pickFolders("a", "b");
+        c_->pathEdit[0]->setText(QString::fromStdString(folder("a") + "/1.wav"));
+        QTest::keyClick(c_->pathEdit[0], Qt::Key_Return);
+        QCOMPARE(window_->fileSlots()[0].path, folder("a") + "/1.wav");
+        QCOMPARE(c_->list[0]->selectedRow(), 0);
+        c_->pathEdit[1]->setText(QString::fromStdString(folder("b") + "/1.wav"));  // typed, no Enter
+        window_->runComparison();
+        QCOMPARE(window_->fileSlots()[1].path, folder("b") + "/1.wav");
+        QVERIFY(logLines(*window_).contains(QStringLiteral("一致しました。")));
+        // A different file typed over the chosen one is compared, not the one chosen before.
+        c_->pathEdit[1]->setText(QString::fromStdString(folder("a") + "/2.wav"));
+        window_->runComparison();
+        QCOMPARE(window_->fileSlots()[1].path, folder("a") + "/2.wav");
+        QVERIFY(
+            logLines(*window_).contains(QStringLiteral("ファイル2:") + QString::fromStdString(folder("a") + "/2.wav")));
+    }
+
+    // The keyboard reaches everything: Tab leaves the log, F5 and Ctrl+Return run, F10 opens the
+    // menu bar.
+    void keyboardAlone() {
+        wav("a", "1.wav");
+        pickFolders("a", "a");
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        c_->logView->setFocus();
+        QTest::keyClick(c_->logView, Qt::Key_Tab);
+        QCOMPARE(c_->logView->toPlainText(), QString());  // no tab character typed
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(c_->folderButton[0]));
+        QCOMPARE(c_->folderButton[0]->focusPolicy(), Qt::StrongFocus);
+        QTest::keyClick(c_->folderButton[0], Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(c_->logView));
+
+        userSelects(c_->list[0], 0);
+        userSelects(c_->list[1], 0);
+        QTest::keyClick(window_.get(), Qt::Key_F5);
+        QVERIFY(logLines(*window_).contains(QStringLiteral("一致しました。")));
+        c_->logView->setPlainText(QStringLiteral("old"));
+        c_->logView->setFocus();
+        QTest::keyClick(c_->logView, Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY(logLines(*window_).contains(QStringLiteral("一致しました。")));
+        QVERIFY(!logLines(*window_).contains(QStringLiteral("old")));
+
+        QTest::keyClick(window_.get(), Qt::Key_F10);
+        QVERIFY(window_->menuBar()->activeAction() != nullptr);
+        QCOMPARE(window_->menuBar()->activeAction()->text(), QStringLiteral("実行"));
     }
 
     void runChecksInOrder() {
