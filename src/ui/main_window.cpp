@@ -336,6 +336,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // A comparison, scan or header walk running from a handler sees this at its next pause and
     // stops, so the program ends within a block instead of hiding its window and reading on.
     closing_ = true;
+    // A picker or message box left open would keep the program running without its window.
+    dialogs().closeAll();
     QMainWindow::closeEvent(event);
 }
 
@@ -421,14 +423,21 @@ void MainWindow::markDifferences(const RunOutcome& outcome) {
         progressBar_->clearMarks();
         return;
     }
+    const auto placeOf = [&](uint64_t frame) {
+        return static_cast<double>(frame) / static_cast<double>(outcome.comparable);
+    };
     std::vector<double> places;
     places.reserve(outcome.differingFrames.size());
-    for (uint64_t frame : outcome.differingFrames)
-        places.push_back(static_cast<double>(frame) / static_cast<double>(outcome.comparable));
+    for (uint64_t frame : outcome.differingFrames) places.push_back(placeOf(frame));
     // Numbered as the detail lines number them: from 1 at the first compared frame.
-    progressBar_->setMarks(std::move(places), QStringLiteral("最初の相違点 %1 / 最後の相違点 %2")
-                                                  .arg(outcome.differingFrames.front() + 1)
-                                                  .arg(outcome.differingFrames.back() + 1));
+    QString tip = QStringLiteral("最初の相違点 %1 / 最後の相違点 %2")
+                      .arg(outcome.differingFrames.front() + 1)
+                      .arg(outcome.differingFrames.back() + 1);
+    // A run stopped at the limit must not look complete: what was never compared is greyed.
+    const bool stopped = outcome.end == ComparisonEnd::LimitExceeded;
+    if (stopped) tip += QStringLiteral("\n相違数の上限で停止: フレーム%1").arg(outcome.comparedFrames + 1);
+    progressBar_->setMarks(std::move(places), tip);
+    progressBar_->setStoppedAt(stopped ? std::optional(placeOf(outcome.comparedFrames)) : std::nullopt);
 }
 
 void MainWindow::runWindowCommand(WindowCommand command) {

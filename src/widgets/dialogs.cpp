@@ -10,14 +10,6 @@
 namespace vemilo::widgets {
 namespace {
 
-// Message boxes open in the middle of the screen, wherever the window stands.
-void showCentredAndWait(QMessageBox& box) {
-    box.adjustSize();
-    const QScreen* screen = box.parentWidget() ? box.parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (screen) box.move(screen->availableGeometry().center() - box.rect().center());
-    box.exec();
-}
-
 class QtDialogs : public Dialogs {
 public:
     void message(const QString& text) override {
@@ -53,8 +45,26 @@ public:
                    : QString();
     }
 
+    void closeAll() override {
+        if (openPicker_) openPicker_->reject();
+        for (const QPointer<QMessageBox>& box : openBoxes_) {
+            if (box) box->reject();
+        }
+    }
+
 private:
+    // Message boxes open in the middle of the screen, wherever the window stands.
+    void showCentredAndWait(QMessageBox& box) {
+        box.adjustSize();
+        const QScreen* screen = box.parentWidget() ? box.parentWidget()->screen() : QGuiApplication::primaryScreen();
+        if (screen) box.move(screen->availableGeometry().center() - box.rect().center());
+        openBoxes_.push_back(&box);
+        box.exec();
+        openBoxes_.removeAll(QPointer<QMessageBox>(&box));
+    }
+
     QPointer<QFileDialog> openPicker_;
+    QList<QPointer<QMessageBox>> openBoxes_;  // boxes open now, the innermost last
 };
 
 QtDialogs qtDialogs;

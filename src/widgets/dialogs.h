@@ -15,6 +15,9 @@ public:
     virtual void error(const QString& text) = 0;
     // A folder picker; the chosen folder, or an empty text when cancelled.
     virtual QString chooseFolder(const QString& title) = 0;
+    // Closes every dialog still open (the main window is closing): each returns as if cancelled
+    // or acknowledged, so that nothing keeps the program running.
+    virtual void closeAll() {}
 };
 
 // The dialogs in use: Qt's own unless a test installed others.

@@ -3,6 +3,7 @@
 // differed, so that the user sees at a glance where the damage lies.
 
 #include <QProgressBar>
+#include <optional>
 #include <vector>
 
 namespace vemilo::widgets {
@@ -15,12 +16,19 @@ public:
     void setMarks(std::vector<double> places, const QString& toolTip);
     void clearMarks();
     const std::vector<double>& marks() const { return marks_; }
+    // Where a comparison stopped short (at the difference limit), 0 to 1: what follows is greyed,
+    // never compared. Nothing: it went to its end.
+    void setStoppedAt(std::optional<double> place);
+    std::optional<double> stoppedAt() const { return stoppedAt_; }
+    // The pixel column of a place, inside the bar's frame even at 0 and 1, so that a mark there shows.
+    static int column(double place, int width);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     std::vector<double> marks_;
+    std::optional<double> stoppedAt_;
 };
 
 }  // namespace vemilo::widgets

@@ -446,6 +446,19 @@ private slots:
         window_->runComparison();
         QCOMPARE(c_->progressBar->marks(), (std::vector<double>{0.0, 0.25, 0.9999}));
         QCOMPARE(c_->progressBar->toolTip(), QStringLiteral("最初の相違点 1 / 最後の相違点 10000"));
+        QVERIFY(!c_->progressBar->stoppedAt());
+        // Marks at the first and the last frame stand inside the bar's frame, not on it.
+        QCOMPARE(widgets::ProgressStrip::column(0.0, 412), 3);
+        QCOMPARE(widgets::ProgressStrip::column(1.0, 412), 412 - 4);
+
+        // Stopped at the limit: the strip says so and greys what was never compared.
+        c_->differenceLimitEdit->setText(QStringLiteral("1"));
+        window_->runComparison();
+        QCOMPARE(c_->progressBar->marks(), (std::vector<double>{0.0}));
+        QCOMPARE(c_->progressBar->stoppedAt(), std::optional<double>(2500.0 / 10000));
+        QCOMPARE(c_->progressBar->toolTip(),
+                 QStringLiteral("最初の相違点 1 / 最後の相違点 1\n相違数の上限で停止: フレーム2501"));
+        c_->differenceLimitEdit->setText(QStringLiteral("200"));
         // Until the next run, which finds none here.
         userSelects(c_->list[1], 0);
         c_->list[0]->selectRow(-1);

@@ -118,6 +118,38 @@ private slots:
         QCOMPARE(window->width(), 600);
     }
 
+    // Closing the window closes the picker and any message box it opened: nothing is left to keep
+    // the program running without its window.
+    void closingClosesTheDialogsItOpened() {
+        TempDir settings;
+        auto window = makeWindow(settings);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        // Should closing leave the picker open, a watchdog closes it so that the test fails, not hangs.
+        bool watchdog = false;
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [&watchdog] {
+            watchdog = true;
+            widgets::dialogs().closeAll();
+        });
+        guard.start(5000);
+        QTimer::singleShot(300, window.get(), [&window] { window->close(); });
+        window->filePanes().chooseFolder(0);  // returns only once the picker has gone
+        QVERIFY(!watchdog);
+        QVERIFY(!window->isVisible());
+        for (QWidget* widget : QApplication::topLevelWidgets()) QVERIFY(!widget->isVisible());
+
+        auto second = makeWindow(settings);
+        second->show();
+        QVERIFY(QTest::qWaitForWindowExposed(second.get()));
+        guard.start(5000);
+        QTimer::singleShot(300, second.get(), [&second] { second->close(); });
+        widgets::dialogs().message(QStringLiteral("open while the window closes"));
+        QVERIFY(!watchdog);
+        for (QWidget* widget : QApplication::topLevelWidgets()) QVERIFY(!widget->isVisible());
+    }
+
     void windowCommands() {
         ShownWindow shown;
         QVERIFY(shown.exposed());
