@@ -6,17 +6,14 @@ namespace vemilo::cli {
 namespace {
 
 // Why a pair is not simply identical, in the words of its log.
-std::string messageOf(const FileSlots& slots, const RunOutcome& outcome) {
+std::string messageOf(const RunOutcome& outcome) {
     if (!outcome.damage.empty()) {
         std::string message = outcome.damage.front();
         for (size_t i = 1; i < outcome.damage.size(); ++i) message += " " + outcome.damage[i];
         return message;
     }
-    if (endedEarly(outcome.result)) {
-        if (outcome.result == RunResult::Unreadable1) return outcome.message + " (" + slotProblem(slots[0]) + ")";
-        if (outcome.result == RunResult::Unreadable2) return outcome.message + " (" + slotProblem(slots[1]) + ")";
-        return outcome.message;
-    }
+    // An early exit's message names the file and the reason already.
+    if (endedEarly(outcome.result)) return outcome.message;
     switch (outcome.end) {
         case ComparisonEnd::ReadError1: return "読み取りエラー 0==0";
         case ComparisonEnd::ReadError2: return "読み取りエラー 1==0";
@@ -57,7 +54,7 @@ PairReport reportOf(const FileSlots& slots, const RunOutcome& outcome) {
         case Verdict::Different: report.verdict = PairVerdict::Different; break;
         case Verdict::Trouble: report.verdict = PairVerdict::Trouble; break;
     }
-    report.message = messageOf(slots, outcome);
+    report.message = messageOf(outcome);
     return report;
 }
 

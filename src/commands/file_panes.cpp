@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "wav/choose_file.h"
+#include "wav/reporter.h"
 #include "widgets/dialogs.h"
 #include "widgets/file_list_box.h"
 #include "widgets/qt_text.h"
@@ -23,7 +24,13 @@ FilePanes::FilePanes(std::array<SidePane, 2> panes, QMenu* dropMenu, FileSlots& 
     : QObject(parent), panes_(panes), dropMenu_(dropMenu), fileSlots_(fileSlots), reporter_(reporter) {}
 
 void FilePanes::chooseFile(int side, const std::string& path) {
-    vemilo::chooseFile(fileSlots_[side], side, path, reporter_);
+    const WavError error = vemilo::chooseFile(fileSlots_[side], side, path, reporter_);
+    // A newer choice or the window's closing is no fault of the file.
+    if (!error || error.problem == WavProblem::Superseded || error.problem == WavProblem::Stopped) return;
+    // Said at once, in the log too, so that a saved log tells why nothing was compared.
+    const std::string message = cannotReadMessage(side, path, error);
+    reporter_.logLine(message);
+    reporter_.showMessage(message);
 }
 
 void FilePanes::chooseFolder(int side) {

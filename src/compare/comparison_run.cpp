@@ -26,11 +26,13 @@ void logHeader(const RunState& run, Reporter& reporter) {
     }
 }
 
+// Why a slot's file could not be read, for a file that has no usable format.
+WavError unreadableReason(const FileSlot& slot) {
+    return slot.loadError ? slot.loadError : WavError{WavProblem::NoFormat, 0, 0};
+}
+
 // The first property in which the two files differ, with its message; Identical when none does.
 std::pair<RunResult, const char*> formatMismatch(const SampleFormat& a, const SampleFormat& b) {
-    // A file that is no WAV file at all is named as such, not as a rate that differs.
-    if (!a.usable()) return {RunResult::Unreadable1, "ファイル1をWAVファイルとして読めませんでした。"};
-    if (!b.usable()) return {RunResult::Unreadable2, "ファイル2をWAVファイルとして読めませんでした。"};
     if (a.sampleRate != b.sampleRate) return {RunResult::RateMismatch, "サンプリングレートが違います。"};
     if (a.blockAlign != b.blockAlign) return {RunResult::BlockAlignMismatch, "ブロックサイズが違います。"};
     if (a.channels != b.channels) return {RunResult::ChannelMismatch, "チャンネルが違います。"};
@@ -130,6 +132,16 @@ RunOutcome runComparison(const FileSlots& fileSlots, Reporter& reporter, const O
     file2.slot = fileSlots[1];
 
     logHeader(run, reporter);
+    // A file that cannot be read is named, with the reason, not taken for a rate that differs.
+    for (int side = 0; side < 2; ++side) {
+        const FileSlot& slot = run.files[side].slot;
+        if (slot.format.usable()) continue;
+        const std::string message = cannotReadMessage(side, slot.path, unreadableReason(slot));
+        reporter.logLine(message);
+        // A message box runs the event loop: the run works on its copies of the slots.
+        reporter.showMessage(message);
+        return endEarly(side == 0 ? RunResult::Unreadable1 : RunResult::Unreadable2, message);
+    }
     if (const auto [mismatch, message] = formatMismatch(file1.slot.format, file2.slot.format);
         mismatch != RunResult::Identical) {
         // A message box runs the event loop: the run works on its copies of the slots.
@@ -171,9 +183,11 @@ RunOutcome runComparison(const FileSlots& fileSlots, Reporter& reporter, const O
             return endEarly(side == 0 ? RunResult::Changed1 : RunResult::Changed2, line);
         }
         if (opened.error) {
-            const char* line = side == 0 ? "open error(0)" : "open error(1)";
-            reporter.logLine(line);
-            return endEarly(side == 0 ? RunResult::Open1Failed : RunResult::Open2Failed, line);
+            // Chosen once, gone or locked since: named, with the reason.
+            const std::string message = cannotReadMessage(side, file.slot.path, opened.error);
+            reporter.logLine(message);
+            reporter.showMessage(message);
+            return endEarly(side == 0 ? RunResult::Open1Failed : RunResult::Open2Failed, message);
         }
         file.source = std::move(opened.source);
     }

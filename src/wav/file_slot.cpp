@@ -70,6 +70,12 @@ WavError loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporte
 
     reporter.clearInfo(side);
     reporter.appendInfo(side, side == 0 ? "ファイル1" : "ファイル2");
+    if (walkError) {
+        // Not "0Hz 0bit" for a file that could not be read: say that, and why.
+        reporter.appendInfo(side, "読めません:");
+        reporter.appendInfo(side, japaneseReason(walkError));
+        return walkError;
+    }
     const SampleFormat& format = slot.format;
     reporter.appendInfo(side,
                         formatText("%uHz %ubit %s", format.sampleRate, static_cast<unsigned>(format.bitsPerSample),

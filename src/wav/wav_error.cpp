@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "wav/text_format.h"
+
 namespace vemilo {
 
 std::string describeProblem(WavProblem problem, int systemError) {
@@ -18,6 +20,34 @@ std::string describeProblem(WavProblem problem, int systemError) {
         case WavProblem::Changed: return "the file changed after its header was read";
     }
     return "";
+}
+
+std::string japaneseReason(const WavError& error) {
+    switch (error.problem) {
+        case WavProblem::None: return "";
+        case WavProblem::CannotOpen:
+            switch (error.systemError) {
+                case 0: return "通常のファイルではありません";
+                case ENOENT: return "ファイルが見つかりません";
+                case EACCES:
+                case EPERM: return "読み取りの権限がありません";
+                case EISDIR: return "フォルダです";
+                default: return std::strerror(error.systemError);
+            }
+        case WavProblem::NotWave: return "RIFF/WAVEファイルではありません";
+        case WavProblem::TruncatedChunk: return "ヘッダーが途中で切れています";
+        case WavProblem::NoFormat: return "fmtチャンクがないか、サンプリングレートかブロックサイズがありません";
+        case WavProblem::Stopped: return "中断しました";
+        case WavProblem::Superseded: return "ほかのファイルが選ばれました";
+        case WavProblem::OutOfMemory: return "メモリが足りません";
+        case WavProblem::Changed: return "読み込んだ後に変更されました";
+    }
+    return "";
+}
+
+std::string cannotReadMessage(int side, const std::string& path, const WavError& error) {
+    return formatText("ファイル%d %s を読めません: %s", side + 1, escapeControlCharacters(path).c_str(),
+                      japaneseReason(error).c_str());
 }
 
 }  // namespace vemilo

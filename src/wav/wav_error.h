@@ -32,4 +32,10 @@ struct WavError {
 std::string describeProblem(WavProblem problem, int systemError);
 inline std::string describeError(const WavError& error) { return describeProblem(error.problem, error.systemError); }
 
+// The reason in the window's language, for message boxes and log lines: "ファイルが見つかりません".
+std::string japaneseReason(const WavError& error);
+
+// "ファイル1 PATH を読めません: REASON", the path escaped as log lines escape it.
+std::string cannotReadMessage(int side, const std::string& path, const WavError& error);
+
 }  // namespace vemilo

@@ -209,11 +209,8 @@ WavError scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* 
         reporter.showMessage("buf error");
         return {WavProblem::OutOfMemory, 0, 0};
     }
-    if (WavError refused = scan.reader.open(file.path)) {
-        // A message box runs the event loop: the scan touches nothing of the slot after it.
-        reporter.showMessage("open error");
-        return refused;
-    }
+    // The caller names a file that cannot be opened, with the reason.
+    if (WavError refused = scan.reader.open(file.path)) return refused;
     // Counts of another file than the one whose header the slot holds would be wrong counts.
     if (scan.reader.identity() != file.identity) return {WavProblem::Changed, 0, 0};
 

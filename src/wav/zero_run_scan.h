@@ -40,8 +40,8 @@ private:
 // lines to the side's pane and stores the counts. The blocks that decide the log lines "readsize
 // %d 修正" and "m==0" are one second long, aligned to the end of the data. If the slot is loaded
 // again while the scan yields, or the program is ending, the scan stops and leaves slot and pane.
-// No error when the counts were stored; OutOfMemory ("buf error") or CannotOpen ("open error"),
-// shown as a message too; Superseded or Stopped when the scan stopped at a pause.
+// No error when the counts were stored; OutOfMemory (shown as "buf error" too), CannotOpen or
+// Changed; Superseded or Stopped when the scan stopped at a pause.
 WavError scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* buffer = nullptr);
 
 }  // namespace vemilo

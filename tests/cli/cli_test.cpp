@@ -161,7 +161,7 @@ TEST(CliExitStatus, DamagedCopies) {
         {"short.wav", 1, "ファイル1の残り8000サンプルは比較されませんでした。"},
         {"cut.wav", 2, "読み取りエラー 1==0"},
         {"float.wav", 2, "データ形式が違います。"},
-        {"missing.wav", 2, "ファイル2をWAVファイルとして読めませんでした。"},
+        {"missing.wav", 2, "missing.wav を読めません: ファイルが見つかりません"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.copy);

@@ -411,7 +411,17 @@ private slots:
         QCOMPARE(c_->progressBar->value(), 100);
         userSelects(c_->list[1], 1);
         c_->runAction->trigger();
-        QCOMPARE(dialogs_->messages.last(), QStringLiteral("ファイル2をWAVファイルとして読めませんでした。"));
+        // Named when chosen, with the reason, in a message and in the log.
+        const QString named = QStringLiteral("ファイル2 ") + QString::fromStdString(folder("b") + "/2.wav") +
+                              QStringLiteral(" を読めません: RIFF/WAVEファイルではありません");
+        QCOMPARE(dialogs_->messages.last(), named);
+        QVERIFY(logLines(*window_).contains(named));
+        QCOMPARE(Controls(*window_).infoPane[1]->toPlainText(),
+                 QStringLiteral("ファイル2\n読めません:\nRIFF/WAVEファイルではありません"));
+        // And again when run: the log says why nothing was compared.
+        c_->runAction->trigger();
+        QCOMPARE(dialogs_->messages.last(), named);
+        QVERIFY(logLines(*window_).contains(named));
     }
 
     void closingDuringARunStopsItAtTheNextBlock() {

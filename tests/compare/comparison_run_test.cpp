@@ -204,11 +204,13 @@ TEST_F(ComparisonRunTest, EarlyExitsReleaseWhatTheyHold) {
     const std::vector<uint8_t> audio = noiseFrames(kCd, 100);
     choosePair(kCd, audio, kCd, audio);
     ::unlink(dir.file("2.wav").c_str());
+    // Gone since chosen: named, with the reason, in the log and in a message.
     EXPECT_EQ(run(), RunResult::Open2Failed);
-    EXPECT_EQ(host.log.back(), "open error(1)");
+    EXPECT_EQ(host.log.back(), "ファイル2 " + dir.file("2.wav") + " を読めません: ファイルが見つかりません");
+    EXPECT_EQ(host.messages.back(), host.log.back());
     ::unlink(dir.file("1.wav").c_str());
     EXPECT_EQ(run(), RunResult::Open1Failed);
-    EXPECT_EQ(host.log.back(), "open error(0)");
+    EXPECT_EQ(host.log.back(), "ファイル1 " + dir.file("1.wav") + " を読めません: ファイルが見つかりません");
 
     // An empty data chunk at the end of the file: the first read gives nothing.
     choosePair(kCd, {}, kCd, audio);

@@ -175,17 +175,21 @@ TEST_F(DamagedCopyTest, FilesThatAreNoWavFilesAreNamed) {
     struct Case {
         std::string file1, file2;
         RunResult result;
-        const char* message;
+        std::string message;
     };
+    const std::string noWav = "RIFF/WAVEファイルではありません";
     const Case cases[] = {
-        {missing, good, RunResult::Unreadable1, "ファイル1をWAVファイルとして読めませんでした。"},
-        {good, text, RunResult::Unreadable2, "ファイル2をWAVファイルとして読めませんでした。"},
-        {noFormat, good, RunResult::Unreadable1, "ファイル1をWAVファイルとして読めませんでした。"},
-        {text, missing, RunResult::Unreadable1, "ファイル1をWAVファイルとして読めませんでした。"},
+        {missing, good, RunResult::Unreadable1, "ファイル1 " + missing + " を読めません: ファイルが見つかりません"},
+        {good, text, RunResult::Unreadable2, "ファイル2 " + text + " を読めません: " + noWav},
+        {noFormat, good, RunResult::Unreadable1,
+         "ファイル1 " + noFormat +
+             " を読めません: fmtチャンクがないか、サンプリングレートかブロックサイズがありません"},
+        {text, missing, RunResult::Unreadable1, "ファイル1 " + text + " を読めません: " + noWav},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file1 + " " + c.file2);
         EXPECT_EQ(compareFiles(c.file1, c.file2), Lines{c.message});
+        EXPECT_EQ(host.log.back(), c.message);  // the log says it too
         EXPECT_EQ(outcome.result, c.result);
         EXPECT_EQ(outcome.message, c.message);
         EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);

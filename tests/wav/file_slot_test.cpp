@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <filesystem>
 
 #include "support/recording_reporter.h"
@@ -107,11 +109,17 @@ TEST_F(FileSlotTest, UnreadableFilesDivideByNothing) {
                                                         {zeroRate, WavProblem::NoFormat}};
     for (const auto& [path, problem] : cases) {
         SCOPED_TRACE(path);
-        EXPECT_EQ(loadFileSlot(slot, 0, path, host).problem, problem);
+        const WavError error = loadFileSlot(slot, 0, path, host);
+        EXPECT_EQ(error.problem, problem);
         EXPECT_EQ(slot.path, path);
-        EXPECT_EQ(host.info[0][2], "再生時間 -");
+        // The pane says the file could not be read, and why, not "0Hz 0bit stereo".
+        EXPECT_EQ(host.info[0], (std::vector<std::string>{"ファイル1", "読めません:", japaneseReason(error)}));
     }
     EXPECT_EQ(slot.frameCount, 10u);  // the zero-rate file still has frames
+    EXPECT_EQ(japaneseReason({WavProblem::CannotOpen, ENOENT, 0}), "ファイルが見つかりません");
+    EXPECT_EQ(japaneseReason({WavProblem::NotWave, 0, 0}), "RIFF/WAVEファイルではありません");
+    EXPECT_EQ(cannotReadMessage(1, "/a\nb.wav", {WavProblem::CannotOpen, EACCES, 0}),
+              "ファイル2 /a\\nb.wav を読めません: 読み取りの権限がありません");
 }
 
 TEST_F(FileSlotTest, LongPathsAreKeptWhole) {

@@ -196,12 +196,10 @@ const HostileCase kCases[] = {
 
 class HostileFiles : public ::testing::TestWithParam<HostileCase> {
 protected:
-    // Loads and scans; returns whether the scan showed a message instead of its two lines.
+    // Loads and scans: six pane lines, or three that say why the file could not be read.
     void choose(FileSlots& slots, int side, const std::string& path) {
-        const size_t messagesBefore = host.messages.size();
-        chooseFile(slots[side], side, path, host);
-        const bool messageShown = host.messages.size() > messagesBefore;
-        EXPECT_EQ(host.info[side].size(), messageShown ? 4u : 6u);
+        const WavError error = chooseFile(slots[side], side, path, host);
+        EXPECT_EQ(host.info[side].size(), error ? 3u : 6u);
         EXPECT_LE(slots[side].leadingSilentFrames, slots[side].frameCount);
         EXPECT_LE(slots[side].trailingSilentFrames, slots[side].frameCount);
     }
@@ -287,24 +285,29 @@ TEST(HostilePaths, FoldersFifosAndUnreadableFilesGiveTheOpenError) {
     ::chmod(locked.c_str(), 0);
 
     const int before = openDescriptorCount();
-    const std::pair<std::string, std::string> cases[] = {
-        {dir.path(), "Is a directory"},
-        {fifo, "not a regular file"},
-        {locked, "Permission denied"},
-        {dir.file("missing.wav"), "No such file or directory"},
+    struct Case {
+        std::string path, problem, reason;
     };
-    for (const auto& [path, problem] : cases) {
+    const Case cases[] = {
+        {dir.path(), "Is a directory", "フォルダです"},
+        {fifo, "not a regular file", "通常のファイルではありません"},
+        {locked, "Permission denied", "読み取りの権限がありません"},
+        {dir.file("missing.wav"), "No such file or directory", "ファイルが見つかりません"},
+    };
+    for (const auto& [path, problem, reason] : cases) {
         SCOPED_TRACE(path);
         RecordingReporter host;
         FileSlot slot;
-        chooseFile(slot, 0, path, host);
-        EXPECT_EQ(host.messages, std::vector<std::string>{"open error"});
-        EXPECT_EQ(host.info[0].size(), 4u);
+        EXPECT_EQ(chooseFile(slot, 0, path, host).problem, WavProblem::CannotOpen);
+        EXPECT_TRUE(host.messages.empty());  // the caller names the file (the window, the CLI)
+        EXPECT_EQ(host.info[0], (std::vector<std::string>{"ファイル1", "読めません:", reason}));
         EXPECT_EQ(slotProblem(slot), problem);
-        // The run names the file that is no WAV file, not a property that differs.
+        // The run names the file and why it could not be read, in a message and the log alike.
         FileSlots slots{slot, slot};
         EXPECT_EQ(runComparison(slots, host, host.options).result, RunResult::Unreadable1);
-        EXPECT_EQ(host.messages.back(), "ファイル1をWAVファイルとして読めませんでした。");
+        const std::string message = "ファイル1 " + path + " を読めません: " + reason;
+        EXPECT_EQ(host.messages.back(), message);
+        EXPECT_EQ(host.log.back(), message);
     }
     EXPECT_EQ(openDescriptorCount(), before);
     setTraceSink(previous);
