@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
@@ -43,6 +44,10 @@ constexpr int kClientWidth = 442;
 constexpr int kPanelHeight = 481;
 constexpr int kLogHeight = 180;
 constexpr int kStatusHeight = 25;
+// The log never shrinks below a few lines and its scroll bar.
+constexpr int kMinLogHeight = 56;
+// A window not framed yet is taken to need this much for its title bar and borders.
+constexpr int kAssumedFrameHeight = 32;
 constexpr qint64 kScreenUpdateMs = 50;
 
 }  // namespace
@@ -58,7 +63,7 @@ MainWindow::MainWindow(SettingsFiles settingsFiles, QWidget* parent)
                                                          [this] { return options_->continuousMode(); });
     runCommand_->onCompared = [this](const RunOutcome& outcome) { markDifferences(outcome); };
     connectHandlers();
-    resize(designedSize());
+    fitToAvailableHeight(availableHeight());
     startUp();
 }
 
@@ -74,9 +79,17 @@ void MainWindow::buildControls() {
     column->setSpacing(0);
     setCentralWidget(central);
 
-    controlsPanel_ = new QWidget(central);
+    // The controls keep their designed places; on a screen too small for them (a high scale
+    // factor) the panel scrolls rather than pushing the log and the status bar off the screen.
+    panelScroll_ = new QScrollArea(central);
+    panelScroll_->setObjectName(QStringLiteral("panelScroll"));
+    panelScroll_->setFrameShape(QFrame::NoFrame);
+    panelScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    panelScroll_->setWidgetResizable(true);
+    controlsPanel_ = new QWidget(panelScroll_);
     controlsPanel_->setObjectName(QStringLiteral("controlsPanel"));
     controlsPanel_->setFixedHeight(kPanelHeight);
+    panelScroll_->setWidget(controlsPanel_);
     logView_ = new QPlainTextEdit(central);
     logView_->setObjectName(QStringLiteral("logView"));
     logView_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -85,7 +98,8 @@ void MainWindow::buildControls() {
     logView_->setAccessibleName(QStringLiteral("ログ"));
     // Tab moves on, as in every pane of the designed platform; the log stays editable.
     logView_->setTabChangesFocus(true);
-    column->addWidget(controlsPanel_);
+    logView_->setMinimumHeight(kMinLogHeight);
+    column->addWidget(panelScroll_);
     column->addWidget(logView_, 1);
 
     statusBar_ = new QStatusBar(this);
@@ -367,12 +381,46 @@ QPoint MainWindow::reachablePosition(QPoint framePosition, QSize frameSize) cons
     return QPoint(left, top);
 }
 
+int MainWindow::availableHeight() const {
+    const QScreen* screen =
+        windowHandle() && windowHandle()->screen() ? windowHandle()->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return INT_MAX;
+    const int frame = std::max(frameGeometry().height() - geometry().height(), kAssumedFrameHeight);
+    return screen->availableGeometry().height() - frame;
+}
+
+QSize MainWindow::fittedSize() const {
+    QSize size = designedSize();
+    // The log gives way first, then the panel scrolls; the menu and status bars always show.
+    const int least = menuBar()->sizeHint().height() + kStatusHeight + kMinLogHeight + kMinLogHeight;
+    size.setHeight(std::max(std::min(size.height(), fitHeight_), least));
+    return size;
+}
+
+void MainWindow::fitToAvailableHeight(int height) {
+    fitHeight_ = height;
+    const QSize size = fittedSize();
+    // The panel first, its layouts brought up to date at once: its old fixed height would
+    // otherwise still hold the window up.
+    fitPanel(size.height());
+    centralWidget()->layout()->activate();
+    layout()->activate();
+    resize(size);
+}
+
+void MainWindow::fitPanel(int windowHeight) {
+    // The controls take their designed height while the log keeps a few lines; below that they
+    // scroll.
+    const int inside = windowHeight - menuBar()->sizeHint().height() - kStatusHeight;
+    panelScroll_->setFixedHeight(std::clamp(inside - kMinLogHeight, kMinLogHeight, kPanelHeight));
+}
+
 void MainWindow::keepMinimumSize() {
-    // Never smaller than the designed window. On the original platform that was 450 x 720 outer
-    // pixels; frames differ between window systems, so the limit is the designed inside plus
-    // whatever frame this window has, and the window opens at exactly its designed size.
+    // Never smaller than the designed window (on the original platform 450 x 720 outer pixels),
+    // unless the screen is too small for it: then the window fits the screen. Frames differ
+    // between window systems, so the limit is the inside plus whatever frame this window has.
     const QSize frameExtra = frameGeometry().size() - size();
-    const QSize designed = designedSize();
+    const QSize designed = fittedSize();
     int width = this->width();
     int height = this->height();
     if (frameGeometry().width() <= designed.width() + frameExtra.width()) width = designed.width();
@@ -387,6 +435,7 @@ QSize MainWindow::designedSize() const {
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     keepMinimumSize();
+    fitPanel(height());
 }
 
 void MainWindow::openFiles(const QStringList& paths) {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <climits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +22,7 @@ class QAction;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QScrollArea;
 class QStatusBar;
 class QTimer;
 
@@ -74,6 +76,17 @@ private:
     void startUp();
     void keepMinimumSize();
     QSize designedSize() const;
+    // The designed size, or, on a screen too small for it, as much of it as fits: the log pane
+    // gives way first, then the controls scroll.
+    QSize fittedSize() const;
+    int availableHeight() const;
+    void fitPanel(int windowHeight);
+
+public:
+    // Fits the window into an inside height (the screen's available height less the frame).
+    void fitToAvailableHeight(int height);
+
+private:
     void applySettings(const WindowSettings& settings);
     // Puts the outer frame at the saved corner once the window is framed, on a screen.
     void placeFrame(int attempt);
@@ -96,6 +109,8 @@ private:
     void setProgress(int percent) override;
 
     QWidget* controlsPanel_ = nullptr;
+    QScrollArea* panelScroll_ = nullptr;
+    int fitHeight_ = INT_MAX;
     QPlainTextEdit* logView_ = nullptr;
     QStatusBar* statusBar_ = nullptr;
     std::array<commands::SidePane, 2> sides_;

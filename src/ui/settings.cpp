@@ -46,12 +46,23 @@ bool exists(const std::string& path) {
     return !path.empty() && std::filesystem::is_regular_file(path, ignored);
 }
 
+// An installed program (cmake --install, a package) stands in a prefix's bin folder beside the
+// prefix's share folder with its desktop entry; a portable copy (a build folder, a copy on a
+// stick) does not.
+bool installed(const QString& programFolder) {
+    return exists((programFolder + QStringLiteral("/../share/applications/vemilo.desktop")).toStdString());
+}
+
 }  // namespace
 
 SettingsFiles defaultSettingsFiles() {
     SettingsFiles files;
-    files.besideProgram =
-        (QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(kFileName)).toStdString();
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    // An installed program never writes beside itself, where one user's run as root would leave a
+    // file every other user's start would read.
+    if (!installed(programFolder)) {
+        files.besideProgram = (programFolder + QLatin1Char('/') + QLatin1String(kFileName)).toStdString();
+    }
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     if (!config.isEmpty())
         files.userConfig = (config + QStringLiteral("/vemilo/") + QLatin1String(kFileName)).toStdString();
@@ -59,8 +70,17 @@ SettingsFiles defaultSettingsFiles() {
 }
 
 std::string settingsFileToRead(const SettingsFiles& files) {
-    if (exists(files.besideProgram)) return files.besideProgram;
-    if (exists(files.userConfig)) return files.userConfig;
+    // The file the last close wrote: after a save fell back to the user's file, that one.
+    const bool beside = exists(files.besideProgram);
+    const bool user = exists(files.userConfig);
+    if (beside && user) {
+        std::error_code ignored;
+        const auto besideTime = std::filesystem::last_write_time(files.besideProgram, ignored);
+        const auto userTime = std::filesystem::last_write_time(files.userConfig, ignored);
+        return userTime > besideTime ? files.userConfig : files.besideProgram;
+    }
+    if (beside) return files.besideProgram;
+    if (user) return files.userConfig;
     return {};
 }
 
@@ -77,15 +97,17 @@ LoadedSettings loadSettings(const SettingsFiles& files) {
 
 void saveSettings(const SettingsFiles& files, const WindowSettings& settings) {
     try {
+        if (files.besideProgram.empty()) throw std::runtime_error("");  // installed: the user's file only
         saveInto(files.besideProgram, settings);
-    } catch (const std::runtime_error&) {
+    } catch (const std::runtime_error& beside) {
         if (files.userConfig.empty()) throw;
         try {
             std::error_code ignored;
             std::filesystem::create_directories(std::filesystem::path(files.userConfig).parent_path(), ignored);
             saveInto(files.userConfig, settings);
-        } catch (const std::runtime_error&) {
-            throw std::runtime_error(files.besideProgram + " に書き込めません");
+        } catch (const std::runtime_error& user) {
+            // Said once: the file this save ended on, and why.
+            throw std::runtime_error(user.what());
         }
     }
 }

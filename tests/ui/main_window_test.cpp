@@ -10,6 +10,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -116,6 +118,29 @@ private slots:
         window->resize(600, 500);
         QTRY_COMPARE(window->height(), designed.height());
         QCOMPARE(window->width(), 600);
+    }
+
+    // On a screen too small for the designed window (scale 2 on 1280 x 1024 leaves 512 logical
+    // pixels) the window fits: the log keeps a few lines, the controls scroll, the status bar shows.
+    void fitsASmallScreen() {
+        TempDir settings;
+        RecordingDialogs dialogs;
+        auto window = makeWindow(settings);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->fitToAvailableHeight(470);
+        QTRY_COMPARE(window->height(), 470);
+        const Controls c(*window);
+        QVERIFY(c.logView->height() >= 56);
+        const auto* status = window->findChild<QStatusBar*>(QStringLiteral("statusBar"));
+        QVERIFY(status->geometry().bottom() < window->height());
+        const auto* scroll = window->findChild<QScrollArea*>(QStringLiteral("panelScroll"));
+        QTRY_VERIFY(scroll->verticalScrollBar()->isVisible());
+        window->resize(442, 300);  // still no smaller than what fits
+        QTRY_COMPARE(window->height(), 470);
+        window->fitToAvailableHeight(2000);  // a large screen: the designed size, nothing scrolls
+        QTRY_COMPARE(window->height(), window->menuBar()->height() + 686);
+        QTRY_VERIFY(!scroll->verticalScrollBar()->isVisible());
     }
 
     // Closing the window closes the picker and any message box it opened: nothing is left to keep

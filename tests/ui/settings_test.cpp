@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 
 #include "support/temp_dir.h"
 #include "support/unprivileged.h"
@@ -147,7 +149,38 @@ private slots:
         ::mkdir(path.c_str(), 0700);
         writeText(settings.file("config"), "a file where the folder should be");
         makeWindow(settings).reset();
-        QCOMPARE(dialogs.errors, QStringList{QString::fromStdString(path) + QStringLiteral(" に書き込めません.")});
+        // Said once, naming the file the save ended on and the reason.
+        QCOMPARE(dialogs.errors, QStringList{QString::fromStdString(settings.file("config/vemilo/vemilo3.ini")) +
+                                             QStringLiteral(" に書き込めません: Not a directory.")});
+    }
+
+    // The file a start reads is the one the last close wrote: after a save fell back to the
+    // user's file, that one, even though a stale file stands beside the program.
+    void theLastFileWrittenIsTheOneRead() {
+        TempDir settings;
+        RecordingDialogs dialogs;
+        const ui::SettingsFiles files = settingsFilesIn(settings);
+        writeText(files.besideProgram, "[position]\nTop=11\nLeft=12\n");
+        ::mkdir(settings.file("config").c_str(), 0700);
+        ::mkdir(settings.file("config/vemilo").c_str(), 0700);
+        writeText(files.userConfig, "[position]\nTop=21\nLeft=22\n");
+        const auto touch = [](const std::string& path, int secondsAgo) {
+            std::filesystem::last_write_time(
+                path, std::filesystem::file_time_type::clock::now() - std::chrono::seconds(secondsAgo));
+        };
+        touch(files.besideProgram, 100);
+        touch(files.userConfig, 10);
+        QCOMPARE(ui::settingsFileToRead(files), files.userConfig);
+        QCOMPARE(ui::loadSettings(files).settings.top, 21);
+        touch(files.besideProgram, 1);
+        QCOMPARE(ui::settingsFileToRead(files), files.besideProgram);
+        // An installed program has no file beside itself: the user's file alone.
+        ui::SettingsFiles installed = files;
+        installed.besideProgram.clear();
+        QCOMPARE(ui::settingsFileToRead(installed), files.userConfig);
+        ui::saveSettings(installed, ui::WindowSettings{.top = 33});
+        QCOMPARE(ui::loadSettings(installed).settings.top, 33);
+        QVERIFY(readAll(files.besideProgram).find("Top=11") != std::string::npos);  // never written
     }
 
     void aReadOnlyFileIsLeftAlone() {
@@ -219,7 +252,7 @@ private slots:
             ini.writeText("setting", "icchi_sample", std::string(6000, '9'));
             ini.save();
         } catch (const std::runtime_error& error) {
-            refused = std::string(error.what()) == path + " に書き込めません";
+            refused = std::string(error.what()) == path + " に書き込めません: No space left on device";
         }
         const std::string after = readAll(path);
         std::system(("umount '" + disk + "'").c_str());
