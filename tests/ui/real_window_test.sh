@@ -88,7 +88,7 @@ cp "$vemilo" "$work/app/vemilo"
 xdo() { timeout 5 xdotool "$@"; }
 
 app=0 window=0
-start_app() {  # folder to start in, then arguments
+start_app() {  # folder to start in, then arguments; QT_SCALE_FACTOR passes through
   local folder=$1
   shift
   (cd "$folder" && exec "$work/app/vemilo" "$@") >"$work/out.log" 2>"$work/err.log" &
@@ -254,6 +254,50 @@ check "the run was still going when the window was closed" kill -0 "$app"
 close_app
 check "closing during a run ends the program within a second (took ${closed_in} ms)" test "$closed_in" -le 1000
 check "both files given at start were walked" test "$(grep -c '^chunk: data' "$work/out.log")" = 2
+
+# 5. By keyboard alone: Tab leaves the log pane for the first folder button and Space opens the
+#    folder picker; closing the window with the picker open ends the program.
+start_app "$work/demo/folder1"
+measure
+xdo windowactivate --sync "$window" >/dev/null 2>&1
+xdo mousemove $((client_x + 200)) $((client_y + menu_height + 481 + 60)) click 1  # the log pane
+sleep 0.3
+xdo key Tab space
+sleep 1.5
+picker=$(wmctrl -lp 2>/dev/null | awk -v pid="$app" '$3 == pid && $0 !~ /Vemilo v3/ {print $1; exit}')
+check "Tab leaves the log for the folder button, and Space opens the folder picker" test -n "$picker"
+close_app
+check "closing the window with the picker open ends the program (took ${closed_in} ms)" test "$closed_in" -le 2000
+
+# 6. F5 runs from the keyboard (with no file chosen, Run says so); Enter in a path field chooses
+#    the typed file, and a missing one is named in a message box.
+start_app "$work/demo/folder1"
+measure
+xdo windowactivate --sync "$window" >/dev/null 2>&1
+xdo key F5
+sleep 1
+check "F5 runs: a message box asks for file 1" test "$(message_boxes)" = 1
+xdo key Return
+sleep 0.5
+xdo windowactivate --sync "$window" >/dev/null 2>&1
+xdo mousemove $((client_x + 180)) $((client_y + menu_height + 227)) click 1  # the ファイル1 field
+sleep 0.3
+xdo type --delay 5 "$work/nowhere.wav"
+xdo key Return
+sleep 1
+check "Enter in the path field names a missing file in a message box" test "$(message_boxes)" = 1
+xdo key Return
+sleep 0.5
+close_app
+
+# 7. At scale 2 on this 1280 x 1024 screen the designed window does not fit: it opens wholly on
+#    the screen, its log and status bar included.
+rm -f "$work/app/vemilo3.ini"
+QT_SCALE_FACTOR=2 start_app "$work/demo/folder1"
+measure
+check "at scale 2 the window ends above the screen's bottom (client ${client_y}+${height})" \
+  test $((client_y + height)) -le 1024
+close_app
 
 echo "real window: $failures failed"
 [ "$failures" = 0 ]
