@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 scale=${1:-1}
 
-scripts/install-deps.sh
+scripts/install-deps.sh --tests
 for package in x11-apps imagemagick; do
   dpkg -s "$package" >/dev/null 2>&1 || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$package"
 done
