@@ -299,5 +299,57 @@ check "at scale 2 the window ends above the screen's bottom (client ${client_y}+
   test $((client_y + height)) -le 1024
 close_app
 
+# 8. A second user: an installed copy (in a prefix's bin beside share/applications) never writes
+#    beside itself; each user's start reads what that user's last close wrote. A file the user
+#    may not read is named in a message box when given at start.
+if command -v setpriv >/dev/null && [ "$(id -u)" = 0 ]; then
+  mkdir -p "$work/prefix/bin" "$work/prefix/share/applications" "$work/other/.config" "$work/other-runtime"
+  cp "$work/app/vemilo" "$work/prefix/bin/vemilo"
+  touch "$work/prefix/share/applications/vemilo.desktop"
+  chmod 755 "$work" "$work/demo" "$work/demo/folder1"
+  chown -R nobody "$work/other" "$work/other-runtime"
+  chmod 700 "$work/other-runtime"
+  cp "$work/demo/folder1/1_identical.wav" "$work/locked.wav"
+  chmod 600 "$work/locked.wav"  # root's: nobody may not read it
+  as_other() {  # folder, then arguments: the installed program as nobody, with a pid wmctrl knows
+    local folder=$1
+    shift
+    (cd "$folder" && exec setpriv --reuid=nobody --regid=nogroup --clear-groups \
+      env HOME="$work/other" XDG_CONFIG_HOME="$work/other/.config" XDG_RUNTIME_DIR="$work/other-runtime" \
+      "$work/prefix/bin/vemilo" "$@") >"$work/out.log" 2>"$work/err.log" &
+    app=$!
+    pids+=($app)
+    window=0
+    for _ in $(seq 300); do
+      window=$(wmctrl -lp 2>/dev/null | awk -v pid="$app" '$3 == pid && $0 ~ /Vemilo v3/ {print $1; exit}')
+      [ -n "$window" ] && break
+      sleep 0.1
+    done
+    [ -n "$window" ] || give_up "the installed window did not appear for nobody" "$work/err.log"
+    sleep 0.5
+  }
+  as_other "$work/demo/folder1"
+  xdo windowmove "$window" 150 120
+  sleep 0.8
+  close_app
+  check "an installed copy never writes beside itself" test ! -e "$work/prefix/bin/vemilo3.ini"
+  check "nobody's close wrote nobody's own file" test -s "$work/other/.config/vemilo/vemilo3.ini"
+  saved_top=$(sed -n 's/^Top=//p' "$work/other/.config/vemilo/vemilo3.ini")
+  saved_left=$(sed -n 's/^Left=//p' "$work/other/.config/vemilo/vemilo3.ini")
+  as_other "$work/demo/folder1"
+  measure
+  check "nobody's next start reads that file (frame at $frame_x,$frame_y, saved $saved_left,$saved_top)" \
+    test "$frame_x,$frame_y" = "$saved_left,$saved_top"
+  close_app
+  as_other "$work/demo/folder1" "$work/locked.wav"
+  sleep 1
+  check "a file the user may not read is named in a message box" test "$(message_boxes)" = 1
+  xdo key Return
+  sleep 0.5
+  close_app
+else
+  echo "SKIP: the second user's checks need root and setpriv"
+fi
+
 echo "real window: $failures failed"
 [ "$failures" = 0 ]
