@@ -285,16 +285,16 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
         }
         const size_t equals = argument.find('=');
         const std::string name = argument.substr(0, equals);
-        const CliOptionSpec* spec = nullptr;
+        const CliOptionSpec* known = nullptr;
         for (const CliOptionSpec& candidate : kOptions) {
-            if (name == candidate.name && candidate.apply) spec = &candidate;
+            if (name == candidate.name && candidate.apply) known = &candidate;
         }
-        if (!spec) {
+        if (!known) {
             outcome.error = "unrecognized option '" + argument + "'";
             return outcome;
         }
         std::string value;
-        if (!spec->value) {
+        if (!known->value) {
             if (equals != std::string::npos) {
                 outcome.error = "option '" + name + "' doesn't allow an argument";
                 return outcome;
@@ -307,7 +307,7 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
             outcome.error = "option '" + name + "' requires an argument";
             return outcome;
         }
-        if (const auto problem = spec->apply(options, value)) {
+        if (const auto problem = known->apply(options, value)) {
             outcome.error = "invalid " + name + " value '" + value + "': " + *problem;
             return outcome;
         }
