@@ -92,7 +92,11 @@ start_app() {  # folder to start in, then arguments; QT_SCALE_FACTOR passes thro
   local folder=$1
   shift
   (cd "$folder" && exec "$work/app/vemilo" "$@") >"$work/out.log" 2>"$work/err.log" &
-  app=$!
+  await_window $!
+}
+
+await_window() {  # the started program's pid: sets app and window once the window shows
+  app=$1
   pids+=($app)
   window=0
   for _ in $(seq 300); do
@@ -317,16 +321,7 @@ if command -v setpriv >/dev/null && [ "$(id -u)" = 0 ]; then
     (cd "$folder" && exec setpriv --reuid=nobody --regid=nogroup --clear-groups \
       env HOME="$work/other" XDG_CONFIG_HOME="$work/other/.config" XDG_RUNTIME_DIR="$work/other-runtime" \
       "$work/prefix/bin/vemilo" "$@") >"$work/out.log" 2>"$work/err.log" &
-    app=$!
-    pids+=($app)
-    window=0
-    for _ in $(seq 300); do
-      window=$(wmctrl -lp 2>/dev/null | awk -v pid="$app" '$3 == pid && $0 ~ /Vemilo v3/ {print $1; exit}')
-      [ -n "$window" ] && break
-      sleep 0.1
-    done
-    [ -n "$window" ] || give_up "the installed window did not appear for nobody" "$work/err.log"
-    sleep 0.5
+    await_window $!
   }
   as_other "$work/demo/folder1"
   xdo windowmove "$window" 150 120
