@@ -26,11 +26,6 @@ void logHeader(const RunState& run, Reporter& reporter) {
     }
 }
 
-// Why a slot's file could not be read, for a file that has no usable format.
-WavError unreadableReason(const FileSlot& slot) {
-    return slot.loadError ? slot.loadError : WavError{WavProblem::NoFormat, 0, 0};
-}
-
 // The first property in which the two files differ, with its message; Identical when none does.
 std::pair<RunResult, const char*> formatMismatch(const SampleFormat& a, const SampleFormat& b) {
     if (a.sampleRate != b.sampleRate) return {RunResult::RateMismatch, "サンプリングレートが違います。"};
@@ -136,7 +131,7 @@ RunOutcome runComparison(const FileSlots& fileSlots, Reporter& reporter, const O
     for (int side = 0; side < 2; ++side) {
         const FileSlot& slot = run.files[side].slot;
         if (slot.format.usable()) continue;
-        const std::string message = cannotReadMessage(side, slot.path, unreadableReason(slot));
+        const std::string message = cannotReadMessage(side, slot.path, slotError(slot));
         reporter.logLine(message);
         // A message box runs the event loop: the run works on its copies of the slots.
         reporter.showMessage(message);

@@ -39,10 +39,10 @@ std::string channelsText(uint16_t channels) {
     return formatText("%uch", static_cast<unsigned>(channels));
 }
 
-std::string slotProblem(const FileSlot& slot) {
-    if (slot.loadError) return describeError(slot.loadError);
-    if (!slot.format.usable()) return describeProblem(WavProblem::NoFormat, 0);
-    return "";
+WavError slotError(const FileSlot& slot) {
+    if (slot.loadError) return slot.loadError;
+    if (!slot.format.usable()) return {WavProblem::NoFormat, 0, 0};
+    return {};
 }
 
 WavError loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporter& reporter) {

@@ -32,8 +32,9 @@ struct FileSlot {
 
 using FileSlots = std::array<FileSlot, 2>;
 
-// Why the slot's file cannot be compared, as a short sentence; empty when it can.
-std::string slotProblem(const FileSlot& slot);
+// Why the slot's file cannot be compared: its load's error, or NoFormat for a format without a
+// rate or frame size; no error when it can be compared.
+WavError slotError(const FileSlot& slot);
 
 // Reads the header of the file at path into the slot and writes the four summary lines to the
 // side's information pane. Leaves the zero counts to the zero-run scan that follows. No error when

@@ -301,7 +301,7 @@ TEST(HostilePaths, FoldersFifosAndUnreadableFilesGiveTheOpenError) {
         EXPECT_EQ(chooseFile(slot, 0, path, host).problem, WavProblem::CannotOpen);
         EXPECT_TRUE(host.messages.empty());  // the caller names the file (the window, the CLI)
         EXPECT_EQ(host.info[0], (std::vector<std::string>{"ファイル1", "読めません:", reason}));
-        EXPECT_EQ(slotProblem(slot), problem);
+        EXPECT_EQ(describeError(slotError(slot)), problem);
         // The run names the file and why it could not be read, in a message and the log alike.
         FileSlots slots{slot, slot};
         EXPECT_EQ(runComparison(slots, host, host.options).result, RunResult::Unreadable1);
