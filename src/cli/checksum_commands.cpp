@@ -70,6 +70,7 @@ int printChecksums(const std::vector<std::string>& paths, std::FILE* out, std::F
         bool escaped = false;
         const std::string name = md5sumName(path, escaped);
         std::fprintf(out, "%s%s  %s\n", escaped ? "\\" : "", hexDigest(*checksum.md5).c_str(), name.c_str());
+        if (!checksum.remark.empty()) std::fprintf(err, "vemilo-cli: %s: %s\n", shown.c_str(), checksum.remark.c_str());
         if (checksum.hasEmbeddedMd5) {
             std::fprintf(err, "vemilo-cli: %s: the embedded MD5 chunk %s\n", shown.c_str(),
                          checksum.embeddedMatches ? "matches" : "does NOT match the audio data");

@@ -23,6 +23,13 @@ void logHeader(const RunState& run, Reporter& reporter) {
                                     static_cast<unsigned long long>(slot.frameCount),
                                     static_cast<unsigned long long>(slot.leadingSilentFrames),
                                     static_cast<unsigned long long>(slot.trailingSilentFrames)));
+        // A decoded copy says what it was decoded from.
+        if (slot.container != Container::Wav && slot.format.usable()) {
+            const SampleFormat& format = slot.format;
+            reporter.logLine(formatText("形式:%s %uHz %ubit %s %s", containerName(slot.container), format.sampleRate,
+                                        static_cast<unsigned>(format.bitsPerSample), encodingName(format).c_str(),
+                                        channelsText(format.channels).c_str()));
+        }
     }
 }
 

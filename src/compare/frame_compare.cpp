@@ -248,8 +248,15 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
         if (file.source->identity() != file.slot.identity) {
             outcome.damage.push_back(formatText("ファイル%dは比較中に変更されました。", side + 1));
         }
+        if (const std::string found = file.source->damage(); !found.empty()) {
+            outcome.damage.push_back(formatText("ファイル%d: %s", side + 1, found.c_str()));
+        }
     }
     for (const std::string& line : outcome.damage) reporter.logLine(line);
+    for (int side = 0; side < 2; ++side) {
+        if (const std::string remark = run.files[side].source->remark(); !remark.empty())
+            reporter.logLine(formatText("ファイル%d: %s", side + 1, remark.c_str()));
+    }
     reporter.logLine(formatText("比較サンプル(%llu)", static_cast<unsigned long long>(outcome.comparedFrames)));
     reporter.setProgress(100);
 }

@@ -51,7 +51,7 @@ WavError loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporte
     slot.loadId = loadId;
 
     WavFormatInfo info;
-    const WavError walkError = parseWavHeader(path, info, [&] {
+    const WavError walkResult = parseWavHeader(path, info, [&] {
         // Handlers may choose another file for this side meanwhile: only the load id tells.
         reporter.processPendingEvents();
         return slot.loadId == loadId && !reporter.stopRequested();
@@ -61,11 +61,28 @@ WavError loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporte
     slot.dataOffset = info.dataOffset;
     slot.dataBytes = info.dataBytes;
     const uint64_t dataEnd = info.dataOffset + info.dataBytes;
-    slot.missingDataBytes = walkError || dataEnd <= info.identity.size ? 0 : dataEnd - info.identity.size;
+    slot.missingDataBytes = walkResult || dataEnd <= info.identity.size ? 0 : dataEnd - info.identity.size;
     slot.identity = info.identity;
     slot.format = info.format;
     slot.path = path;
     slot.frameCount = info.format.blockAlign != 0 ? info.dataBytes / info.format.blockAlign : 0;
+    slot.container = Container::Wav;
+    slot.decoded = {};
+    WavError walkError = walkResult;
+    if (walkError.problem == WavProblem::NotWave) {
+        // Not RIFF: perhaps a copy in another container, which libsndfile decodes.
+        DecodedInfo decoded;
+        walkError = probeDecodedFile(path, decoded);
+        if (walkError.problem != WavProblem::NotWave) {
+            slot.container = decoded.container;
+            slot.decoded = decoded;
+            slot.identity = decoded.identity;
+            slot.format = walkError ? SampleFormat{} : decoded.format;
+            slot.frameCount = walkError ? 0 : decoded.frameCount;
+            slot.dataOffset = 0;
+            slot.dataBytes = slot.frameCount * slot.format.blockAlign;
+        }
+    }
     slot.loadError = walkError;
 
     reporter.clearInfo(side);
@@ -77,9 +94,10 @@ WavError loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporte
         return walkError;
     }
     const SampleFormat& format = slot.format;
-    reporter.appendInfo(side,
-                        formatText("%uHz %ubit %s", format.sampleRate, static_cast<unsigned>(format.bitsPerSample),
-                                   channelsText(format.channels).c_str()));
+    std::string formatLine = formatText("%uHz %ubit %s", format.sampleRate, static_cast<unsigned>(format.bitsPerSample),
+                                        channelsText(format.channels).c_str());
+    if (slot.container != Container::Wav) formatLine += std::string(" ") + containerName(slot.container);
+    reporter.appendInfo(side, formatLine);
 
     std::string duration = "-";
     if (format.hasPlayingTime()) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "wav/decoded_file.h"
 #include "wav/sample_format.h"
 #include "wav/wav_header.h"
 
@@ -26,6 +27,9 @@ struct FileSlot {
     // cut short. Its frames past the end do not exist, so no comparison of it can pass.
     uint64_t missingDataBytes = 0;
     FileIdentity identity;  // the file as its header was read; a later open must find the same
+    // WAV files are read as they lie; any other container is decoded, as its header described it.
+    Container container = Container::Wav;
+    DecodedInfo decoded;
     // Changes with every load, so that a scan interrupted by another load can tell.
     uint64_t loadId = 0;
 };

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "wav/sample_format.h"
 #include "wav/wav_error.h"
@@ -31,6 +32,11 @@ public:
     virtual uint64_t fileBytes() const = 0;
     // The file as it is now: the engine checks that it did not change while it was compared.
     virtual FileIdentity identity() const = 0;
+    // What reading the file found wrong with it (a decode error, a stored checksum the audio does
+    // not match), as a log line's sentence; empty while nothing is. Such a file never passes.
+    virtual std::string damage() const { return {}; }
+    // Worth saying once about a file read to its end, though no fault ("no MD5 stored").
+    virtual std::string remark() const { return {}; }
 };
 
 // Opens the frames of a file loaded into a slot; its error (CannotOpen, with the system's reason)

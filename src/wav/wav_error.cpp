@@ -18,6 +18,9 @@ std::string describeProblem(WavProblem problem, int systemError) {
         case WavProblem::Superseded: return "another file was chosen meanwhile";
         case WavProblem::OutOfMemory: return std::strerror(ENOMEM);
         case WavProblem::Changed: return "the file changed after its header was read";
+        case WavProblem::Undecodable: return "its header cannot be decoded";
+        case WavProblem::UnsupportedEncoding:
+            return "its samples are neither integer PCM of 8 to 32 bits nor IEEE float";
     }
     return "";
 }
@@ -41,6 +44,8 @@ std::string japaneseReason(const WavError& error) {
         case WavProblem::Superseded: return "ほかのファイルが選ばれました";
         case WavProblem::OutOfMemory: return "メモリが足りません";
         case WavProblem::Changed: return "読み込んだ後に変更されました";
+        case WavProblem::Undecodable: return "ヘッダーを復号できません";
+        case WavProblem::UnsupportedEncoding: return "整数PCM(8〜32bit)でも浮動小数点でもない符号化です";
     }
     return "";
 }

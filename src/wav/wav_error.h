@@ -9,14 +9,16 @@ namespace vemilo {
 
 enum class WavProblem : uint8_t {
     None,
-    CannotOpen,      // the system refused the open (systemError says why) or it is not a regular file
-    NotWave,         // the first bytes are not "RIFF"/"RF64"/"BW64" ... "WAVE"
-    TruncatedChunk,  // the file ends inside a chunk header
-    NoFormat,        // no "fmt " chunk, or one without a sample rate or frame size
-    Stopped,         // the work was stopped before its end: the program is ending
-    Superseded,      // a newer choice for the same side took over while the work let the window run
-    OutOfMemory,     // a buffer for the work could not be had
-    Changed,         // the file is not the one whose header was read: replaced or rewritten since
+    CannotOpen,           // the system refused the open (systemError says why) or it is not a regular file
+    NotWave,              // the first bytes are not "RIFF"/"RF64"/"BW64" ... "WAVE"
+    TruncatedChunk,       // the file ends inside a chunk header
+    NoFormat,             // no "fmt " chunk, or one without a sample rate or frame size
+    Stopped,              // the work was stopped before its end: the program is ending
+    Superseded,           // a newer choice for the same side took over while the work let the window run
+    OutOfMemory,          // a buffer for the work could not be had
+    Changed,              // the file is not the one whose header was read: replaced or rewritten since
+    Undecodable,          // a FLAC, AIFF, W64 or CAF file whose header libsndfile cannot read
+    UnsupportedEncoding,  // a decoded file whose samples are not integer PCM or IEEE float
 };
 
 struct WavError {

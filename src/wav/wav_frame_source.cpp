@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "wav/decoded_file.h"
 #include "wav/file_slot.h"
 #include "wav/frame_source.h"
 #include "wav/wav_reader.h"
@@ -46,6 +47,12 @@ private:
 }  // namespace
 
 OpenedSource openFrameSource(const FileSlot& slot) {
+    if (slot.container != Container::Wav) {
+        auto decoded = std::make_unique<DecodedFrameSource>(slot.decoded, slot.leadingSilentFrames);
+        if (WavError refused = decoded->open(slot.path)) return {nullptr, refused};
+        if (decoded->identity() != slot.identity) return {nullptr, {WavProblem::Changed, 0, 0}};
+        return {std::move(decoded), {}};
+    }
     auto source = std::make_unique<WavFrameSource>(slot);
     if (WavError refused = source->open(slot.path)) return {nullptr, refused};
     // The frames must come from the file whose header was read, not one renamed over it since.

@@ -5,9 +5,9 @@
 #include <new>
 #include <optional>
 
+#include "wav/frame_source.h"
 #include "wav/reporter.h"
 #include "wav/text_format.h"
-#include "wav/wav_reader.h"
 
 namespace vemilo {
 namespace {
@@ -67,7 +67,9 @@ struct Scan {
     const FileSlot file;  // the slot as loaded when the scan began
     FileSlot& slot;
     Reporter& reporter;
-    WavReader reader;
+    // Frames come through the same source the comparison reads, so a decoded file scans as a WAV one.
+    std::unique_ptr<FrameSource> source;
+    uint64_t fileSize = 0;
     uint8_t* buffer = nullptr;
     size_t pieceBytes = 0;  // whole frames, at most kScanPieceBytes
     uint8_t silence = 0;
@@ -83,19 +85,21 @@ struct Scan {
     }
 
     WavError whyAbandoned() const {
-        return {slot.loadId != file.loadId ? WavProblem::Superseded : WavProblem::Stopped, 0, reader.position()};
+        return {slot.loadId != file.loadId ? WavProblem::Superseded : WavProblem::Stopped, 0,
+                source ? source->position() : 0};
     }
 
-    // The file's bytes [start, start + length), read unless the buffer still holds them; the
-    // number of bytes available there (fewer at the end of the file).
+    // The file's whole frames in bytes [start, start + length) (start at a frame of the data), read
+    // unless the buffer still holds them; the number of bytes available there (fewer at the end).
     uint64_t bytesAt(uint64_t start, uint64_t length, const uint8_t*& data) {
         if (start >= heldStart && start + length <= heldStart + heldLength) {
             data = buffer + (start - heldStart);
             return length;
         }
-        reader.seek(static_cast<int64_t>(start), SeekOrigin::Begin);
+        const uint16_t frameBytes = file.format.blockAlign;
+        source->seekFrame((start - file.dataOffset) / frameBytes);
         heldStart = start;
-        heldLength = reader.read(buffer, static_cast<uint32_t>(length));
+        heldLength = source->readFrames(buffer, length / frameBytes) * frameBytes;
         data = buffer;
         return heldLength;
     }
@@ -124,7 +128,7 @@ PassEnd leadingPass(Scan& scan, uint64_t blockCount, uint64_t blockBytes, uint64
     if (examined < file.frameCount) {
         // The file ends before its declared data does. Read a block at a time, the pass found
         // nothing when a whole block had nothing to read, and counted every frame otherwise.
-        const uint64_t available = scan.reader.size() > file.dataOffset ? scan.reader.size() - file.dataOffset : 0;
+        const uint64_t available = scan.fileSize > file.dataOffset ? scan.fileSize - file.dataOffset : 0;
         if (blockCount == 0 || available <= (blockCount - 1) * blockBytes) return PassEnd::NotFound;
     }
     leadingSilentFrames = file.frameCount;
@@ -138,7 +142,7 @@ PassEnd trailingPass(Scan& scan, uint64_t blockCount, uint64_t blockBytes, uint6
     // Blocks are aligned to the last whole frame, so that a partial frame at the end of the data
     // cannot shift every frame boundary of the pass.
     const uint64_t wholeFramesEnd = dataStart + file.frameCount * file.format.blockAlign;
-    const uint64_t fileSize = scan.reader.size();
+    const uint64_t fileSize = scan.fileSize;
 
     for (uint64_t block = 1; block <= blockCount; ++block) {
         const uint64_t back = blockBytes * block;
@@ -209,10 +213,12 @@ WavError scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* 
         reporter.showMessage("buf error");
         return {WavProblem::OutOfMemory, 0, 0};
     }
-    // The caller names a file that cannot be opened, with the reason.
-    if (WavError refused = scan.reader.open(file.path)) return refused;
-    // Counts of another file than the one whose header the slot holds would be wrong counts.
-    if (scan.reader.identity() != file.identity) return {WavProblem::Changed, 0, 0};
+    // The caller names a file that cannot be opened, with the reason. Counts of another file than
+    // the one whose header the slot holds would be wrong counts: that is Changed.
+    OpenedSource opened = openFrameSource(file);
+    if (opened.error) return opened.error;
+    scan.source = std::move(opened.source);
+    scan.fileSize = scan.source->fileBytes();
 
     uint64_t leadingSilentFrames = 0;
     uint64_t trailingSilentFrames = 0;
@@ -236,7 +242,7 @@ WavError scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* 
         trailingSilentFrames = file.frameCount;  // silent throughout: every frame is also a trailing one
     } else if (scannable) {
         const uint64_t dataEnd = file.dataOffset + file.dataBytes;
-        trailerBytes = scan.reader.size() > dataEnd ? scan.reader.size() - dataEnd : 0;
+        trailerBytes = scan.fileSize > dataEnd ? scan.fileSize - dataEnd : 0;
         if (trailingPass(scan, blockCount, blockBytes, trailingSilentFrames) == PassEnd::Abandoned)
             return scan.whyAbandoned();
     }

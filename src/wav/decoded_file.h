@@ -1,0 +1,90 @@
+#pragma once
+// Audio files in containers other than WAV (FLAC, AIFF, AIFF-C, W64, CAF), decoded through
+// libsndfile into the byte layout a WAV file of the same format holds: little-endian samples,
+// 8-bit unsigned, frames packed. A copy in one of them then compares with its WAV master byte for
+// byte, and every difference line reads as it would for two WAV files.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "wav/frame_source.h"
+#include "wav/sample_format.h"
+#include "wav/wav_error.h"
+#include "wav/wav_reader.h"
+
+namespace vemilo {
+
+enum class Container : uint8_t { Wav, Flac, Aiff, AiffC, W64, Caf };
+
+// "WAV", "FLAC", "AIFF", "AIFF-C", "W64", "CAF".
+const char* containerName(Container container);
+
+// The container the first bytes of a file announce, for the decoded ones; nothing for WAV (which
+// the header walk reads itself) and for anything else.
+std::optional<Container> decodedContainerOf(const uint8_t* bytes, size_t size);
+
+// What a decoded file holds, as its header says.
+struct DecodedInfo {
+    Container container = Container::Flac;
+    SampleFormat format;
+    uint64_t frameCount = 0;
+    FileIdentity identity;
+    // FLAC only: the significant bits of its samples and the MD5 its encoder stored (nothing when the
+    // encoder left it unset).
+    uint16_t flacBits = 0;
+    std::optional<std::array<uint8_t, 16>> storedMd5;
+};
+
+// Reads the header of a decoded file; Undecodable when libsndfile cannot open it,
+// UnsupportedEncoding for samples that are not integer PCM of 8 to 32 bits or IEEE float.
+[[nodiscard]] WavError probeDecodedFile(const std::string& path, DecodedInfo& info);
+
+// Frames of a decoded file, read in order. Reads that go on from frame 0 to the end also give the
+// MD5 of the audio in FLAC's convention, and for a FLAC file check it against the stored one.
+class DecodedFrameSource : public FrameSource {
+public:
+    // silentLeadingFrames: frames known to be silent at the start, which the MD5 takes as read
+    // when the first read starts past them (zero skip).
+    DecodedFrameSource(const DecodedInfo& info, uint64_t silentLeadingFrames);
+    ~DecodedFrameSource() override;
+
+    [[nodiscard]] WavError open(const std::string& path);
+
+    const SampleFormat& format() const override { return info_.format; }
+    uint64_t frameCount() const override { return info_.frameCount; }
+    void seekFrame(uint64_t frame) override;
+    uint64_t readFrames(uint8_t* buffer, uint64_t maxFrames) override;
+    // Offsets count the bytes of the decoded audio, as if it were a WAV file's data chunk alone.
+    uint64_t position() const override { return nextFrame_ * info_.format.blockAlign; }
+    uint64_t fileBytes() const override { return info_.frameCount * info_.format.blockAlign; }
+    FileIdentity identity() const override { return reader_.identity(); }
+    std::string damage() const override;
+    std::string remark() const override;
+
+    // The MD5 of every frame, once read from the first to the last; nothing before.
+    std::optional<std::array<uint8_t, 16>> audioMd5() const;
+    // Why the audio could not be read to its end, in English, for the checksum commands; empty if it was.
+    const std::string& readProblem() const { return readProblem_; }
+
+private:
+    struct Decoder;
+    void hashFrames(const uint8_t* frames, uint64_t count);
+    void finishIfComplete();
+
+    DecodedInfo info_;
+    uint64_t silentLeadingFrames_;
+    WavReader reader_;
+    std::unique_ptr<Decoder> decoder_;
+    uint64_t nextFrame_ = 0;
+    uint64_t hashedFrames_ = 0;  // frames from the first that the MD5 holds
+    bool finished_ = false;
+    std::array<uint8_t, 16> digest_{};
+    std::string decodeError_;  // what went wrong decoding (Japanese, for the log)
+    std::string readProblem_;  // the same in English
+};
+
+}  // namespace vemilo
