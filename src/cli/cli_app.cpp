@@ -171,7 +171,7 @@ int runCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
     try {
         if (options.mode == Mode::Folders) {
             FolderCheckOptions check{options.paths[0], options.paths[1], options.comparison, options.jobs,
-                                     options.verbose,  options.json,     options.shard};
+                                     options.verbose,  options.json,     options.shard,      options.pairByStem};
             status = checkFolders(check, out, err);
         } else if (options.mode == Mode::Md5) {
             status = printChecksums(options.paths, out, err);

@@ -47,13 +47,14 @@ constexpr uint32_t kDefaultResyncSeconds = 10;
 const CliOptionSpec kOptions[] = {
     // The modes, each with the form of the command line it starts.
     {"--continuous", nullptr, OptionSection::Mode, "vemilo-cli [OPTIONS] --continuous DIR1 DIR2",
-     "compare the *.wav files of two folders pair by pair,\n"
+     "compare the audio files of two folders pair by pair,\n"
      "by their places in the sorted lists, going on while\n"
      "each pair has no differing frame",
      selectMode<Mode::Continuous>},
     {"--folders", nullptr, OptionSection::Mode, "vemilo-cli [OPTIONS] --folders DIR1 DIR2",
-     "compare every *.wav file below two folders with its\n"
-     "namesake, report files on one side only, never stop early",
+     "compare every audio file (.wav .flac .aif .aiff .aifc .w64\n"
+     ".caf) below two folders with its namesake, report files on\n"
+     "one side only, never stop early",
      selectMode<Mode::Folders>},
     {"--merge-reports", nullptr, OptionSection::Mode, "vemilo-cli --merge-reports REPORT.json...",
      "merge the JSON reports of the shards of a --folders run", selectMode<Mode::MergeReports>},
@@ -165,6 +166,13 @@ const CliOptionSpec kOptions[] = {
          const auto number = numberText(value, 1, 1024);
          if (!number) return kJobsProblem;
          options.jobs = static_cast<unsigned>(std::stoul(*number));
+         return std::nullopt;
+     }},
+    {"--pair-by-stem", nullptr, OptionSection::Reports, nullptr,
+     "with --folders, pair files by relative path without the\n"
+     "extension: x.wav with x.flac",
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.pairByStem = true;
          return std::nullopt;
      }},
     {"--shard", "K/N", OptionSection::Reports, nullptr,
@@ -347,8 +355,9 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
         options.mode == Mode::Compare || options.mode == Mode::Continuous || options.mode == Mode::Folders;
     if (options.json && !reportable) {
         outcome.error = "--json goes with a single pair, --continuous or --folders";
-    } else if ((options.jobs != 0 || options.verbose || options.shard) && options.mode != Mode::Folders) {
-        outcome.error = "--jobs, --verbose and --shard go with --folders";
+    } else if ((options.jobs != 0 || options.verbose || options.shard || options.pairByStem) &&
+               options.mode != Mode::Folders) {
+        outcome.error = "--jobs, --verbose, --shard and --pair-by-stem go with --folders";
     } else if (options.comparison.resyncSeconds != 0 && !options.resync) {
         outcome.error = "--resync-window goes with --resync";
     }

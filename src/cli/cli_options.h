@@ -20,6 +20,7 @@ struct CliOptions {
     bool trace = false;
     bool json = false;
     bool verbose = false;
+    bool pairByStem = false;  // --folders pairs x.wav with x.flac
     bool quiet = false;
     bool resync = false;  // --resync given (its window is comparison.resyncSeconds)  // -s: nothing written, the exit
                           // status alone

@@ -64,6 +64,14 @@ std::string pairLine(const PairReport& report) {
     return line;
 }
 
+// The relative path without the extension of its file name.
+std::string stemOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path;
+    return path.substr(0, dot);
+}
+
 uint64_t fileBytes(const std::string& path) {
     std::error_code error;
     const auto size = fs::file_size(path, error);
@@ -72,7 +80,7 @@ uint64_t fileBytes(const std::string& path) {
 
 }  // namespace
 
-std::vector<PairedPath> pairFolders(const std::string& folder1, const std::string& folder2) {
+std::vector<PairedPath> pairFolders(const std::string& folder1, const std::string& folder2, bool byStem) {
     const TreeWalk walks[2] = {walkWavTree(folder1), walkWavTree(folder2)};
     std::map<std::string, PairedPath> byPath;
     // Folders a side could not read, by their paths ("" for the top folder): what lies below them
@@ -92,9 +100,17 @@ std::vector<PairedPath> pairFolders(const std::string& folder1, const std::strin
         for (const WalkEntry& entry : walks[side].entries) {
             switch (entry.kind) {
                 case WalkEntry::Kind::File: {
-                    PairedPath& pair = byPath[entry.path];
-                    pair.path = entry.path;
-                    (side == 0 ? pair.inFolder1 : pair.inFolder2) = true;
+                    const std::string key = byStem ? stemOf(entry.path) : entry.path;
+                    PairedPath& pair = byPath[key];
+                    pair.path = key;
+                    bool& present = side == 0 ? pair.inFolder1 : pair.inFolder2;
+                    // Which of two copies of one stem is the copy is not for the tool to guess.
+                    if (present) {
+                        addTrouble(key, side,
+                                   "more than one file for " + key + ": " + pair.names[side] + ", " + entry.path);
+                    }
+                    present = true;
+                    pair.names[side] = entry.path;
                     break;
                 }
                 case WalkEntry::Kind::FolderTrouble:
@@ -103,6 +119,11 @@ std::vector<PairedPath> pairFolders(const std::string& folder1, const std::strin
                     break;
                 case WalkEntry::Kind::Trouble: addTrouble(entry.path, side, entry.problem); break;
             }
+        }
+    }
+    for (auto& [path, pair] : byPath) {
+        for (std::string& name : pair.names) {
+            if (name.empty()) name = path;
         }
     }
     // A file seen on one side only, below a folder the other side could not read, may well have a
@@ -137,7 +158,7 @@ uint32_t shardOf(const std::string& path, uint32_t count) {
 
 int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* err) {
     std::vector<PairedPath> pairs;
-    for (const PairedPath& pair : pairFolders(options.folder1, options.folder2)) {
+    for (const PairedPath& pair : pairFolders(options.folder1, options.folder2, options.pairByStem)) {
         if (!options.shard || shardOf(pair.path, options.shard->count) == options.shard->index) pairs.push_back(pair);
     }
 
@@ -153,8 +174,8 @@ int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* e
         PairWorkspace workspace;
         for (size_t index; (index = nextPair++) < pairs.size();) {
             const PairedPath& pair = pairs[index];
-            const std::string path1 = joinPath(options.folder1, pair.path);
-            const std::string path2 = joinPath(options.folder2, pair.path);
+            const std::string path1 = joinPath(options.folder1, pair.names[0]);
+            const std::string path2 = joinPath(options.folder2, pair.names[1]);
             PairReport report;
             if (!pair.trouble.empty()) {
                 report = unseenPair(pair.path, pair.inFolder1 ? std::optional(path1) : std::nullopt,

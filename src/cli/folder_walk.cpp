@@ -84,7 +84,7 @@ private:
             ancestors_.pop_back();
             return true;
         }
-        if (!matchesWavMask(name)) return true;
+        if (!matchesAudioMask(name)) return true;
         if (S_ISREG(target.st_mode)) {
             walk_.entries.push_back({prefix + name, WalkEntry::Kind::File, ""});
         } else {

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace vemilo {
@@ -21,7 +22,7 @@ bool forEachMatchingEntry(const std::string& folder, Visit visit) {
     if (!directory) return false;
     while (const dirent* entry = ::readdir(directory.get())) {
         const std::string name = entry->d_name;
-        if (name == "." || name == ".." || !matchesWavMask(name) || isFolder(folder, *entry)) continue;
+        if (name == "." || name == ".." || !matchesAudioMask(name) || isFolder(folder, *entry)) continue;
         visit(name);
     }
     return true;
@@ -29,10 +30,17 @@ bool forEachMatchingEntry(const std::string& folder, Visit visit) {
 
 }  // namespace
 
-bool matchesWavMask(const std::string& name) {
-    if (name.size() < 4) return false;
-    const std::string tail = name.substr(name.size() - 4);
-    return tail[0] == '.' && (tail[1] | 0x20) == 'w' && (tail[2] | 0x20) == 'a' && (tail[3] | 0x20) == 'v';
+bool matchesAudioMask(const std::string& name) {
+    static const char* const kExtensions[] = {".wav", ".flac", ".aif", ".aiff", ".aifc", ".w64", ".caf"};
+    for (const char* extension : kExtensions) {
+        const size_t length = std::strlen(extension);
+        if (name.size() >= length &&
+            std::equal(extension, extension + length, name.end() - static_cast<std::ptrdiff_t>(length),
+                       [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b + ('a' - 'A') : b); })) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void sortFileNames(std::vector<std::string>& names) {

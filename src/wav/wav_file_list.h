@@ -1,5 +1,6 @@
 #pragma once
-// The "*.wav" files of one folder, as both folder lists and the command-line tool see them.
+// The audio files of one folder (WAV and the containers decoded beside it), as both folder lists
+// and the command-line tool see them.
 
 #include <cstdint>
 #include <optional>
@@ -8,8 +9,9 @@
 
 namespace vemilo {
 
-// True for a name that ends in ".wav", letter case ignored.
-bool matchesWavMask(const std::string& name);
+// True for a name that ends in ".wav", ".flac", ".aif", ".aiff", ".aifc", ".w64" or ".caf", letter
+// case ignored.
+bool matchesAudioMask(const std::string& name);
 
 // Sorts names by the bytes of their UTF-8 text, the one order both lists pair their rows by.
 void sortFileNames(std::vector<std::string>& names);
