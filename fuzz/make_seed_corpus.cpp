@@ -1,13 +1,48 @@
-// Writes the seed corpus of both fuzz targets from the test writer: canonical files, extensible
-// headers, LIST/bext/fact chunks, odd sizes, 8/16/24/32-bit and 1 to 6 channels.
+// Writes the seed corpus of the fuzz targets: WAV files from the test writer (canonical files,
+// extensible headers, LIST/bext/fact chunks, odd sizes, 8/16/24/32-bit and 1 to 6 channels), and
+// small files in the other containers, written by libsndfile.
+
+#include <sndfile.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "wav_writer/wav_writer.h"
 
 using namespace vemilo::writer;
+
+namespace {
+
+// Small files in every container libsndfile decodes for Vemilo, written by libsndfile itself.
+void writeDecodedSeeds(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
+    const int formats[] = {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, SF_FORMAT_FLAC | SF_FORMAT_PCM_24,
+                           SF_FORMAT_FLAC | SF_FORMAT_PCM_S8, SF_FORMAT_AIFF | SF_FORMAT_PCM_16,
+                           SF_FORMAT_AIFF | SF_FORMAT_FLOAT,  SF_FORMAT_AIFF | SF_ENDIAN_LITTLE | SF_FORMAT_PCM_24,
+                           SF_FORMAT_W64 | SF_FORMAT_PCM_16,  SF_FORMAT_W64 | SF_FORMAT_DOUBLE,
+                           SF_FORMAT_CAF | SF_FORMAT_PCM_16,  SF_FORMAT_CAF | SF_FORMAT_FLOAT};
+    int n = 0;
+    for (const int format : formats) {
+        for (const int channels : {1, 2}) {
+            SF_INFO info{};
+            info.samplerate = 8000;
+            info.channels = channels;
+            info.format = format;
+            const std::string path = (folder / ("seed" + std::to_string(n++))).string();
+            SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+            if (!file) continue;
+            std::vector<int> samples(static_cast<size_t>(300 * channels));
+            for (size_t i = 0; i < samples.size(); ++i)
+                samples[i] = i < 40 ? 0 : static_cast<int>((i * 2654435761u) & 0xFFFF0000u);
+            sf_writef_int(file, samples.data(), 300);
+            sf_close(file);
+        }
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -56,6 +91,7 @@ int main(int argc, char** argv) {
         appendBytes(pair, second);
         writeFile((root / "comparison" / ("seed" + std::to_string(i))).string(), pair);
     }
+    writeDecodedSeeds(root / "decoded_file");
     std::printf("%zu seeds per target in %s\n", files.size(), root.string().c_str());
     return 0;
 }
