@@ -88,7 +88,10 @@ value = struct.pack('<hh', 1234, -1234)
 for name, audio in (('m1', value * 32766 + os.urandom(4 * 192000)), ('m2', value * (2 * 192000))):
     with open(f'{work}/{name}.wav', 'wb') as out:
         out.write(header(192000, 2, 16, len(audio)) + audio)
-os.system(f'cat {work}/*.wav {work}/one/* {work}/two/* > /dev/null')  # warm the page cache
+# The master's FLAC copy, for the decoded path.
+if os.system(f'flac -s -f {work}/a.wav -o {work}/a.flac') != 0:
+    sys.exit('flac could not encode the master (scripts/install-deps.sh --tests installs flac)')
+os.system(f'cat {work}/*.wav {work}/*.flac {work}/one/* {work}/two/* > /dev/null')  # warm the page cache
 
 def timed(command, expect, runs=5):
     times = []
@@ -128,12 +131,16 @@ if out.count('サンプル欠落'.encode()) != 2 or out.count('サンプル挿�
     sys.exit('--resync did not find the three gaps')
 case('--resync, three gaps, against the identical pair', t, identical, 1.5)
 
+t, _ = timed(f'{cli} {a} {work}/a.flac', {0}); l, _ = timed(f'flac -t -s {work}/a.flac', {0})
+case(f'WAV master against its FLAC copy, against flac -t on the FLAC alone', t, l, 1.2)
+
 cmp, _ = timed(f'cmp -s {a} {b}', {0})
 match, _ = timed(f'{cli} --align --match-samples 32767 {work}/m1.wav {work}/m2.wav', {1})
 peaks = {name: peak_kib(command) / 1024 for name, command in (
     ('44.1 kHz pair', f'{cli} {a} {b}'), ('192 kHz 24-bit pair', f'{cli} {work}/hi1.wav {work}/hi2.wav'),
     ('--continuous', f'{cli} --continuous {work}/one {work}/two'),
-    ('--resync, three gaps', f'{cli} --resync {a} {work}/gaps.wav'))}
+    ('--resync, three gaps', f'{cli} --resync {a} {work}/gaps.wav'),
+    ('WAV against FLAC', f'{cli} {a} {work}/a.flac'))}
 
 print(f'medians of 5 runs, warm page cache, {os.cpu_count()} cores')
 print(f'| case | vemilo | limit | ratio | goal |')

@@ -97,8 +97,33 @@ void readFlacStreamInfo(WavReader& reader, DecodedInfo& info) {
     if (std::any_of(md5.begin(), md5.end(), [](uint8_t byte) { return byte != 0; })) info.storedMd5 = md5;
 }
 
-void putLittleEndian(uint8_t* out, uint32_t value, uint16_t bytes) {
-    for (uint16_t i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
+// Left-justified samples as a WAV file stores them: little-endian at their width, 8-bit unsigned.
+// A loop per width, since this runs for every sample of every decoded file.
+void packIntegers(const int32_t* samples, size_t count, uint16_t sampleBytes, uint8_t* out) {
+    const auto raw = [samples](size_t i) { return static_cast<uint32_t>(samples[i]); };
+    switch (sampleBytes) {
+        case 1:
+            for (size_t i = 0; i < count; ++i) out[i] = static_cast<uint8_t>((raw(i) >> 24) ^ 0x80);
+            break;
+        case 2:
+            for (size_t i = 0; i < count; ++i) {
+                out[2 * i] = static_cast<uint8_t>(raw(i) >> 16);
+                out[2 * i + 1] = static_cast<uint8_t>(raw(i) >> 24);
+            }
+            break;
+        case 3:
+            for (size_t i = 0; i < count; ++i) {
+                out[3 * i] = static_cast<uint8_t>(raw(i) >> 8);
+                out[3 * i + 1] = static_cast<uint8_t>(raw(i) >> 16);
+                out[3 * i + 2] = static_cast<uint8_t>(raw(i) >> 24);
+            }
+            break;
+        default:
+            for (size_t i = 0; i < count; ++i) {
+                for (int b = 0; b < 4; ++b) out[4 * i + b] = static_cast<uint8_t>(raw(i) >> (8 * b));
+            }
+            break;
+    }
 }
 
 }  // namespace
@@ -243,13 +268,8 @@ uint64_t DecodedFrameSource::readFrames(uint8_t* buffer, uint64_t maxFrames) {
             // libsndfile gives every integer width left-justified in 32 bits.
             decoder_->integers.resize(samples);
             got = sf_readf_int(file, decoder_->integers.data(), static_cast<sf_count_t>(wanted));
-            const unsigned shift = 32u - format.bitsPerSample;
-            const size_t values = static_cast<size_t>(got) * format.channels;
-            for (size_t i = 0; i < values; ++i) {
-                uint32_t value = static_cast<uint32_t>(decoder_->integers[i]) >> shift;
-                if (format.bitsPerSample == 8) value ^= 0x80;  // WAV's 8-bit samples are unsigned
-                putLittleEndian(out + i * sampleBytes, value, sampleBytes);
-            }
+            packIntegers(decoder_->integers.data(), static_cast<size_t>(std::max<sf_count_t>(got, 0)) * format.channels,
+                         sampleBytes, out);
         }
         if (got < 0) got = 0;
         hashFrames(out, static_cast<uint64_t>(got));
