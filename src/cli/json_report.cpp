@@ -56,6 +56,8 @@ Json pairJson(const PairReport& report) {
     const RunOutcome& outcome = report.outcome;
     pair["format"] = formatJson(format);
     pair["frames"] = {report.slots[0].frameCount, report.slots[1].frameCount};
+    // A copy in another container is decoded: say which, so that a report shows what was read.
+    pair["containers"] = {containerName(report.slots[0].container), containerName(report.slots[1].container)};
     pair["compared_frames"] = outcome.comparedFrames;
     pair["skipped"] = {outcome.skipped[0], outcome.skipped[1]};
     pair["differences"] = outcome.differences;

@@ -96,6 +96,19 @@ line.wav"
   run --shard=3/2 --folders folder1 folder2
   run --bogus
   run --version
+  # Copies in other containers: a FLAC by flac, AIFF and CAF by sox.
+  mkdir -p copies
+  flac -s -f folder1/6_24bit.wav -o copies/6_24bit.flac 2>/dev/null
+  sox folder1/1_identical.wav copies/1_identical.aiff 2>/dev/null
+  sox folder1/2_8bit_mono.wav copies/2_8bit_mono.caf 2>/dev/null
+  flac -s -f gap2/lost.wav -o copies/lost.flac 2>/dev/null
+  run folder1/6_24bit.wav copies/6_24bit.flac
+  run --details --max-lines=5 gap1/lost.wav copies/lost.flac
+  run folder1/6_24bit.wav copies/1_identical.aiff
+  run --md5 folder1/2_8bit_mono.wav copies/2_8bit_mono.caf folder1/6_24bit.wav copies/6_24bit.flac
+  run --info copies/1_identical.aiff copies/2_8bit_mono.caf
+  run --folders --pair-by-stem --jobs=1 folder1 copies
+  run --json folder1/2_8bit_mono.wav copies/2_8bit_mono.caf
 } >"$work/actual"
 
 # The report names the scratch folder; keep only its last part.
