@@ -1,3 +1,4 @@
+#include <sndfile.h>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -319,6 +320,37 @@ private slots:
         QCOMPARE(c.pathEdit[1]->text(), QString::fromStdString(settings.file("two.wav")));
         QCOMPARE(c.list[0]->rowText(c.list[0]->selectedRow()), std::string("one.wav"));
         QCOMPARE(c.folderButton[1]->text(), QString::fromStdString(settings.path() + "/"));
+    }
+
+    void aCopyInAnotherContainerIsListedChosenAndCompared() {
+        TempDir settings;
+        RecordingDialogs dialogs;
+        const writer::PcmFormat format{};
+        std::vector<int> samples;
+        const std::vector<uint8_t> audio = writer::noiseFrames(format, 500);
+        for (size_t i = 0; i + 1 < audio.size(); i += 2) samples.push_back((audio[i] | audio[i + 1] << 8) << 16);
+        writer::writeCanonicalWav(settings.file("master.wav"), format, audio);
+        SF_INFO info{};
+        info.samplerate = static_cast<int>(format.sampleRate);
+        info.channels = format.channels;
+        info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+        SNDFILE* flac = sf_open(settings.file("copy.flac").c_str(), SFM_WRITE, &info);
+        QVERIFY(flac);
+        QCOMPARE(sf_writef_int(flac, samples.data(), 500), sf_count_t{500});
+        sf_close(flac);
+
+        auto window = makeWindow(settings);
+        const Controls c(*window);
+        const TraceSink previous = setTraceSink({});
+        window->openFiles(
+            {QString::fromStdString(settings.file("master.wav")), QString::fromStdString(settings.file("copy.flac"))});
+        QCOMPARE(c.list[1]->rowText(c.list[1]->selectedRow()), std::string("copy.flac"));
+        QCOMPARE(c.infoPane[1]->toPlainText().split('\n').value(1), QStringLiteral("44100Hz 16bit stereo FLAC"));
+        c.runAction->trigger();
+        setTraceSink(previous);
+        const QString log = c.logView->toPlainText();
+        QVERIFY2(log.contains(QStringLiteral("形式:FLAC 44100Hz 16bit pcm stereo")), qPrintable(log));
+        QVERIFY2(log.contains(QStringLiteral("一致しました。")), qPrintable(log));
     }
 
     void theFolderPickerLeavesTheWindowUsableAndSpeaksJapanese() {
