@@ -22,7 +22,7 @@ constexpr uint32_t kPieceBytes = 2u << 20;
 // MD5 is checked on the way.
 AudioChecksum decodedChecksum(const std::string& path, const DecodedInfo& info) {
     AudioChecksum checksum;
-    DecodedFrameSource source(info, 0);
+    DecodedFrameSource source(info, 0, DecodedFrameSource::Md5::Always);
     if (const WavError refused = source.open(path)) {
         checksum.problem = describeError(refused);
         return checksum;

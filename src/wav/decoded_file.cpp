@@ -211,8 +211,10 @@ WavError probeDecodedFile(const std::string& path, DecodedInfo& info) {
     return {};
 }
 
-DecodedFrameSource::DecodedFrameSource(const DecodedInfo& info, uint64_t silentLeadingFrames)
-    : info_(info), silentLeadingFrames_(std::min(silentLeadingFrames, info.frameCount)) {}
+DecodedFrameSource::DecodedFrameSource(const DecodedInfo& info, uint64_t silentLeadingFrames, Md5 md5)
+    : info_(info),
+      silentLeadingFrames_(std::min(silentLeadingFrames, info.frameCount)),
+      hashing_(md5 == Md5::Always || info.storedMd5.has_value()) {}
 
 DecodedFrameSource::~DecodedFrameSource() = default;
 
@@ -292,6 +294,7 @@ uint64_t DecodedFrameSource::readFrames(uint8_t* buffer, uint64_t maxFrames) {
 }
 
 void DecodedFrameSource::hashFrames(const uint8_t* frames, uint64_t count) {
+    if (!hashing_) return;
     const uint64_t first = nextFrame_;
     // Frames known to be silent that a zero skip passed over count as read.
     if (hashedFrames_ < first && first <= silentLeadingFrames_) {
@@ -315,7 +318,9 @@ void DecodedFrameSource::hashFrames(const uint8_t* frames, uint64_t count) {
 }
 
 void DecodedFrameSource::finishIfComplete() {
-    if (finished_ || hashedFrames_ != info_.frameCount || !decodeError_.empty()) return;
+    // Without the MD5, reaching the last frame is what counts.
+    const uint64_t complete = hashing_ ? hashedFrames_ : nextFrame_;
+    if (finished_ || complete != info_.frameCount || !decodeError_.empty()) return;
     finished_ = true;
     md5_digest(&decoder_->md5, digest_.size(), digest_.data());
     if (info_.storedMd5 && *info_.storedMd5 != digest_) {
@@ -332,7 +337,7 @@ std::string DecodedFrameSource::remark() const {
 }
 
 std::optional<std::array<uint8_t, 16>> DecodedFrameSource::audioMd5() const {
-    if (!finished_ || !decodeError_.empty()) return std::nullopt;
+    if (!hashing_ || !finished_ || !decodeError_.empty()) return std::nullopt;
     return digest_;
 }
 

@@ -48,8 +48,10 @@ struct DecodedInfo {
 class DecodedFrameSource : public FrameSource {
 public:
     // silentLeadingFrames: frames known to be silent at the start, which the MD5 takes as read
-    // when the first read starts past them (zero skip).
-    DecodedFrameSource(const DecodedInfo& info, uint64_t silentLeadingFrames);
+    // when the first read starts past them (zero skip). The MD5 is computed when asked for, and for
+    // a FLAC file with a stored one to check; elsewhere it would only cost time.
+    enum class Md5 { IfStored, Always };
+    DecodedFrameSource(const DecodedInfo& info, uint64_t silentLeadingFrames, Md5 md5 = Md5::IfStored);
     ~DecodedFrameSource() override;
 
     [[nodiscard]] WavError open(const std::string& path);
@@ -77,6 +79,7 @@ private:
 
     DecodedInfo info_;
     uint64_t silentLeadingFrames_;
+    bool hashing_;
     WavReader reader_;
     std::unique_ptr<Decoder> decoder_;
     uint64_t nextFrame_ = 0;
