@@ -170,15 +170,29 @@ int runCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
     int status = kExitTrouble;
     try {
         if (options.mode == Mode::Folders) {
-            FolderCheckOptions check{options.paths[0], options.paths[1], options.comparison, options.jobs,
-                                     options.verbose,  options.json,     options.shard,      options.pairByStem};
+            FolderCheckOptions check;
+            check.folder1 = options.paths[0];
+            check.folder2 = options.paths[1];
+            check.comparison = options.comparison;
+            check.jobs = options.jobs;
+            check.verbose = options.verbose;
+            check.format = options.jsonLines ? ReportFormat::JsonLines
+                           : options.json    ? ReportFormat::Json
+                                             : ReportFormat::Text;
+            check.shard = options.shard;
+            check.pairByStem = options.pairByStem;
+            check.runId = options.runId;
+            check.output = options.output;
+            check.resume = options.resume;
             status = checkFolders(check, out, err);
         } else if (options.mode == Mode::Md5) {
             status = printChecksums(options.paths, out, err);
         } else if (options.mode == Mode::CheckMd5) {
             status = checkChecksums(options.checksumList, out, err);
         } else if (options.mode == Mode::MergeReports) {
-            status = mergeReports(options.paths, out, err);
+            status = mergeReports(
+                {options.paths, options.jsonLines ? ReportFormat::JsonLines : ReportFormat::Json, options.output}, out,
+                err);
         } else {
             std::unique_ptr<CliReporter> reporter =
                 options.json ? std::make_unique<JsonModeReporter>(out, err) : std::make_unique<CliReporter>(out, err);

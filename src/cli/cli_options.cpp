@@ -8,6 +8,7 @@
 namespace vemilo::cli {
 
 const char* const kVersion = "vemilo-cli (Vemilo) 3.00β1\n";
+const char* const kVersionNumber = "3.00β1";
 
 namespace {
 
@@ -154,6 +155,36 @@ const CliOptionSpec kOptions[] = {
      "(with a single pair, --continuous or --folders)",
      [](CliOptions& options, const std::string&) -> std::optional<std::string> {
          options.json = true;
+         return std::nullopt;
+     }},
+    {"--jsonl", nullptr, OptionSection::Reports, nullptr,
+     "with --folders or --merge-reports, JSON Lines: a header\n"
+     "object, one object per pair, then the summary object",
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.jsonLines = true;
+         return std::nullopt;
+     }},
+    {"--output", "FILE", OptionSection::Reports, nullptr,
+     "with --folders or --merge-reports, write the report to FILE;\n"
+     "a merge writes it only when it succeeds",
+     [](CliOptions& options, const std::string& value) -> std::optional<std::string> {
+         if (value.empty()) return "a file name is needed";
+         options.output = value;
+         return std::nullopt;
+     }},
+    {"--resume", nullptr, OptionSection::Reports, nullptr,
+     "with --folders --jsonl --output, take up the interrupted\n"
+     "report in FILE: compare only the pairs not yet in it",
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.resume = true;
+         return std::nullopt;
+     }},
+    {"--run-id", "NAME", OptionSection::Reports, nullptr,
+     "with --folders, name the run in its report; --merge-reports\n"
+     "refuses reports of different runs",
+     [](CliOptions& options, const std::string& value) -> std::optional<std::string> {
+         if (value.empty()) return "a name is needed";
+         options.runId = value;
          return std::nullopt;
      }},
     {"--verbose", nullptr, OptionSection::Reports, nullptr, "with --folders, each pair's full log before its line",
@@ -353,13 +384,22 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
     if (!outcome.error.empty()) return outcome;
     const bool reportable =
         options.mode == Mode::Compare || options.mode == Mode::Continuous || options.mode == Mode::Folders;
-    if (options.json && !reportable) {
-        outcome.error = "--json goes with a single pair, --continuous or --folders";
+    if (options.json && !reportable && options.mode != Mode::MergeReports) {
+        outcome.error = "--json goes with a single pair, --continuous, --folders or --merge-reports";
     } else if ((options.jobs != 0 || options.verbose || options.shard || options.pairByStem) &&
                options.mode != Mode::Folders) {
         outcome.error = "--jobs, --verbose, --shard and --pair-by-stem go with --folders";
     } else if (options.comparison.resyncSeconds != 0 && !options.resync) {
         outcome.error = "--resync-window goes with --resync";
+    } else if ((options.jsonLines || options.output) && options.mode != Mode::Folders &&
+               options.mode != Mode::MergeReports) {
+        outcome.error = "--jsonl and --output go with --folders or --merge-reports";
+    } else if (options.jsonLines && options.json) {
+        outcome.error = "only one of --json and --jsonl at a time";
+    } else if (options.resume && (options.mode != Mode::Folders || !options.jsonLines || !options.output)) {
+        outcome.error = "--resume goes with --folders --jsonl --output=FILE";
+    } else if (options.runId && options.mode != Mode::Folders) {
+        outcome.error = "--run-id goes with --folders";
     }
     return outcome;
 }

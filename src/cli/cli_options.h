@@ -20,11 +20,14 @@ struct CliOptions {
     bool trace = false;
     bool json = false;
     bool verbose = false;
-    bool pairByStem = false;  // --folders pairs x.wav with x.flac
-    bool quiet = false;
-    bool resync = false;  // --resync given (its window is comparison.resyncSeconds)  // -s: nothing written, the exit
-                          // status alone
-    unsigned jobs = 0;    // 0: one per processor core
+    bool pairByStem = false;            // --folders pairs x.wav with x.flac
+    bool quiet = false;                 // -s: nothing written, the exit status alone
+    bool resync = false;                // --resync given (its window is comparison.resyncSeconds)
+    bool jsonLines = false;             // --jsonl: one JSON object per line
+    std::optional<std::string> output;  // --output: the report's file
+    bool resume = false;                // --resume: take up the interrupted report in --output
+    std::optional<std::string> runId;   // --run-id: the name every shard's report carries
+    unsigned jobs = 0;                  // 0: one per processor core
     std::optional<Shard> shard;
     std::string checksumList;  // --check-md5
     std::vector<std::string> paths;
@@ -58,5 +61,7 @@ const std::vector<CliOptionSpec>& cliOptionTable();
 const std::string& helpText();
 
 extern const char* const kVersion;
+// The version alone, as reports name the program that wrote them.
+extern const char* const kVersionNumber;
 
 }  // namespace vemilo::cli

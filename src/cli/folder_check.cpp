@@ -2,16 +2,20 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
+#include <deque>
 #include <filesystem>
-#include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 #include "cli/exit_status.h"
-#include "cli/folder_walk.h"
+#include "cli/report_resume.h"
 #include "wav/text_format.h"
 #include "wav/wav_file_list.h"
 
@@ -20,131 +24,162 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string summaryLine(const Summary& summary) {
-    return formatText(
-        "%llu pairs: %llu identical, %llu different, %llu trouble, %llu missing",
-        static_cast<unsigned long long>(summary.pairs), static_cast<unsigned long long>(summary.identical),
-        static_cast<unsigned long long>(summary.different), static_cast<unsigned long long>(summary.trouble),
-        static_cast<unsigned long long>(summary.missing));
-}
-
-// The pair's line: its verdict, its path and, when there is one, what makes it not identical.
-std::string pairLine(const PairReport& report) {
-    std::string line = std::string(pairVerdictName(report.verdict)) + "\t" + escapeControlCharacters(report.path);
-    const RunOutcome& outcome = report.outcome;
-    if (report.verdict == PairVerdict::Different && !outcome.gaps.empty()) {
-        uint64_t missing = 0, inserted = 0;
-        for (const Gap& gap : outcome.gaps) (gap.kind == Gap::Kind::Missing ? missing : inserted) += gap.frames;
-        line += formatText("\t%zu gap%s: %llu frames missing from file 2, %llu inserted, the first at frame %llu",
-                           outcome.gaps.size(), outcome.gaps.size() == 1 ? "" : "s",
-                           static_cast<unsigned long long>(missing), static_cast<unsigned long long>(inserted),
-                           static_cast<unsigned long long>(outcome.gaps.front().file1Frame));
-        line += outcome.differences == 0
-                    ? std::string("; every other frame agreed")
-                    : formatText("; %llu differing frames", static_cast<unsigned long long>(outcome.differences));
-        if (outcome.end == ComparisonEnd::File1Ended || outcome.end == ComparisonEnd::File2Ended)
-            line += "; " + report.message;
-    } else if (report.verdict == PairVerdict::Different && outcome.differences != 0) {
-        line += formatText("\t%llu%s differing frames, the first at frame %llu",
-                           static_cast<unsigned long long>(outcome.differences),
-                           outcome.end == ComparisonEnd::LimitExceeded ? " or more" : "",
-                           static_cast<unsigned long long>((*outcome.firstDifference)[0]));
-        if (outcome.end == ComparisonEnd::File1Ended || outcome.end == ComparisonEnd::File2Ended)
-            line += "; " + report.message;
-    } else if (!report.message.empty()) {
-        line += "\t" + report.message;
-    }
-    // "identical" after alignment means every frame compared agreed, not every frame of the files.
-    const auto& skipped = outcome.skipped;
-    if (report.compared && (skipped[0] != 0 || skipped[1] != 0)) {
-        line += formatText("%saligned: %llu frames of file 1 and %llu of file 2 were skipped",
-                           line.find('\t', line.find('\t') + 1) == std::string::npos ? "\t" : "; ",
-                           static_cast<unsigned long long>(skipped[0]), static_cast<unsigned long long>(skipped[1]));
-    }
-    return line;
-}
-
-// The relative path without the extension of its file name.
-std::string stemOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path;
-    return path.substr(0, dot);
-}
-
 uint64_t fileBytes(const std::string& path) {
     std::error_code error;
     const auto size = fs::file_size(path, error);
     return error ? 0 : size;
 }
 
-}  // namespace
+bool byteLessOrEqual(const std::string& a, const std::string& b) {
+    return !std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), [](char x, char y) {
+        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    });
+}
 
-std::vector<PairedPath> pairFolders(const std::string& folder1, const std::string& folder2, bool byStem) {
-    const TreeWalk walks[2] = {walkWavTree(folder1), walkWavTree(folder2)};
-    std::map<std::string, PairedPath> byPath;
-    // Folders a side could not read, by their paths ("" for the top folder): what lies below them
-    // there was never seen.
-    std::vector<std::pair<std::string, std::string>> blind[2];
-    const auto addTrouble = [&](const std::string& path, int side, const std::string& problem) {
-        PairedPath& pair = byPath[path];
-        pair.path = path;
-        if (!pair.trouble.empty()) pair.trouble += "; ";
-        pair.trouble += formatText("folder %d: ", side + 1) + problem;
-    };
-    for (int side = 0; side < 2; ++side) {
-        if (walks[side].topProblem) {
-            blind[side].emplace_back("", *walks[side].topProblem);
-            addTrouble("./", side, *walks[side].topProblem);
+// The pairs of this run in path order: those of its shard, past those a resumed report holds.
+class PairSource {
+public:
+    PairSource(const FolderCheckOptions& options, std::optional<std::string> resumeAfter)
+        : walk_(options.folder1, options.folder2, options.pairByStem),
+          shard_(options.shard),
+          resumeAfter_(std::move(resumeAfter)) {}
+
+    std::optional<PairedPath> next() {
+        while (auto pair = walk_.next()) {
+            if (shard_ && shardOf(pair->path, shard_->count) != shard_->index) continue;
+            if (resumeAfter_ && byteLessOrEqual(pair->path, *resumeAfter_)) continue;
+            return pair;
         }
-        for (const WalkEntry& entry : walks[side].entries) {
-            switch (entry.kind) {
-                case WalkEntry::Kind::File: {
-                    const std::string key = byStem ? stemOf(entry.path) : entry.path;
-                    PairedPath& pair = byPath[key];
-                    pair.path = key;
-                    bool& present = side == 0 ? pair.inFolder1 : pair.inFolder2;
-                    // Which of two copies of one stem is the copy is not for the tool to guess.
-                    if (present) {
-                        addTrouble(key, side,
-                                   "more than one file for " + key + ": " + pair.names[side] + ", " + entry.path);
-                    }
-                    present = true;
-                    pair.names[side] = entry.path;
-                    break;
-                }
-                case WalkEntry::Kind::FolderTrouble:
-                    blind[side].emplace_back(entry.path, entry.problem);
-                    addTrouble(entry.path, side, entry.problem);
-                    break;
-                case WalkEntry::Kind::Trouble: addTrouble(entry.path, side, entry.problem); break;
+        return std::nullopt;
+    }
+
+private:
+    PairWalk walk_;
+    std::optional<Shard> shard_;
+    std::optional<std::string> resumeAfter_;
+};
+
+PairReport reportOf(const PairedPath& pair, const FolderCheckOptions& options, PairWorkspace& workspace) {
+    const std::string path1 = joinPath(options.folder1, pair.names[0]);
+    const std::string path2 = joinPath(options.folder2, pair.names[1]);
+    if (!pair.trouble.empty()) {
+        return unseenPair(pair.path, pair.inFolder1 ? std::optional(path1) : std::nullopt,
+                          pair.inFolder2 ? std::optional(path2) : std::nullopt, pair.trouble);
+    }
+    if (pair.inFolder1 && pair.inFolder2) {
+        PairReport report = reportPair(path1, path2, options.comparison, workspace);
+        report.path = pair.path;
+        return report;
+    }
+    return missingPair(pair.path, pair.inFolder1 ? std::optional(path1) : std::nullopt,
+                       pair.inFolder2 ? std::optional(path2) : std::nullopt);
+}
+
+// Compares pairs on several workers and hands their reports over in path order. Pairs that
+// finish early wait in a window of bounded size, so memory does not follow the number of pairs.
+class ParallelPairs {
+public:
+    ParallelPairs(PairSource& source, const FolderCheckOptions& options, unsigned jobs)
+        : source_(source), options_(options), capacity_(size_t{jobs} * 8) {
+        for (unsigned i = 0; i < jobs; ++i) workers_.emplace_back([this] { work(); });
+    }
+    ~ParallelPairs() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread& worker : workers_) worker.join();
+    }
+
+    // The next report in path order; nothing when every pair is reported. progress runs now and
+    // then while the next report is awaited.
+    template <typename Progress>
+    std::optional<PairReport> next(Progress progress) {
+        refill();
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!window_.empty() && !window_.front().report) {
+            if (changed_.wait_for(lock, std::chrono::milliseconds(200)) == std::cv_status::timeout) {
+                lock.unlock();
+                progress();
+                lock.lock();
             }
         }
+        if (window_.empty()) return std::nullopt;
+        PairReport report = std::move(*window_.front().report);
+        window_.pop_front();
+        ++first_;
+        lock.unlock();
+        changed_.notify_all();
+        return report;
     }
-    for (auto& [path, pair] : byPath) {
-        for (std::string& name : pair.names) {
-            if (name.empty()) name = path;
+
+    uint64_t bytesRead() const { return bytesRead_; }
+
+private:
+    struct Slot {
+        PairedPath pair;
+        std::optional<PairReport> report;
+    };
+
+    // The walk runs on the caller's thread, ahead of the workers by the window.
+    void refill() {
+        for (;;) {
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                if (walkDone_ || window_.size() >= capacity_) return;
+            }
+            std::optional<PairedPath> pair = source_.next();
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                if (!pair) {
+                    walkDone_ = true;
+                } else {
+                    window_.push_back({std::move(*pair), std::nullopt});
+                }
+            }
+            changed_.notify_all();
         }
     }
-    // A file seen on one side only, below a folder the other side could not read, may well have a
-    // partner there: trouble, not missing.
-    for (auto& [path, pair] : byPath) {
-        if (!pair.trouble.empty() || pair.inFolder1 == pair.inFolder2) continue;
-        const int other = pair.inFolder1 ? 1 : 0;
-        for (const auto& [folder, problem] : blind[other]) {
-            if (path.compare(0, folder.size(), folder) != 0) continue;
-            pair.trouble =
-                formatText("folder %d: ", other + 1) + (folder.empty() ? std::string("./") : folder) + ": " + problem;
-            break;
+
+    void work() {
+        PairWorkspace workspace;
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return stopping_ || taken_ < first_ + window_.size(); });
+            if (stopping_) return;
+            const uint64_t index = taken_++;
+            const PairedPath pair = window_[index - first_].pair;
+            lock.unlock();
+            PairReport report = reportOf(pair, options_, workspace);
+            if (pair.inFolder1 && pair.inFolder2 && pair.trouble.empty())
+                bytesRead_ += fileBytes(joinPath(options_.folder1, pair.names[0])) +
+                              fileBytes(joinPath(options_.folder2, pair.names[1]));
+            lock.lock();
+            window_[index - first_].report = std::move(report);
+            changed_.notify_all();
         }
     }
-    std::vector<std::string> order;
-    for (const auto& entry : byPath) order.push_back(entry.first);
-    sortFileNames(order);
-    std::vector<PairedPath> pairs;
-    for (const std::string& path : order) pairs.push_back(byPath[path]);
-    return pairs;
-}
+
+    PairSource& source_;
+    const FolderCheckOptions& options_;
+    const size_t capacity_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Slot> window_;
+    uint64_t first_ = 0;  // the index of the window's first slot
+    uint64_t taken_ = 0;  // the index of the next slot a worker takes
+    bool walkDone_ = false;
+    bool stopping_ = false;
+    std::atomic<uint64_t> bytesRead_{0};
+    std::vector<std::thread> workers_;
+};
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
 
 uint32_t shardOf(const std::string& path, uint32_t count) {
     // FNV-1a over the path's bytes: the same on every machine and every run.
@@ -156,86 +191,72 @@ uint32_t shardOf(const std::string& path, uint32_t count) {
     return static_cast<uint32_t>(hash % count) + 1;
 }
 
+nlohmann::ordered_json optionsJson(const FolderCheckOptions& options) {
+    const ComparisonOptions& comparison = options.comparison;
+    return {{"zero_skip", comparison.zeroSkip},          {"match_point", comparison.matchPoint},
+            {"match_samples", comparison.matchLength},   {"max_lines", comparison.differenceLimit},
+            {"resync_window", comparison.resyncSeconds}, {"pair_by_stem", options.pairByStem}};
+}
+
 int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* err) {
-    std::vector<PairedPath> pairs;
-    for (const PairedPath& pair : pairFolders(options.folder1, options.folder2, options.pairByStem)) {
-        if (!options.shard || shardOf(pair.path, options.shard->count) == options.shard->index) pairs.push_back(pair);
+    const RunDescription run{options.folder1, options.folder2, optionsJson(options), options.shard, options.runId};
+    ResumePoint resumed;
+    std::unique_ptr<std::FILE, FileCloser> outputFile;
+    if (options.output) {
+        if (options.resume) {
+            std::string problem;
+            if (!takeUpReport(*options.output, run, resumed, problem)) {
+                std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(*options.output).c_str(),
+                             problem.c_str());
+                return kExitTrouble;
+            }
+        }
+        outputFile.reset(std::fopen(options.output->c_str(), resumed.resumed ? "ab" : "wb"));
+        if (!outputFile) {
+            std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(*options.output).c_str(),
+                         std::strerror(errno));
+            return kExitTrouble;
+        }
+        out = outputFile.get();
     }
 
-    // Workers take pairs in turn; the reports are written in path order as they become ready.
-    std::vector<std::optional<PairReport>> reports(pairs.size());
-    std::mutex mutex;
-    std::condition_variable ready;
-    std::atomic<size_t> nextPair{0};
-    std::atomic<uint64_t> bytesRead{0};
+    ReportStream report(options.format, out, options.verbose);
+    report.summary() = resumed.summary;
+    report.begin(run, resumed.resumed);
+    PairSource source(options, resumed.lastPath);
+    const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
     // Only a terminal shows progress; elsewhere nothing measures what was read.
-    const bool progressShown = !options.json && ::isatty(::fileno(err)) == 1;
-    const auto work = [&] {
+    const bool progressShown = options.format == ReportFormat::Text && !options.output && ::isatty(::fileno(err)) == 1;
+    if (jobs == 1 && !progressShown) {
+        // One worker: no thread to hand pairs to and back.
         PairWorkspace workspace;
-        for (size_t index; (index = nextPair++) < pairs.size();) {
-            const PairedPath& pair = pairs[index];
-            const std::string path1 = joinPath(options.folder1, pair.names[0]);
-            const std::string path2 = joinPath(options.folder2, pair.names[1]);
-            PairReport report;
-            if (!pair.trouble.empty()) {
-                report = unseenPair(pair.path, pair.inFolder1 ? std::optional(path1) : std::nullopt,
-                                    pair.inFolder2 ? std::optional(path2) : std::nullopt, pair.trouble);
-            } else if (pair.inFolder1 && pair.inFolder2) {
-                report = reportPair(path1, path2, options.comparison, workspace);
-                report.path = pair.path;
-                if (progressShown) bytesRead += fileBytes(path1) + fileBytes(path2);
-            } else {
-                report = missingPair(pair.path, pair.inFolder1 ? std::optional(path1) : std::nullopt,
-                                     pair.inFolder2 ? std::optional(path2) : std::nullopt);
-            }
-            const std::lock_guard<std::mutex> lock(mutex);
-            reports[index] = std::move(report);
-            ready.notify_all();
+        while (const auto pair = source.next()) {
+            report.add(reportOf(*pair, options, workspace));
         }
-    };
-    const unsigned jobs =
-        std::max(1u, std::min<unsigned>(options.jobs ? options.jobs : std::thread::hardware_concurrency(),
-                                        static_cast<unsigned>(std::max<size_t>(pairs.size(), 1))));
-    std::vector<std::thread> workers;
-    for (unsigned i = 0; i < jobs; ++i) workers.emplace_back(work);
-
-    const auto started = std::chrono::steady_clock::now();
-    std::vector<PairReport> done;
-    for (size_t index = 0; index < pairs.size(); ++index) {
-        std::unique_lock<std::mutex> lock(mutex);
-        while (!reports[index]) {
-            if (progressShown) {
-                const double seconds =
-                    std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-                std::fprintf(err, "\r%zu / %zu pairs, %.0f MiB/s ", index, pairs.size(),
-                             seconds > 0 ? static_cast<double>(bytesRead.load()) / 1048576.0 / seconds : 0.0);
-                std::fflush(err);
-            }
-            ready.wait_for(lock, std::chrono::milliseconds(200));
-        }
-        PairReport report = std::move(*reports[index]);
-        reports[index].reset();
-        lock.unlock();
-        if (progressShown) std::fputs("\r\033[K", err);
-        if (!options.json) {
-            if (options.verbose) {
-                for (const std::string& line : report.log) std::fprintf(out, "%s\n", line.c_str());
-            }
-            std::fprintf(out, "%s\n", pairLine(report).c_str());
-        }
-        report.log.clear();  // the report keeps what the summary and the JSON need, not the log
-        done.push_back(std::move(report));
-    }
-    for (std::thread& worker : workers) worker.join();
-
-    const Summary summary = summarize(done);
-    if (options.json) {
-        const std::string text = jsonText(reportJson(done, options.shard));
-        std::fwrite(text.data(), 1, text.size(), out);
     } else {
-        std::fprintf(out, "%s\n", summaryLine(summary).c_str());
+        ParallelPairs pairs(source, options, jobs);
+        const auto started = std::chrono::steady_clock::now();
+        uint64_t reported = 0;
+        const auto progress = [&] {
+            if (!progressShown) return;
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            std::fprintf(err, "\r%llu pairs, %.0f MiB/s ", static_cast<unsigned long long>(reported),
+                         seconds > 0 ? static_cast<double>(pairs.bytesRead()) / 1048576.0 / seconds : 0.0);
+            std::fflush(err);
+        };
+        while (auto done = pairs.next(progress)) {
+            if (progressShown) std::fputs("\r\033[K", err);
+            report.add(*done);
+            ++reported;
+        }
     }
-    return exitStatus(verdictOf(summary));
+    report.finish();
+    if (outputFile && (std::ferror(outputFile.get()) || std::fflush(outputFile.get()) != 0)) {
+        std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(*options.output).c_str(),
+                     std::strerror(errno));
+        return kExitTrouble;
+    }
+    return exitStatus(verdictOf(report.summary()));
 }
 
 }  // namespace vemilo::cli

@@ -23,16 +23,25 @@ Json formatJson(const SampleFormat& format) {
 
 Summary summarize(const std::vector<PairReport>& reports) {
     Summary summary;
-    for (const PairReport& report : reports) {
-        ++summary.pairs;
-        switch (report.verdict) {
-            case PairVerdict::Identical: ++summary.identical; break;
-            case PairVerdict::Different: ++summary.different; break;
-            case PairVerdict::Trouble: ++summary.trouble; break;
-            case PairVerdict::Missing: ++summary.missing; break;
-        }
-    }
+    for (const PairReport& report : reports) countPair(summary, report.verdict);
     return summary;
+}
+
+void countPair(Summary& summary, PairVerdict verdict) {
+    ++summary.pairs;
+    switch (verdict) {
+        case PairVerdict::Identical: ++summary.identical; break;
+        case PairVerdict::Different: ++summary.different; break;
+        case PairVerdict::Trouble: ++summary.trouble; break;
+        case PairVerdict::Missing: ++summary.missing; break;
+    }
+}
+
+void countVerdictName(Summary& summary, const std::string& verdict) {
+    countPair(summary, verdict == "identical"   ? PairVerdict::Identical
+                       : verdict == "different" ? PairVerdict::Different
+                       : verdict == "missing"   ? PairVerdict::Missing
+                                                : PairVerdict::Trouble);
 }
 
 Verdict verdictOf(const Summary& summary) {

@@ -15,6 +15,9 @@ struct Summary {
 };
 
 Summary summarize(const std::vector<PairReport>& reports);
+void countPair(Summary& summary, PairVerdict verdict);
+// Counts a verdict as a report names it; anything unknown counts as trouble, no reason for trust.
+void countVerdictName(Summary& summary, const std::string& verdict);
 
 // Trouble when any pair was trouble, else Different when any differed or is missing on one side.
 Verdict verdictOf(const Summary& summary);

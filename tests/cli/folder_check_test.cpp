@@ -348,8 +348,11 @@ TEST_F(FolderCheck, BadShardReportsAreNamed) {
         std::string message;
     };
     const Case cases[] = {
-        {{first, dir.file("absent.json")}, "vemilo-cli: " + dir.file("absent.json") + ": cannot be opened\n"},
-        {{first, garbage}, "vemilo-cli: " + garbage + ": is not a vemilo-cli --json report\n"},
+        {{first, dir.file("absent.json")},
+         "vemilo-cli: " + dir.file("absent.json") + ": cannot be opened: No such file or directory\n"},
+        {{first, garbage},
+         "vemilo-cli: " + garbage +
+             ": is not a vemilo-cli --json or --jsonl report (line 1: the report ends inside a value)\n"},
         {{first, third}, "vemilo-cli: " + third + ": is shard 1 of 3, but " + first + " is of 2\n"},
         {{first, first}, "vemilo-cli: " + first + ": is shard 1 again, as " + first + " is\n"},
         {{first}, "vemilo-cli: " + first + ": no report of shard 2 of 2 was given\n"},
@@ -364,7 +367,7 @@ TEST_F(FolderCheck, BadShardReportsAreNamed) {
     }
     const CliRun overlap = runTool({"--merge-reports", first, copy});
     EXPECT_EQ(overlap.status, 2);
-    EXPECT_EQ(overlap.err.rfind("vemilo-cli: " + copy + ": overlaps " + first + ": both hold ", 0), 0u);
+    EXPECT_EQ(overlap.err.rfind("vemilo-cli: " + copy + ": overlaps " + first + ": both hold ", 0), 0u) << overlap.err;
     EXPECT_EQ(runTool({"--merge-reports", first, second}).status, 2);  // the pair whose rates differ
 }
 
