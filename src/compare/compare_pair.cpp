@@ -1,6 +1,7 @@
 #include "compare/compare_pair.h"
 
 #include "wav/choose_file.h"
+#include "wav/wav_reader.h"
 
 namespace vemilo {
 
@@ -14,6 +15,8 @@ void loadPairFiles(FileSlots& slots, const PairFiles& files, Reporter& reporter,
 
 RunOutcome comparePair(FileSlots& slots, const PairFiles& files, Reporter& reporter, const OptionSource& options,
                        PairWorkspace& workspace) {
+    // Each file is opened once for its header, its silence and its frames.
+    const ReusedDescriptors reused;
     loadPairFiles(slots, files, reporter, workspace);
     return runComparison(slots, reporter, options, &workspace.comparisonBuffers);
 }

@@ -179,7 +179,7 @@ SndfileHandle openSndfile(WavReader& reader, SF_INFO& sfInfo) {
 WavError probeDecodedFile(const std::string& path, DecodedInfo& info) {
     WavReader reader;
     if (const WavError refused = reader.open(path)) return refused;
-    info.identity = reader.identity();
+    info.identity = reader.openedIdentity();
     uint8_t head[16] = {};
     const uint32_t got = reader.read(head, sizeof head);
     const std::optional<Container> container = decodedContainerOf(head, got);

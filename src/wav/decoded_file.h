@@ -64,6 +64,7 @@ public:
     uint64_t position() const override { return nextFrame_ * info_.format.blockAlign; }
     uint64_t fileBytes() const override { return info_.frameCount * info_.format.blockAlign; }
     FileIdentity identity() const override { return reader_.identity(); }
+    const FileIdentity& openedIdentity() const { return reader_.openedIdentity(); }
     std::string damage() const override;
     std::string remark() const override;
 

@@ -34,6 +34,7 @@ public:
     }
 
     FileIdentity identity() const override { return reader_.identity(); }
+    const FileIdentity& openedIdentity() const { return reader_.openedIdentity(); }
     uint64_t position() const override { return reader_.position(); }
     uint64_t fileBytes() const override { return reader_.size(); }
 
@@ -50,13 +51,13 @@ OpenedSource openFrameSource(const FileSlot& slot) {
     if (slot.container != Container::Wav) {
         auto decoded = std::make_unique<DecodedFrameSource>(slot.decoded, slot.leadingSilentFrames);
         if (WavError refused = decoded->open(slot.path)) return {nullptr, refused};
-        if (decoded->identity() != slot.identity) return {nullptr, {WavProblem::Changed, 0, 0}};
+        if (decoded->openedIdentity() != slot.identity) return {nullptr, {WavProblem::Changed, 0, 0}};
         return {std::move(decoded), {}};
     }
     auto source = std::make_unique<WavFrameSource>(slot);
     if (WavError refused = source->open(slot.path)) return {nullptr, refused};
     // The frames must come from the file whose header was read, not one renamed over it since.
-    if (source->identity() != slot.identity) return {nullptr, {WavProblem::Changed, 0, 0}};
+    if (source->openedIdentity() != slot.identity) return {nullptr, {WavProblem::Changed, 0, 0}};
     return {std::move(source), {}};
 }
 

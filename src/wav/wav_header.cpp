@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -37,7 +38,9 @@ uint64_t addSaturated(uint64_t position, uint64_t distance) {
 // allowed, and reading there gives nothing, as with the reader itself.
 class HeaderView {
 public:
-    explicit HeaderView(WavReader& reader) : reader_(reader), window_(kWindowBytes) {}
+    // The window is left uninitialised: only the bytes a read filled are ever looked at, and a walk
+    // per file of an archive of small files must not clear 64 KiB each time.
+    explicit HeaderView(WavReader& reader) : reader_(reader), window_(new uint8_t[kWindowBytes]) {}
 
     uint64_t position() const { return position_; }
     uint64_t size() const { return reader_.size(); }
@@ -50,7 +53,7 @@ public:
             if (!holds(position_) && !fill(position_)) break;
             const uint64_t inWindow = windowStart_ + windowLength_ - position_;
             const uint32_t take = static_cast<uint32_t>(std::min<uint64_t>(count - done, inWindow));
-            std::memcpy(out + done, window_.data() + (position_ - windowStart_), take);
+            std::memcpy(out + done, window_.get() + (position_ - windowStart_), take);
             done += take;
             position_ += take;
         }
@@ -65,8 +68,8 @@ public:
                 trace("zeroskip err(readsize=0) %x\n", low32(position_));
                 return std::nullopt;
             }
-            const uint8_t* start = window_.data() + (position_ - windowStart_);
-            const uint8_t* end = window_.data() + windowLength_;
+            const uint8_t* start = window_.get() + (position_ - windowStart_);
+            const uint8_t* end = window_.get() + windowLength_;
             const uint8_t* nonZero = std::find_if(start, end, [](uint8_t byte) { return byte != 0; });
             count += static_cast<uint64_t>(nonZero - start);
             position_ += static_cast<uint64_t>(nonZero - start);
@@ -86,12 +89,12 @@ private:
         if (position >= reader_.size()) return false;
         reader_.seek(static_cast<int64_t>(std::min<uint64_t>(position, INT64_MAX)), SeekOrigin::Begin);
         windowStart_ = position;
-        windowLength_ = reader_.read(window_.data(), kWindowBytes);
+        windowLength_ = reader_.read(window_.get(), kWindowBytes);
         return windowLength_ != 0;
     }
 
     WavReader& reader_;
-    std::vector<uint8_t> window_;
+    std::unique_ptr<uint8_t[]> window_;
     uint64_t windowStart_ = 0;
     uint64_t windowLength_ = 0;
     uint64_t position_ = 0;
@@ -173,7 +176,7 @@ WavError parseWavHeader(const std::string& path, WavFormatInfo& info, const Keep
         trace("open error\n");
         return refused;
     }
-    info.identity = reader.identity();
+    info.identity = reader.openedIdentity();
     HeaderView view(reader);
 
     uint8_t header[12] = {};

@@ -14,6 +14,14 @@ namespace {
 
 std::atomic<uint64_t> systemCalls{0};
 
+// The reuse in force on this thread, if any.
+thread_local ReusedDescriptors* reuse = nullptr;
+
+// A pair's two files stay open between steps; a few more cover a series' next pair.
+constexpr size_t kMostParked = 4;
+// Files up to this size, read whole once, are read from memory by the steps that follow.
+constexpr uint64_t kMostKeptBytes = 64 * 1024;
+
 // Opens a path of any length: one the system takes whole is opened at once; a longer one (deep
 // archive trees pass PATH_MAX) folder by folder, each relative to the one before.
 int openFollowingLongPath(const std::string& path, int flags) {
@@ -45,14 +53,42 @@ int openFollowingLongPath(const std::string& path, int flags) {
     }
 }
 
+FileIdentity identityOf(const struct stat& status) {
+    return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
+            static_cast<uint64_t>(status.st_size),
+            static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+}
+
 }  // namespace
 
 uint64_t WavReader::systemCallsMade() { return systemCalls.load(); }
 
 WavReader::~WavReader() { close(); }
 
+ReusedDescriptors::ReusedDescriptors() : previous_(reuse) { reuse = this; }
+
+ReusedDescriptors::~ReusedDescriptors() {
+    for (const Parked& file : parked) ::close(file.fd);
+    reuse = previous_;
+}
+
 WavError WavReader::open(const std::string& path) {
     close();
+    if (reuse) {
+        auto& parked = reuse->parked;
+        const auto found =
+            std::find_if(parked.begin(), parked.end(), [&](const auto& file) { return file.path == path; });
+        if (found != parked.end()) {
+            fileHandle_ = found->fd;
+            fileSize_ = found->size;
+            openedIdentity_ = found->identity;
+            filePosition_ = 0;
+            path_ = path;
+            bytes_ = std::move(found->bytes);
+            parked.erase(found);
+            return {};
+        }
+    }
     // Non-blocking so that a FIFO given as a path cannot hang the open; regular files ignore it.
     const int fd = openFollowingLongPath(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return {WavProblem::CannotOpen, errno, 0};
@@ -64,6 +100,9 @@ WavError WavReader::open(const std::string& path) {
     }
     fileHandle_ = fd;
     fileSize_ = static_cast<uint64_t>(status.st_size);
+    filePosition_ = 0;
+    openedIdentity_ = identityOf(status);
+    if (reuse) path_ = path;
     return {};
 }
 
@@ -81,11 +120,7 @@ uint64_t WavReader::seek(int64_t distance, SeekOrigin origin) {
         }
     }
     if (target < 0) target = 0;
-    if (fileHandle_ >= 0) {
-        ++systemCalls;
-        const off_t result = ::lseek(fileHandle_, static_cast<off_t>(target), SEEK_SET);
-        if (result >= 0) target = result;
-    }
+    // Reads say where they read (pread): moving costs no system call.
     filePosition_ = static_cast<uint64_t>(target);
     return filePosition_;
 }
@@ -93,22 +128,31 @@ uint64_t WavReader::seek(int64_t distance, SeekOrigin origin) {
 uint32_t WavReader::read(void* buffer, uint32_t count) {
     if (fileHandle_ < 0 || count == 0) return 0;
     auto* out = static_cast<uint8_t*>(buffer);
+    if (bytes_) {
+        const uint64_t held = bytes_->size();
+        const uint32_t got =
+            filePosition_ >= held ? 0 : static_cast<uint32_t>(std::min<uint64_t>(count, held - filePosition_));
+        std::copy_n(bytes_->data() + filePosition_, got, out);
+        filePosition_ += got;
+        return got;
+    }
     uint32_t total = 0;
     while (total < count) {
         ++systemCalls;
-        const ssize_t got = ::read(fileHandle_, out + total, count - total);
+        const ssize_t got = ::pread(fileHandle_, out + total, count - total, static_cast<off_t>(filePosition_ + total));
         if (got < 0) {
             if (errno == EINTR) continue;
-            if (total == 0) {
-                // Leave the descriptor where the position says, as if nothing had been read.
-                ::lseek(fileHandle_, static_cast<off_t>(filePosition_), SEEK_SET);
-                return 0;
-            }
+            if (total == 0) return 0;  // the position stays, as if nothing had been read
             break;
         }
         if (got == 0) break;
         total += static_cast<uint32_t>(got);
+        // A short read that reached the size the file had at open is its end: asking again for
+        // the empty read that confirms it would cost a system call per read of every small file.
+        if (total < count && filePosition_ + total >= fileSize_) break;
     }
+    if (!path_.empty() && filePosition_ == 0 && total == fileSize_ && fileSize_ <= kMostKeptBytes)
+        bytes_ = std::make_shared<const std::vector<uint8_t>>(out, out + total);
     filePosition_ += total;
     return total;
 }
@@ -116,13 +160,25 @@ uint32_t WavReader::read(void* buffer, uint32_t count) {
 FileIdentity WavReader::identity() const {
     struct stat status {};
     if (fileHandle_ < 0 || ::fstat(fileHandle_, &status) != 0) return {};
-    return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
-            static_cast<uint64_t>(status.st_size),
-            static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+    return identityOf(status);
 }
 
 int WavReader::close() {
     if (fileHandle_ < 0) return 0;
+    if (reuse && !path_.empty()) {
+        auto& parked = reuse->parked;
+        parked.push_back({std::move(path_), fileHandle_, fileSize_, openedIdentity_, std::move(bytes_)});
+        path_.clear();
+        bytes_.reset();
+        fileHandle_ = -1;
+        if (parked.size() > kMostParked) {
+            ::close(parked.front().fd);
+            parked.erase(parked.begin());
+        }
+        return 0;
+    }
+    path_.clear();
+    bytes_.reset();
     const int result = ::close(fileHandle_);
     fileHandle_ = -1;
     return result;

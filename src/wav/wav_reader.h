@@ -3,8 +3,10 @@
 // The system calls live only in wav_reader.cpp so that another platform can be added there.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "wav/wav_error.h"
 
@@ -53,14 +55,44 @@ public:
     uint64_t size() const { return fileSize_; }
     // The open file's identity as it is now (taken afresh, so a file rewritten since shows it).
     FileIdentity identity() const;
+    // Its identity as open found it: what was opened, at no further cost.
+    const FileIdentity& openedIdentity() const { return openedIdentity_; }
 
     // Reads and seeks made through any reader so far, so that tests can bound the cost of a walk.
     static uint64_t systemCallsMade();
 
 private:
+    std::string path_;  // kept only while descriptors are reused
+    // A small file once read whole while descriptors are reused: later reads take it from here.
+    std::shared_ptr<const std::vector<uint8_t>> bytes_;
     int fileHandle_ = -1;
     uint64_t filePosition_ = 0;
     uint64_t fileSize_ = 0;
+    FileIdentity openedIdentity_;
+};
+
+// While one lives, a file a reader of this thread closes stays open for the next reader of the same
+// path: loading, scanning and comparing a pair then open each file once, not three times. Its end
+// closes what is left. A file replaced under its name meanwhile is read as the one first opened,
+// whose header the later steps go by; a file rewritten in place still shows in its identity.
+class ReusedDescriptors {
+public:
+    ReusedDescriptors();
+    ~ReusedDescriptors();
+    ReusedDescriptors(const ReusedDescriptors&) = delete;
+    ReusedDescriptors& operator=(const ReusedDescriptors&) = delete;
+
+    struct Parked {
+        std::string path;
+        int fd;
+        uint64_t size;
+        FileIdentity identity;
+        std::shared_ptr<const std::vector<uint8_t>> bytes;  // a small file read whole, or nothing
+    };
+    std::vector<Parked> parked;
+
+private:
+    ReusedDescriptors* previous_;
 };
 
 uint16_t readU16LE(const uint8_t* bytes);
