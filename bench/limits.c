@@ -2,7 +2,10 @@
 //   limits scan FILE OFFSET   read from OFFSET in 2 MiB pieces, finding the first non-zero byte
 //   limits compare A B        read both in 2 MiB pieces, memcmp
 //   limits folders DIR1 DIR2  compare every pair of sorted file names, whole files
+//   limits tree DIR1 DIR2     walk DIR1's tree; open, read and compare each file with its namesake
+#define _XOPEN_SOURCE 700
 #include <dirent.h>
+#include <ftw.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -28,7 +31,21 @@ static int compare(const char* p, const char* q) {
 }
 static int byName(const struct dirent** x, const struct dirent** y) { return strcmp((*x)->d_name, (*y)->d_name); }
 static int wav(const struct dirent* e) { size_t n = strlen(e->d_name); return n > 4 && strcmp(e->d_name + n - 4, ".wav") == 0; }
+static const char* treeOne; static const char* treeTwo; static int treeStatus;
+static int visit(const char* path, const struct stat* status, int kind, struct FTW* at) {
+    (void)status; (void)at;
+    if (kind != FTW_F) return 0;
+    char other[8192];
+    snprintf(other, sizeof other, "%s%s", treeTwo, path + strlen(treeOne));
+    if (compare(path, other)) treeStatus = 1;
+    return 0;
+}
 int main(int argc, char** argv) {
+    if (argc == 4 && !strcmp(argv[1], "tree")) {
+        treeOne = argv[2]; treeTwo = argv[3];
+        if (nftw(argv[2], visit, 64, FTW_PHYS) != 0) return 2;
+        return treeStatus;
+    }
     if (argc == 4 && !strcmp(argv[1], "scan")) { printf("%ld\n", scan(argv[2], atol(argv[3]))); return 0; }
     if (argc == 4 && !strcmp(argv[1], "compare")) return compare(argv[2], argv[3]);
     if (argc == 4 && !strcmp(argv[1], "folders")) {
@@ -40,5 +57,5 @@ int main(int argc, char** argv) {
         }
         return status;
     }
-    fprintf(stderr, "usage: limits scan FILE OFFSET | compare A B | folders DIR1 DIR2\n"); return 2;
+    fprintf(stderr, "usage: limits scan FILE OFFSET | compare A B | folders DIR1 DIR2 | tree DIR1 DIR2\n"); return 2;
 }
