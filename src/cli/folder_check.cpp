@@ -77,10 +77,13 @@ PairReport reportOf(const PairedPath& pair, const FolderCheckOptions& options, P
 
 // Compares pairs on several workers and hands their reports over in path order. Pairs that
 // finish early wait in a window of bounded size, so memory does not follow the number of pairs.
+// The workers also walk, one at a time, whenever few pairs are left to take; and they take a few
+// consecutive pairs at a time: a pair of small files costs less than handing it between threads.
 class ParallelPairs {
 public:
-    ParallelPairs(PairSource& source, const FolderCheckOptions& options, unsigned jobs)
-        : source_(source), options_(options), capacity_(size_t{jobs} * 8) {
+    // measureBytes: count the bytes of the pairs compared, for a progress line; it costs a stat each.
+    ParallelPairs(PairSource& source, const FolderCheckOptions& options, unsigned jobs, bool measureBytes)
+        : source_(source), options_(options), jobs_(jobs), capacity_(size_t{jobs} * 64), measureBytes_(measureBytes) {
         for (unsigned i = 0; i < jobs; ++i) workers_.emplace_back([this] { work(); });
     }
     ~ParallelPairs() {
@@ -88,7 +91,7 @@ public:
             const std::lock_guard<std::mutex> lock(mutex_);
             stopping_ = true;
         }
-        changed_.notify_all();
+        workToDo_.notify_all();
         for (std::thread& worker : workers_) worker.join();
     }
 
@@ -96,10 +99,9 @@ public:
     // then while the next report is awaited.
     template <typename Progress>
     std::optional<PairReport> next(Progress progress) {
-        refill();
         std::unique_lock<std::mutex> lock(mutex_);
-        while (!window_.empty() && !window_.front().report) {
-            if (changed_.wait_for(lock, std::chrono::milliseconds(200)) == std::cv_status::timeout) {
+        while (!(window_.empty() ? walkDone_ : window_.front().report.has_value())) {
+            if (frontReady_.wait_for(lock, std::chrono::milliseconds(200)) == std::cv_status::timeout) {
                 lock.unlock();
                 progress();
                 lock.lock();
@@ -110,65 +112,87 @@ public:
         window_.pop_front();
         ++first_;
         lock.unlock();
-        changed_.notify_all();
+        workToDo_.notify_one();  // the window has room to walk into
         return report;
     }
 
     uint64_t bytesRead() const { return bytesRead_; }
 
 private:
+    static constexpr uint64_t kBatch = 8;
+
     struct Slot {
         PairedPath pair;
         std::optional<PairReport> report;
     };
 
-    // The walk runs on the caller's thread, ahead of the workers by the window.
-    void refill() {
-        for (;;) {
-            {
-                const std::lock_guard<std::mutex> lock(mutex_);
-                if (walkDone_ || window_.size() >= capacity_) return;
-            }
-            std::optional<PairedPath> pair = source_.next();
-            {
-                const std::lock_guard<std::mutex> lock(mutex_);
-                if (!pair) {
-                    walkDone_ = true;
-                } else {
-                    window_.push_back({std::move(*pair), std::nullopt});
-                }
-            }
-            changed_.notify_all();
-        }
-    }
+    uint64_t untaken() const { return first_ + window_.size() - taken_; }
 
     void work() {
         PairWorkspace workspace;
+        std::vector<PairedPath> batch;
+        std::vector<PairReport> reports;
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
-            changed_.wait(lock, [&] { return stopping_ || taken_ < first_ + window_.size(); });
             if (stopping_) return;
-            const uint64_t index = taken_++;
-            const PairedPath pair = window_[index - first_].pair;
+            const bool walkWanted = !walkDone_ && !walking_ && window_.size() < capacity_;
+            if (walkWanted && untaken() < kBatch * jobs_) {
+                walking_ = true;
+                const size_t room = capacity_ - window_.size();
+                lock.unlock();
+                std::vector<PairedPath> walked;
+                bool ended = false;
+                while (walked.size() < room) {
+                    std::optional<PairedPath> pair = source_.next();
+                    if (!pair) {
+                        ended = true;
+                        break;
+                    }
+                    walked.push_back(std::move(*pair));
+                }
+                lock.lock();
+                for (PairedPath& pair : walked) window_.push_back({std::move(pair), std::nullopt});
+                walking_ = false;
+                walkDone_ = ended;
+                workToDo_.notify_all();
+                if (ended) frontReady_.notify_one();
+                continue;
+            }
+            if (untaken() == 0) {
+                workToDo_.wait(lock);
+                continue;
+            }
+            const uint64_t start = taken_;
+            const uint64_t count = std::min<uint64_t>(kBatch, untaken());
+            taken_ += count;
+            batch.clear();
+            for (uint64_t index = start; index < start + count; ++index) batch.push_back(window_[index - first_].pair);
             lock.unlock();
-            PairReport report = reportOf(pair, options_, workspace);
-            if (pair.inFolder1 && pair.inFolder2 && pair.trouble.empty())
-                bytesRead_ += fileBytes(joinPath(options_.folder1, pair.names[0])) +
-                              fileBytes(joinPath(options_.folder2, pair.names[1]));
+            reports.clear();
+            for (const PairedPath& pair : batch) {
+                reports.push_back(reportOf(pair, options_, workspace));
+                if (measureBytes_ && pair.inFolder1 && pair.inFolder2 && pair.trouble.empty())
+                    bytesRead_ += fileBytes(joinPath(options_.folder1, pair.names[0])) +
+                                  fileBytes(joinPath(options_.folder2, pair.names[1]));
+            }
             lock.lock();
-            window_[index - first_].report = std::move(report);
-            changed_.notify_all();
+            for (uint64_t i = 0; i < count; ++i) window_[start + i - first_].report = std::move(reports[i]);
+            if (start == first_) frontReady_.notify_one();
         }
     }
 
     PairSource& source_;
     const FolderCheckOptions& options_;
+    const unsigned jobs_;
     const size_t capacity_;
+    const bool measureBytes_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable workToDo_;
+    std::condition_variable frontReady_;
     std::deque<Slot> window_;
     uint64_t first_ = 0;  // the index of the window's first slot
     uint64_t taken_ = 0;  // the index of the next slot a worker takes
+    bool walking_ = false;
     bool walkDone_ = false;
     bool stopping_ = false;
     std::atomic<uint64_t> bytesRead_{0};
@@ -234,7 +258,7 @@ int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* e
             report.add(reportOf(*pair, options, workspace));
         }
     } else {
-        ParallelPairs pairs(source, options, jobs);
+        ParallelPairs pairs(source, options, jobs, progressShown);
         const auto started = std::chrono::steady_clock::now();
         uint64_t reported = 0;
         const auto progress = [&] {
