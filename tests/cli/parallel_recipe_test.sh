@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the README's GNU parallel recipe on one machine with three shards and checks that the
-# merged report equals the report of one unsharded run.
+# merged report equals the report of one unsharded run, also after a shard was interrupted and
+# taken up again with --resume-failed.
 #   parallel_recipe_test.sh VEMILO_CLI MAKE_DEMO
 set -euo pipefail
 cli=$(realpath "$1") make_demo=$(realpath "$2")
@@ -19,19 +20,42 @@ cp "$work/demo/folder1/2_8bit_mono.wav" "$work/archive1/a/b/only_here.wav"
 cp "$work/demo/folder2/3_lead_in.wav" "$work/archive2/only_there.wav"
 cd "$work"
 
-# The recipe: one shard per job; a job's exit status says little, the merge checks every report.
-parallel --will-cite --jobs 3 "'$cli' --folders --json --shard={}/3 archive1 archive2 > shard{}.json" ::: 1 2 3 || true
+# The recipe as the README gives it, with this test's folders: one shard per job, a folder per run;
+# a job's exit status says little, the merge checks every report.
+run=test-run
+mkdir -p "reports/$run"
+recipe() {
+  parallel --will-cite --jobs 3 --joblog "reports/$run/parallel.log" "$@" \
+    "'$cli' --folders --jsonl --run-id=$run --jobs=1 --shard={}/3 --output=reports/$run/shard{}.jsonl --resume archive1 archive2" ::: 1 2 3 || true
+}
+recipe
 status=0
-"$cli" --merge-reports shard1.json shard2.json shard3.json > merged.json || status=$?
+"$cli" --merge-reports --output="reports/$run/report.json" "reports/$run"/shard*.jsonl || status=$?
+cp "reports/$run/report.json" merged.json
 whole=0
 "$cli" --folders --json archive1 archive2 > whole.json || whole=$?
+
+# An interruption: shard 2 killed half way, before parallel could log it. The same line with
+# --resume-failed takes it up, and the merge is the unsharded run's again.
+head -c "$(( $(stat -c %s "reports/$run/shard2.jsonl") / 2 ))" "reports/$run/shard2.jsonl" > cut && mv cut "reports/$run/shard2.jsonl"
+grep -v "shard=2/3" "reports/$run/parallel.log" > log && mv log "reports/$run/parallel.log"
+if "$cli" --merge-reports --output="reports/$run/report.json" "reports/$run"/shard*.jsonl 2>/dev/null; then
+  echo "a merge of an interrupted shard passed"; exit 1
+fi
+[ ! -e "reports/$run/report.json" ] || { echo "a failed merge left a report"; exit 1; }
+recipe --resume-failed
+resumed=0
+"$cli" --merge-reports --output="reports/$run/report.json" "reports/$run"/shard*.jsonl || resumed=$?
+cmp -s "reports/$run/report.json" merged.json || { echo "the resumed merge differs"; exit 1; }
+[ "$resumed" = "$status" ] || { echo "resumed merge exit $resumed, first $status"; exit 1; }
 
 python3 - <<'PY'
 import json, sys
 merged, whole = json.load(open('merged.json')), json.load(open('whole.json'))
-shards = [json.load(open(f'shard{k}.json')) for k in (1, 2, 3)]
-paths = [p['path'] for s in shards for p in s['pairs']]
+shards = [[json.loads(line) for line in open(f'reports/test-run/shard{k}.jsonl')][1:-1] for k in (1, 2, 3)]
+paths = [p['path'] for s in shards for p in s]
 assert len(paths) == len(set(paths)) == len(whole['pairs']), 'shards overlap or leave pairs out'
+assert merged.pop('run_id') == 'test-run', 'the merged report does not name its run'
 assert merged == whole, 'the merged report differs from the unsharded one'
 print(f"merged {len(merged['pairs'])} pairs from 3 shards: {merged['summary']}")
 PY
