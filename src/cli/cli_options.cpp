@@ -57,8 +57,8 @@ const CliOptionSpec kOptions[] = {
      ".caf) below two folders with its namesake, report files on\n"
      "one side only, never stop early",
      selectMode<Mode::Folders>},
-    {"--merge-reports", nullptr, OptionSection::Mode, "vemilo-cli --merge-reports REPORT.json...",
-     "merge the JSON reports of the shards of a --folders run", selectMode<Mode::MergeReports>},
+    {"--merge-reports", nullptr, OptionSection::Mode, "vemilo-cli [--jsonl] [--output=FILE] --merge-reports REPORT...",
+     "merge the --json or --jsonl reports of the shards of a\n--folders run", selectMode<Mode::MergeReports>},
     {"--md5", nullptr, OptionSection::Mode, "vemilo-cli --md5 FILE...",
      "the MD5 of each file's audio data, as md5sum prints it", selectMode<Mode::Md5>},
     {"--check-md5", "LIST", OptionSection::Mode, "vemilo-cli --check-md5 LIST", "verify such a list as md5sum -c does",
@@ -152,7 +152,7 @@ const CliOptionSpec kOptions[] = {
 
     {"--json", nullptr, OptionSection::Reports, nullptr,
      "one JSON document on standard output instead of the log\n"
-     "(with a single pair, --continuous or --folders)",
+     "(with a single pair, --continuous, --folders or --merge-reports)",
      [](CliOptions& options, const std::string&) -> std::optional<std::string> {
          options.json = true;
          return std::nullopt;

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -117,6 +121,45 @@ TEST_F(ArchiveRuns, AResumedReportEqualsAnUninterruptedOne) {
         EXPECT_EQ(resumed.status, 1) << "cut at " << cut << ": " << resumed.err;
         EXPECT_EQ(readWhole(report), expected) << "cut at " << cut;
     }
+}
+
+TEST_F(ArchiveRuns, ARunKilledBySigintAtRandomIsResumedToTheSameReport) {
+    const Bytes audio = noiseFrames(kMono, 2000, 9);
+    for (int i = 0; i < 600; ++i) {
+        const std::string name = std::to_string(i / 50) + "/" + std::to_string(i) + ".wav";
+        dir.put("one/" + name, canonicalWav(kMono, audio));
+        dir.put("two/" + name, canonicalWav(kMono, audio));
+    }
+    const std::string whole = dir.file("whole.jsonl");
+    ASSERT_EQ(runTool({"--folders", "--jsonl", "--output=" + whole, one(), two()}).status, 0);
+    const std::string expected = readWhole(whole);
+    const std::string report = dir.file("killed.jsonl");
+    std::mt19937 random(11);
+    int interrupted = 0;
+    for (int trial = 0; trial < 5; ++trial) {
+        fs::remove(report);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const std::string output = "--output=" + report;
+            ::execl(VEMILO_CLI_PATH, VEMILO_CLI_PATH, "--folders", "--jsonl", "--jobs=2", output.c_str(), one().c_str(),
+                    two().c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::usleep(static_cast<useconds_t>(2000 + random() % 60000));
+        ::kill(child, SIGINT);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        if (WIFSIGNALED(status)) {
+            EXPECT_EQ(WTERMSIG(status), SIGINT);
+            ++interrupted;
+        }
+        // Every line on disk is whole but perhaps the last; --resume finishes the report.
+        const CliRun resumed = runTool({"--folders", "--jsonl", "--output=" + report, "--resume", one(), two()});
+        EXPECT_EQ(resumed.status, 0) << resumed.err;
+        EXPECT_EQ(readWhole(report), expected) << "trial " << trial;
+    }
+    EXPECT_GT(interrupted, 0) << "no run was interrupted: the trees are too small to test this";
 }
 
 TEST_F(ArchiveRuns, AReportOfAnotherRunIsNotTakenUp) {
