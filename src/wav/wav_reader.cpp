@@ -20,7 +20,7 @@ thread_local ReusedDescriptors* reuse = nullptr;
 // A pair's two files stay open between steps; a few more cover a series' next pair.
 constexpr size_t kMostParked = 4;
 // Files up to this size, read whole once, are read from memory by the steps that follow.
-constexpr uint64_t kMostKeptBytes = 64 * 1024;
+constexpr uint64_t kMostKeptBytes = uint64_t{64} * 1024;
 
 // Opens a path of any length: one the system takes whole is opened at once; a longer one (deep
 // archive trees pass PATH_MAX) folder by folder, each relative to the one before.
