@@ -30,12 +30,6 @@ uint64_t fileBytes(const std::string& path) {
     return error ? 0 : size;
 }
 
-bool byteLessOrEqual(const std::string& a, const std::string& b) {
-    return !std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), [](char x, char y) {
-        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
-    });
-}
-
 // The pairs of this run in path order: those of its shard, past those a resumed report holds.
 class PairSource {
 public:
@@ -47,7 +41,7 @@ public:
     std::optional<PairedPath> next() {
         while (auto pair = walk_.next()) {
             if (shard_ && shardOf(pair->path, shard_->count) != shard_->index) continue;
-            if (resumeAfter_ && byteLessOrEqual(pair->path, *resumeAfter_)) continue;
+            if (resumeAfter_ && !byteOrderLess(*resumeAfter_, pair->path)) continue;
             return pair;
         }
         return std::nullopt;

@@ -15,6 +15,7 @@
 #include "cli/json_names.h"
 #include "cli/json_report.h"
 #include "wav/text_format.h"
+#include "wav/wav_file_list.h"
 
 namespace vemilo::cli {
 namespace {
@@ -24,12 +25,6 @@ using Json = nlohmann::ordered_json;
 struct BadReport {
     std::string problem;
 };
-
-bool byteLess(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
-    });
-}
 
 // One shard's report read pair by pair: a --jsonl report a line at a time, a --json document one
 // element of its "pairs" at a time. Throws BadReport naming the line (and field) at fault.
@@ -73,7 +68,7 @@ public:
         const auto name = nameOf(*pair, "path");
         if (!pair->value("path", Json()).is_string() || !name)
             throw bad("field \"path\" is missing, not a string, or its bytes are not valid base64");
-        if (previous_ && !byteLess(*previous_, *name))
+        if (previous_ && !byteOrderLess(*previous_, *name))
             throw bad("pairs out of path order: " + escapeControlCharacters(*name) + " after " +
                       escapeControlCharacters(*previous_));
         previous_ = *name;
@@ -325,7 +320,7 @@ int mergeReports(const MergeOptions& options, std::FILE* out, std::FILE* err) {
     using Head = std::pair<std::string, size_t>;
     // Ties go to the report named first, so that an overlap names the later one.
     const auto later = [](const Head& a, const Head& b) {
-        return a.first == b.first ? a.second > b.second : byteLess(b.first, a.first);
+        return a.first == b.first ? a.second > b.second : byteOrderLess(b.first, a.first);
     };
     std::priority_queue<Head, std::vector<Head>, decltype(later)> heads(later);
     std::vector<std::optional<Json>> pending(readers.size());

@@ -49,12 +49,6 @@ std::string stemOf(const std::string& name) {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-bool byteLess(const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
-    });
-}
-
 }  // namespace
 
 struct PairWalk::Level {
@@ -172,9 +166,9 @@ void PairWalk::list(Level& level) {
         for (auto& [key, entry] : found) keyed.push_back({key, side, std::move(entry)});
     }
     std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-        if (a.key != b.key) return byteLess(a.key, b.key);
+        if (a.key != b.key) return byteOrderLess(a.key, b.key);
         if (a.side != b.side) return a.side < b.side;
-        return byteLess(a.entry.name, b.entry.name);
+        return byteOrderLess(a.entry.name, b.entry.name);
     });
     for (Keyed& found : keyed) {
         if (level.items.empty() || level.items.back().key != found.key) level.items.push_back({found.key, {}, {}});

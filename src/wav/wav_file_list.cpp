@@ -43,12 +43,12 @@ bool matchesAudioMask(const std::string& name) {
     return false;
 }
 
-void sortFileNames(std::vector<std::string>& names) {
+void sortFileNames(std::vector<std::string>& names) { std::sort(names.begin(), names.end(), byteOrderLess); }
+
+bool byteOrderLess(const std::string& a, const std::string& b) {
     // std::string compares as char, which is signed here; compare as unsigned bytes.
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-            return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
-        });
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
     });
 }
 

@@ -16,6 +16,9 @@ bool matchesAudioMask(const std::string& name);
 // Sorts names by the bytes of their UTF-8 text, the one order both lists pair their rows by.
 void sortFileNames(std::vector<std::string>& names);
 
+// True when a comes before b in that order: byte by byte, each byte unsigned.
+bool byteOrderLess(const std::string& a, const std::string& b);
+
 struct WavFolderListing {
     std::vector<std::string> names;  // listed: not hidden, not folders; sorted
     uint32_t matchingEntries = 0;    // every matching entry that is not a folder, hidden ones included
