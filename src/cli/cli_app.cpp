@@ -11,9 +11,9 @@
 #include "cli/cli_options.h"
 #include "cli/cli_reporter.h"
 #include "cli/exit_status.h"
-#include "cli/folder_check.h"
-#include "cli/json_report.h"
-#include "cli/merge_reports.h"
+#include "archive/folder_check.h"
+#include "archive/json_report.h"
+#include "archive/merge_reports.h"
 #include "compare/compare_pair.h"
 #include "compare/options.h"
 #include "compare/run_series.h"
@@ -25,6 +25,8 @@
 
 namespace vemilo::cli {
 namespace {
+
+using namespace vemilo::archive;
 
 // Restores the default trace sink when the run ends.
 class TraceRedirect {
@@ -159,7 +161,7 @@ int runCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
     }
     const CliOptions& options = parsed.options;
     if (options.mode == Mode::Help || options.mode == Mode::Version) {
-        std::fputs(options.mode == Mode::Help ? helpText().c_str() : kVersion, out);
+        std::fputs(options.mode == Mode::Help ? helpText().c_str() : kVersion.c_str(), out);
         return checkOutput(out, err, exitStatus(Verdict::Identical));
     }
     // -s: whatever the mode would write goes nowhere; only the exit status is left.
@@ -184,15 +186,15 @@ int runCli(const std::vector<std::string>& arguments, std::FILE* out, std::FILE*
             check.runId = options.runId;
             check.output = options.output;
             check.resume = options.resume;
-            status = checkFolders(check, out, err);
+            status = exitStatus(checkFolders(check, out, err));
         } else if (options.mode == Mode::Md5) {
             status = printChecksums(options.paths, out, err);
         } else if (options.mode == Mode::CheckMd5) {
             status = checkChecksums(options.checksumList, out, err);
         } else if (options.mode == Mode::MergeReports) {
-            status = mergeReports(
+            status = exitStatus(mergeReports(
                 {options.paths, options.jsonLines ? ReportFormat::JsonLines : ReportFormat::Json, options.output}, out,
-                err);
+                err));
         } else {
             std::unique_ptr<CliReporter> reporter =
                 options.json ? std::make_unique<JsonModeReporter>(out, err) : std::make_unique<CliReporter>(out, err);

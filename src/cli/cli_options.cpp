@@ -4,11 +4,11 @@
 #include <optional>
 
 #include "compare/option_text.h"
+#include "vemilo/version.h"
 
 namespace vemilo::cli {
 
-const char* const kVersion = "vemilo-cli (Vemilo) 3.00β1\n";
-const char* const kVersionNumber = "3.00β1";
+const std::string kVersion = std::string("vemilo-cli (Vemilo) ") + kVersionText + "\n";
 
 namespace {
 
@@ -22,13 +22,13 @@ std::optional<std::string> numberText(const std::string& text, int32_t minimum, 
     return std::to_string(*number);
 }
 
-std::optional<Shard> shardText(const std::string& text) {
+std::optional<archive::Shard> shardText(const std::string& text) {
     const size_t slash = text.find('/');
     if (slash == std::string::npos) return std::nullopt;
     const auto index = parseWholeNumber(text.substr(0, slash));
     const auto count = parseWholeNumber(text.substr(slash + 1));
     if (!index || !count || *count < 1 || *count > 1000000 || *index < 1 || *index > *count) return std::nullopt;
-    return Shard{static_cast<uint32_t>(*index), static_cast<uint32_t>(*count)};
+    return archive::Shard{static_cast<uint32_t>(*index), static_cast<uint32_t>(*count)};
 }
 
 template <Mode Selected>

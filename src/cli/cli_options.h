@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/json_report.h"
+#include "archive/json_report.h"
 #include "compare/options.h"
 
 namespace vemilo::cli {
@@ -28,7 +28,7 @@ struct CliOptions {
     bool resume = false;                // --resume: take up the interrupted report in --output
     std::optional<std::string> runId;   // --run-id: the name every shard's report carries
     unsigned jobs = 0;                  // 0: one per processor core
-    std::optional<Shard> shard;
+    std::optional<archive::Shard> shard;
     std::string checksumList;  // --check-md5
     std::vector<std::string> paths;
 };
@@ -60,8 +60,6 @@ const std::vector<CliOptionSpec>& cliOptionTable();
 // The --help text, built from the table.
 const std::string& helpText();
 
-extern const char* const kVersion;
-// The version alone, as reports name the program that wrote them.
-extern const char* const kVersionNumber;
+extern const std::string kVersion;
 
 }  // namespace vemilo::cli

@@ -1,4 +1,4 @@
-#include "cli/pair_walk.h"
+#include "archive/pair_walk.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include "wav/text_format.h"
 #include "wav/wav_file_list.h"
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 namespace {
 
 std::string cannotRead(int error) { return std::string("cannot be read: ") + std::strerror(error); }
@@ -273,4 +273,4 @@ std::vector<PairedPath> pairFolders(const std::string& folder1, const std::strin
     return pairs;
 }
 
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/report_stream.h"
+#include "archive/report_stream.h"
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 
 struct MergeOptions {
     std::vector<std::string> reports;
@@ -24,6 +24,6 @@ struct MergeOptions {
 // a message naming the report (and where it can, the line and field), when a report is missing,
 // unreadable, malformed, out of path order, of another shard count or run, overlaps another, or
 // when a shard is missing altogether.
-int mergeReports(const MergeOptions& options, std::FILE* out, std::FILE* err);
+Verdict mergeReports(const MergeOptions& options, std::FILE* out, std::FILE* err);
 
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/pair_report.h"
+#include "archive/pair_report.h"
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 
 struct Summary {
     uint64_t pairs = 0, identical = 0, different = 0, trouble = 0, missing = 0;
@@ -36,4 +36,4 @@ nlohmann::ordered_json reportJson(const std::vector<PairReport>& reports,
 // The document as text; paths that are not UTF-8 have their stray bytes replaced.
 std::string jsonText(const nlohmann::ordered_json& document);
 
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

@@ -7,12 +7,12 @@
 #include <optional>
 #include <string>
 
-#include "cli/json_report.h"
-#include "cli/pair_walk.h"
-#include "cli/report_stream.h"
+#include "archive/json_report.h"
+#include "archive/pair_walk.h"
+#include "archive/report_stream.h"
 #include "compare/options.h"
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 
 // The shard a relative path belongs to, from 1 to count: a stable hash of the path's bytes, so
 // that any machine puts a path in the same shard and files added elsewhere move no other.
@@ -35,6 +35,6 @@ struct FolderCheckOptions {
 nlohmann::ordered_json optionsJson(const FolderCheckOptions& options);
 
 // Compares and reports every pair; returns the exit status (2 trouble, 1 difference or missing, 0).
-int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* err);
+Verdict checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* err);
 
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

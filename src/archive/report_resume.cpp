@@ -1,4 +1,4 @@
-#include "cli/report_resume.h"
+#include "archive/report_resume.h"
 
 #include <unistd.h>
 
@@ -6,9 +6,9 @@
 #include <cstring>
 #include <fstream>
 
-#include "cli/json_names.h"
+#include "archive/json_names.h"
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -93,4 +93,4 @@ bool takeUpReport(const std::string& path, const RunDescription& run, ResumePoin
     return true;
 }
 
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

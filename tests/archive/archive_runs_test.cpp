@@ -13,13 +13,13 @@
 #include <fstream>
 #include <random>
 
-#include "cli/pair_walk.h"
+#include "archive/pair_walk.h"
 #include "support/cli_run.h"
 #include "support/temp_dir.h"
 #include "wav/wav_file_list.h"
 #include "wav_writer/wav_writer.h"
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 namespace {
 
 using namespace vemilo::testing;
@@ -255,4 +255,4 @@ TEST_F(ArchiveRuns, BadShardsAreNamedAndAFailedMergeLeavesNoVerdict) {
 }
 
 }  // namespace
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

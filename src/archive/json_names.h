@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 
 bool isValidUtf8(const std::string& text);
 
@@ -18,4 +18,4 @@ void putName(nlohmann::ordered_json& object, const std::string& key, const std::
 // Nothing when the bytes field is not valid base64.
 std::optional<std::string> nameOf(const nlohmann::ordered_json& object, const std::string& key);
 
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

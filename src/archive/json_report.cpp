@@ -1,8 +1,8 @@
-#include "cli/json_report.h"
+#include "archive/json_report.h"
 
-#include "cli/json_names.h"
+#include "archive/json_names.h"
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -120,4 +120,4 @@ std::string jsonText(const Json& document) {
     return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

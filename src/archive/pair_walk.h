@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 
 struct PairedPath {
     // Relative to both folders, as walked; a folder's ends in "/", the top is "./". Paired by stem,
@@ -50,4 +50,4 @@ private:
 // The whole walk at once, for callers that want every path.
 std::vector<PairedPath> pairFolders(const std::string& folder1, const std::string& folder2, bool byStem = false);
 
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "cli/report_stream.h"
+#include "archive/report_stream.h"
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 
 struct ResumePoint {
     bool resumed = false;                 // the file holds a report this run goes on with
@@ -21,4 +21,4 @@ struct ResumePoint {
 // other folders, options, shard or run name.
 bool takeUpReport(const std::string& path, const RunDescription& run, ResumePoint& point, std::string& problem);
 
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

@@ -1,4 +1,4 @@
-#include "cli/merge_reports.h"
+#include "archive/merge_reports.h"
 
 #include <unistd.h>
 
@@ -11,13 +11,12 @@
 #include <nlohmann/json.hpp>
 #include <queue>
 
-#include "cli/exit_status.h"
-#include "cli/json_names.h"
-#include "cli/json_report.h"
+#include "archive/json_names.h"
+#include "archive/json_report.h"
 #include "wav/text_format.h"
 #include "wav/wav_file_list.h"
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -245,9 +244,9 @@ void removePartialAndDie(int signal) {
 
 }  // namespace
 
-int mergeReports(const MergeOptions& options, std::FILE* out, std::FILE* err) {
+Verdict mergeReports(const MergeOptions& options, std::FILE* out, std::FILE* err) {
     const std::string partial = options.output ? *options.output + ".partial" : std::string();
-    const auto fail = [&](const std::string& path, const std::string& problem) {
+    const auto fail = [&](const std::string& path, const std::string& problem) -> Verdict {
         std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(path).c_str(), problem.c_str());
         if (options.output) {
             // An older report left there would be taken for this run's verdict.
@@ -256,7 +255,7 @@ int mergeReports(const MergeOptions& options, std::FILE* out, std::FILE* err) {
                 std::fprintf(err, "vemilo-cli: %s: removed, since the merge failed\n",
                              escapeControlCharacters(*options.output).c_str());
         }
-        return kExitTrouble;
+        return Verdict::Trouble;
     };
 
     std::vector<std::unique_ptr<ShardReader>> readers;
@@ -355,7 +354,7 @@ int mergeReports(const MergeOptions& options, std::FILE* out, std::FILE* err) {
             return fail(*options.output, std::string("cannot be written: ") + std::strerror(errno));
         partialPath[0] = '\0';
     }
-    return exitStatus(verdictOf(merged.summary()));
+    return verdictOf(merged.summary());
 }
 
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

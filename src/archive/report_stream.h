@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "cli/json_report.h"
+#include "archive/json_report.h"
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 
 enum class ReportFormat { Text, Json, JsonLines };
 
@@ -58,4 +58,4 @@ private:
     Summary summary_;
 };
 
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

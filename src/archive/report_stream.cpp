@@ -1,9 +1,9 @@
-#include "cli/report_stream.h"
+#include "archive/report_stream.h"
 
-#include "cli/cli_options.h"
+#include "vemilo/version.h"
 #include "wav/text_format.h"
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -29,7 +29,7 @@ std::string shifted(const std::string& text, size_t spaces, bool first) {
 Json headerJson(const RunDescription& run) {
     Json header;
     header["vemilo_report"] = "jsonl";
-    header["version"] = kVersionNumber;
+    header["version"] = kVersionText;
     header["folders"] = {run.folder1, run.folder2};
     header["options"] = run.options;
     header["shard"] = run.shard ? Json{{"index", run.shard->index}, {"count", run.shard->count}} : Json(nullptr);
@@ -140,4 +140,4 @@ void ReportStream::finish() {
     }
 }
 
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

@@ -13,7 +13,7 @@
 #include "wav/reporter.h"
 #include "wav/zero_run_scan.h"
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 
 enum class PairVerdict { Identical, Different, Trouble, Missing };
 
@@ -64,4 +64,4 @@ PairReport missingPair(const std::string& path, const std::optional<std::string>
 PairReport unseenPair(const std::string& path, const std::optional<std::string>& file1,
                       const std::optional<std::string>& file2, const std::string& trouble);
 
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

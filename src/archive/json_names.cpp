@@ -1,10 +1,10 @@
-#include "cli/json_names.h"
+#include "archive/json_names.h"
 
 #include <nettle/base64.h>
 
 #include <vector>
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 namespace {
 
 // The length of the UTF-8 sequence at text[at], or 0 when none starts there (overlong forms,
@@ -103,4 +103,4 @@ std::optional<std::string> nameOf(const nlohmann::ordered_json& object, const st
     return text->get<std::string>();
 }
 
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

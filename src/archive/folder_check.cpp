@@ -1,4 +1,4 @@
-#include "cli/folder_check.h"
+#include "archive/folder_check.h"
 
 #include <unistd.h>
 
@@ -14,12 +14,11 @@
 #include <mutex>
 #include <thread>
 
-#include "cli/exit_status.h"
-#include "cli/report_resume.h"
+#include "archive/report_resume.h"
 #include "wav/text_format.h"
 #include "wav/wav_file_list.h"
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 namespace {
 
 namespace fs = std::filesystem;
@@ -216,7 +215,7 @@ nlohmann::ordered_json optionsJson(const FolderCheckOptions& options) {
             {"resync_window", comparison.resyncSeconds}, {"pair_by_stem", options.pairByStem}};
 }
 
-int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* err) {
+Verdict checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* err) {
     const RunDescription run{options.folder1, options.folder2, optionsJson(options), options.shard, options.runId};
     ResumePoint resumed;
     std::unique_ptr<std::FILE, FileCloser> outputFile;
@@ -226,14 +225,14 @@ int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* e
             if (!takeUpReport(*options.output, run, resumed, problem)) {
                 std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(*options.output).c_str(),
                              problem.c_str());
-                return kExitTrouble;
+                return Verdict::Trouble;
             }
         }
         outputFile.reset(std::fopen(options.output->c_str(), resumed.resumed ? "ab" : "wb"));
         if (!outputFile) {
             std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(*options.output).c_str(),
                          std::strerror(errno));
-            return kExitTrouble;
+            return Verdict::Trouble;
         }
         out = outputFile.get();
     }
@@ -272,9 +271,9 @@ int checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* e
     if (outputFile && (std::ferror(outputFile.get()) || std::fflush(outputFile.get()) != 0)) {
         std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(*options.output).c_str(),
                      std::strerror(errno));
-        return kExitTrouble;
+        return Verdict::Trouble;
     }
-    return exitStatus(verdictOf(report.summary()));
+    return verdictOf(report.summary());
 }
 
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

@@ -13,12 +13,12 @@
 #include <sstream>
 
 #include "cli/cli_app.h"
-#include "cli/folder_check.h"
+#include "archive/folder_check.h"
 #include "support/cli_run.h"
 #include "support/temp_dir.h"
 #include "wav_writer/wav_writer.h"
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 namespace {
 
 using namespace vemilo::testing;
@@ -372,4 +372,4 @@ TEST_F(FolderCheck, BadShardReportsAreNamed) {
 }
 
 }  // namespace
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

@@ -1,8 +1,8 @@
-#include "cli/pair_report.h"
+#include "archive/pair_report.h"
 
 #include "wav/text_format.h"
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 namespace {
 
 // Why a pair is not simply identical, in the words of its log.
@@ -88,4 +88,4 @@ PairReport unseenPair(const std::string& path, const std::optional<std::string>&
     return report;
 }
 
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive

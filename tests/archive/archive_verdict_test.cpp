@@ -15,7 +15,7 @@
 #include "support/unprivileged.h"
 #include "wav_writer/wav_writer.h"
 
-namespace vemilo::cli {
+namespace vemilo::archive {
 namespace {
 
 using namespace vemilo::testing;
@@ -251,4 +251,4 @@ TEST_F(ArchiveTree, SilentTracksCompareByTheirLength) {
 }
 
 }  // namespace
-}  // namespace vemilo::cli
+}  // namespace vemilo::archive
