@@ -6,259 +6,146 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
-#include <filesystem>
-#include <memory>
-#include <mutex>
 #include <thread>
 
+#include "archive/output_file.h"
+#include "archive/parallel_pairs.h"
+#include "archive/report_reader.h"
 #include "archive/report_resume.h"
+#include "archive/report_stream.h"
+#include "compare/option_text.h"
 #include "wav/text_format.h"
 #include "wav/wav_file_list.h"
 
 namespace vemilo::archive {
 namespace {
 
-namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
 
-uint64_t fileBytes(const std::string& path) {
-    std::error_code error;
-    const auto size = fs::file_size(path, error);
-    return error ? 0 : size;
+std::optional<std::string> fileOf(const std::string& folder, const PairedPath& pair, int side) {
+    const bool present = side == 0 ? pair.inFolder1 : pair.inFolder2;
+    return present ? std::optional(joinPath(folder, pair.names[side])) : std::nullopt;
 }
 
-// The pairs of this run in path order: those of its shard, past those a resumed report holds.
-class PairSource {
-public:
-    PairSource(const FolderCheckOptions& options, std::optional<std::string> resumeAfter)
-        : walk_(options.folder1, options.folder2, options.pairByStem),
-          shard_(options.shard),
-          resumeAfter_(std::move(resumeAfter)) {}
-
-    std::optional<PairedPath> next() {
-        while (auto pair = walk_.next()) {
-            if (shard_ && shardOf(pair->path, shard_->count) != shard_->index) continue;
-            if (resumeAfter_ && !byteOrderLess(*resumeAfter_, pair->path)) continue;
-            return pair;
-        }
-        return std::nullopt;
-    }
-
-private:
-    PairWalk walk_;
-    std::optional<Shard> shard_;
-    std::optional<std::string> resumeAfter_;
-};
-
 PairReport reportOf(const PairedPath& pair, const FolderCheckOptions& options, PairWorkspace& workspace) {
-    const std::string path1 = joinPath(options.folder1, pair.names[0]);
-    const std::string path2 = joinPath(options.folder2, pair.names[1]);
-    if (!pair.trouble.empty()) {
-        return unseenPair(pair.path, pair.inFolder1 ? std::optional(path1) : std::nullopt,
-                          pair.inFolder2 ? std::optional(path2) : std::nullopt, pair.trouble);
-    }
-    if (pair.inFolder1 && pair.inFolder2) {
-        PairReport report = reportPair(path1, path2, options.comparison, workspace);
+    const auto file1 = fileOf(options.folder1, pair, 0), file2 = fileOf(options.folder2, pair, 1);
+    if (!pair.trouble.empty()) return unseenPair(pair.path, file1, file2, pair.trouble);
+    if (file1 && file2) {
+        PairReport report = reportPair(*file1, *file2, options.comparison, workspace);
         report.path = pair.path;
         return report;
     }
-    return missingPair(pair.path, pair.inFolder1 ? std::optional(path1) : std::nullopt,
-                       pair.inFolder2 ? std::optional(path2) : std::nullopt);
+    return missingPair(pair.path, file1, file2);
 }
 
-// Compares pairs on several workers and hands their reports over in path order. Pairs that
-// finish early wait in a window of bounded size, so memory does not follow the number of pairs.
-// The workers also walk, one at a time, whenever few pairs are left to take; and they take a few
-// consecutive pairs at a time: a pair of small files costs less than handing it between threads.
-class ParallelPairs {
-public:
-    // measureBytes: count the bytes of the pairs compared, for a progress line; it costs a stat each.
-    ParallelPairs(PairSource& source, const FolderCheckOptions& options, unsigned jobs, bool measureBytes)
-        : source_(source), options_(options), jobs_(jobs), capacity_(size_t{jobs} * 64), measureBytes_(measureBytes) {
-        for (unsigned i = 0; i < jobs; ++i) workers_.emplace_back([this] { work(); });
-    }
-    ~ParallelPairs() {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            stopping_ = true;
-        }
-        workToDo_.notify_all();
-        for (std::thread& worker : workers_) worker.join();
-    }
+Verdict complain(std::FILE* err, const std::string& what, const std::string& problem) {
+    std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(what).c_str(), problem.c_str());
+    return Verdict::Trouble;
+}
 
-    // The next report in path order; nothing when every pair is reported. progress runs now and
-    // then while the next report is awaited.
-    template <typename Progress>
-    std::optional<PairReport> next(Progress progress) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        while (!(window_.empty() ? walkDone_ : window_.front().report.has_value())) {
-            if (frontReady_.wait_for(lock, std::chrono::milliseconds(200)) == std::cv_status::timeout) {
-                lock.unlock();
-                progress();
-                lock.lock();
-            }
-        }
-        if (window_.empty()) return std::nullopt;
-        PairReport report = std::move(*window_.front().report);
-        window_.pop_front();
-        ++first_;
-        lock.unlock();
-        workToDo_.notify_one();  // the window has room to walk into
-        return report;
-    }
-
-    uint64_t bytesRead() const { return bytesRead_; }
-
-private:
-    static constexpr uint64_t kBatch = 8;
-
-    struct Slot {
-        PairedPath pair;
-        std::optional<PairReport> report;
-    };
-
-    uint64_t untaken() const { return first_ + window_.size() - taken_; }
-
-    void work() {
-        PairWorkspace workspace;
-        std::vector<PairedPath> batch;
-        std::vector<PairReport> reports;
-        std::unique_lock<std::mutex> lock(mutex_);
-        for (;;) {
-            if (stopping_) return;
-            const bool walkWanted = !walkDone_ && !walking_ && window_.size() < capacity_;
-            if (walkWanted && untaken() < kBatch * jobs_) {
-                walking_ = true;
-                const size_t room = capacity_ - window_.size();
-                lock.unlock();
-                std::vector<PairedPath> walked;
-                bool ended = false;
-                while (walked.size() < room) {
-                    std::optional<PairedPath> pair = source_.next();
-                    if (!pair) {
-                        ended = true;
-                        break;
-                    }
-                    walked.push_back(std::move(*pair));
-                }
-                lock.lock();
-                for (PairedPath& pair : walked) window_.push_back({std::move(pair), std::nullopt});
-                walking_ = false;
-                walkDone_ = ended;
-                workToDo_.notify_all();
-                if (ended) frontReady_.notify_one();
-                continue;
-            }
-            if (untaken() == 0) {
-                workToDo_.wait(lock);
-                continue;
-            }
-            const uint64_t start = taken_;
-            const uint64_t count = std::min<uint64_t>(kBatch, untaken());
-            taken_ += count;
-            batch.clear();
-            for (uint64_t index = start; index < start + count; ++index) batch.push_back(window_[index - first_].pair);
-            lock.unlock();
-            reports.clear();
-            for (const PairedPath& pair : batch) {
-                reports.push_back(reportOf(pair, options_, workspace));
-                if (measureBytes_ && pair.inFolder1 && pair.inFolder2 && pair.trouble.empty())
-                    bytesRead_ += fileBytes(joinPath(options_.folder1, pair.names[0])) +
-                                  fileBytes(joinPath(options_.folder2, pair.names[1]));
-            }
-            lock.lock();
-            for (uint64_t i = 0; i < count; ++i) window_[start + i - first_].report = std::move(reports[i]);
-            if (start == first_) frontReady_.notify_one();
-        }
-    }
-
-    PairSource& source_;
-    const FolderCheckOptions& options_;
-    const unsigned jobs_;
-    const size_t capacity_;
-    const bool measureBytes_;
-    std::mutex mutex_;
-    std::condition_variable workToDo_;
-    std::condition_variable frontReady_;
-    std::deque<Slot> window_;
-    uint64_t first_ = 0;  // the index of the window's first slot
-    uint64_t taken_ = 0;  // the index of the next slot a worker takes
-    bool walking_ = false;
-    bool walkDone_ = false;
-    bool stopping_ = false;
-    std::atomic<uint64_t> bytesRead_{0};
-    std::vector<std::thread> workers_;
-};
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
+int64_t wholeNumber(const std::string& text) { return parseWholeNumber(text).value_or(-1); }
 
 }  // namespace
 
-uint32_t shardOf(const std::string& path, uint32_t count) {
-    // FNV-1a over the path's bytes: the same on every machine and every run.
-    uint64_t hash = 14695981039346656037ull;
-    for (unsigned char byte : path) {
-        hash ^= byte;
-        hash *= 1099511628211ull;
-    }
-    return static_cast<uint32_t>(hash % count) + 1;
-}
-
-nlohmann::ordered_json optionsJson(const FolderCheckOptions& options) {
+ReportHeader headerOf(const FolderCheckOptions& options) {
     const ComparisonOptions& comparison = options.comparison;
-    return {{"zero_skip", comparison.zeroSkip},          {"match_point", comparison.matchPoint},
-            {"match_samples", comparison.matchLength},   {"max_lines", comparison.differenceLimit},
-            {"resync_window", comparison.resyncSeconds}, {"pair_by_stem", options.pairByStem}};
+    ReportHeader header;
+    header.folders = std::array<std::string, 2>{options.folder1, options.folder2};
+    header.options = Json{{"zero_skip", comparison.zeroSkip},
+                          {"match_point", comparison.matchPoint},
+                          {"match_samples", wholeNumber(comparison.matchLength)},
+                          {"max_lines", wholeNumber(comparison.differenceLimit)},
+                          {"resync_window", comparison.resyncSeconds},
+                          {"pair_by_stem", options.pairByStem}};
+    header.shard = options.shard;
+    header.runId = options.runId;
+    header.started = utcNow();
+    return header;
 }
 
 Verdict checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* err) {
-    const RunDescription run{options.folder1, options.folder2, optionsJson(options), options.shard, options.runId};
-    ResumePoint resumed;
-    std::unique_ptr<std::FILE, FileCloser> outputFile;
+    ReportHeader header = headerOf(options);
+    TakenUpReport taken;
+    FileHandle file;
+    std::optional<RemoveOnSignal> removeOnSignal;
+    const std::string partial = options.output.value_or("") + ".partial";
     if (options.output) {
-        if (options.resume) {
-            std::string problem;
-            if (!takeUpReport(*options.output, run, resumed, problem)) {
-                std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(*options.output).c_str(),
-                             problem.c_str());
-                return Verdict::Trouble;
-            }
+        const std::string& path = *options.output;
+        if (const auto refusal = outputRefusal(path)) return complain(err, path, *refusal);
+        std::string problem;
+        if (options.resume && !takeUpReport(path, header, taken, problem)) return complain(err, path, problem);
+        if (taken.state == TakenUpReport::State::Complete) {
+            complain(err, path, "complete since " + taken.trailer->ended.value_or("an unknown time") +
+                                    ": nothing compared");
+            return verdictOf(taken.trailer->summary);
         }
-        outputFile.reset(std::fopen(options.output->c_str(), resumed.resumed ? "ab" : "wb"));
-        if (!outputFile) {
-            std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(*options.output).c_str(),
-                         std::strerror(errno));
-            return Verdict::Trouble;
-        }
-        out = outputFile.get();
+        // A report being taken up is written anew beside it and put in its place once its pairs are
+        // carried over: an interruption meanwhile leaves it as it was.
+        const bool rewrite = taken.state == TakenUpReport::State::Partial;
+        if (rewrite) removeOnSignal.emplace(partial);
+        file = createAnew(rewrite ? partial : path);
+        if (!file) return complain(err, rewrite ? partial : path, std::strerror(errno));
+        out = file.get();
     }
 
+    PairWalk walk(options.folder1, options.folder2, options.pairByStem);
+    std::optional<PairedPath> carried;  // the first pair past a resumed report, met while carrying it over
+    const auto walkShard = [&]() -> std::optional<PairedPath> {
+        if (carried) return std::exchange(carried, std::nullopt);
+        while (auto pair = walk.next()) {
+            if (!options.shard || shardOf(pair->path, options.shard->count) == options.shard->index) return pair;
+        }
+        return std::nullopt;
+    };
     ReportStream report(options.format, out, options.verbose);
-    report.summary() = resumed.summary;
-    report.begin(run, resumed.resumed);
-    PairSource source(options, resumed.lastPath);
+    if (taken.state == TakenUpReport::State::Partial) {
+        header.started = taken.header.started;  // the run began when its report did
+        report.begin(header);
+        try {
+            std::optional<PairedPath> next;
+            replayReport(*options.output, taken, {options.folder1, options.folder2}, walkShard, next, report);
+            carried = std::move(next);
+        } catch (const ReportFault& fault) {
+            ::unlink(partial.c_str());
+            return complain(err, *options.output, fault.text());
+        }
+        if (!finishWriting(out) || std::rename(partial.c_str(), options.output->c_str()) != 0) {
+            const int error = errno;
+            ::unlink(partial.c_str());
+            return complain(err, *options.output, std::strerror(error));
+        }
+        removeOnSignal.reset();
+    } else {
+        report.begin(header);
+    }
+
+    const ComparePair compare = [&](const PairedPath& pair, PairWorkspace& workspace) {
+        return reportOf(pair, options, workspace);
+    };
     const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-    // Only a terminal shows progress; elsewhere nothing measures what was read.
+    // Only a terminal shows progress.
     const bool progressShown = options.format == ReportFormat::Text && !options.output && ::isatty(::fileno(err)) == 1;
     if (jobs == 1 && !progressShown) {
         // One worker: no thread to hand pairs to and back.
         PairWorkspace workspace;
-        while (const auto pair = source.next()) {
-            report.add(reportOf(*pair, options, workspace));
-        }
+        while (const auto pair = walkShard()) report.add(compareGuarded(compare, *pair, workspace));
     } else {
-        ParallelPairs pairs(source, options, jobs, progressShown);
+        std::atomic<uint64_t> bytesRead{0};
+        ParallelPairs pairs(
+            walkShard,
+            [&](const PairedPath& pair, PairWorkspace& workspace) {
+                if (pair.inFolder1 && pair.inFolder2) bytesRead += pair.sizes[0] + pair.sizes[1];
+                return compare(pair, workspace);
+            },
+            jobs);
         const auto started = std::chrono::steady_clock::now();
         uint64_t reported = 0;
         const auto progress = [&] {
             if (!progressShown) return;
             const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             std::fprintf(err, "\r%llu pairs, %.0f MiB/s ", static_cast<unsigned long long>(reported),
-                         seconds > 0 ? static_cast<double>(pairs.bytesRead()) / 1048576.0 / seconds : 0.0);
+                         seconds > 0 ? static_cast<double>(bytesRead) / 1048576.0 / seconds : 0.0);
             std::fflush(err);
         };
         while (auto done = pairs.next(progress)) {
@@ -267,12 +154,11 @@ Verdict checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FIL
             ++reported;
         }
     }
-    report.finish();
-    if (outputFile && (std::ferror(outputFile.get()) || std::fflush(outputFile.get()) != 0)) {
-        std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(*options.output).c_str(),
-                     std::strerror(errno));
-        return Verdict::Trouble;
-    }
+    const TreeRecord trees = walk.trees();
+    report.finish(trees, utcNow());
+    if (file && !finishWriting(file.get())) return complain(err, *options.output, std::strerror(errno));
+    if (trees.entries[0] == 0 && trees.entries[1] == 0)
+        std::fprintf(err, "vemilo-cli: no audio file in either folder: nothing was compared\n");
     return verdictOf(report.summary());
 }
 

@@ -9,14 +9,11 @@
 
 #include "archive/json_report.h"
 #include "archive/pair_walk.h"
-#include "archive/report_stream.h"
+#include "archive/report_header.h"
+#include "compare/comparison_run.h"
 #include "compare/options.h"
 
 namespace vemilo::archive {
-
-// The shard a relative path belongs to, from 1 to count: a stable hash of the path's bytes, so
-// that any machine puts a path in the same shard and files added elsewhere move no other.
-uint32_t shardOf(const std::string& path, uint32_t count);
 
 struct FolderCheckOptions {
     std::string folder1, folder2;
@@ -31,10 +28,12 @@ struct FolderCheckOptions {
     bool resume = false;                // take up the interrupted --jsonl report in output
 };
 
-// What the report records of the run's options: a resumed report must have been made with the same.
-nlohmann::ordered_json optionsJson(const FolderCheckOptions& options);
+// What the report records of the run: the folders and every option that changes a verdict, as
+// typed values, its shard and name, and now as its start.
+ReportHeader headerOf(const FolderCheckOptions& options);
 
-// Compares and reports every pair; returns the exit status (2 trouble, 1 difference or missing, 0).
+// Compares and reports every pair; the verdict over all of them (Trouble also when the report
+// could not be written or taken up, said on err).
 Verdict checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FILE* err);
 
 }  // namespace vemilo::archive

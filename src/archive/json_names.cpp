@@ -2,6 +2,7 @@
 
 #include <nettle/base64.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace vemilo::archive {
@@ -101,6 +102,36 @@ std::optional<std::string> nameOf(const nlohmann::ordered_json& object, const st
     const auto text = object.find(key);
     if (text == object.end() || !text->is_string()) return std::string();
     return text->get<std::string>();
+}
+
+void putNameList(nlohmann::ordered_json& object, const std::string& key, const std::vector<std::string>& texts) {
+    const bool allUtf8 = std::all_of(texts.begin(), texts.end(), isValidUtf8);
+    nlohmann::ordered_json shown = nlohmann::ordered_json::array(), bytes = nlohmann::ordered_json::array();
+    for (const std::string& text : texts) {
+        shown.push_back(isValidUtf8(text) ? text : withReplacementCharacters(text));
+        bytes.push_back(base64(text));
+    }
+    object[key] = std::move(shown);
+    if (!allUtf8) object[key + "_bytes"] = std::move(bytes);
+}
+
+std::optional<std::vector<std::string>> nameListOf(const nlohmann::ordered_json& object, const std::string& key) {
+    const auto bytes = object.find(key + "_bytes");
+    const bool fromBytes = bytes != object.end();
+    const auto list = fromBytes ? bytes : object.find(key);
+    if (list == object.end() || !list->is_array()) return std::nullopt;
+    std::vector<std::string> names;
+    for (const auto& item : *list) {
+        if (!item.is_string()) return std::nullopt;
+        if (!fromBytes) {
+            names.push_back(item.get<std::string>());
+            continue;
+        }
+        const auto decoded = fromBase64(item.get<std::string>());
+        if (!decoded) return std::nullopt;
+        names.push_back(*decoded);
+    }
+    return names;
 }
 
 }  // namespace vemilo::archive

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vemilo::archive {
 
@@ -17,5 +18,10 @@ void putName(nlohmann::ordered_json& object, const std::string& key, const std::
 // The name object[key] stands for: its bytes from key + "_bytes" when present, else its text.
 // Nothing when the bytes field is not valid base64.
 std::optional<std::string> nameOf(const nlohmann::ordered_json& object, const std::string& key);
+
+// The same for a list of names: object[key] their texts, object[key + "_bytes"] all their bytes
+// when any is not UTF-8. nameListOf: nothing when the field is no list of strings or bad base64.
+void putNameList(nlohmann::ordered_json& object, const std::string& key, const std::vector<std::string>& texts);
+std::optional<std::vector<std::string>> nameListOf(const nlohmann::ordered_json& object, const std::string& key);
 
 }  // namespace vemilo::archive

@@ -37,11 +37,14 @@ void countPair(Summary& summary, PairVerdict verdict) {
     }
 }
 
-void countVerdictName(Summary& summary, const std::string& verdict) {
-    countPair(summary, verdict == "identical"   ? PairVerdict::Identical
-                       : verdict == "different" ? PairVerdict::Different
-                       : verdict == "missing"   ? PairVerdict::Missing
-                                                : PairVerdict::Trouble);
+uint32_t shardOf(const std::string& path, uint32_t count) {
+    // FNV-1a over the path's bytes: the same on every machine and every run.
+    uint64_t hash = 14695981039346656037ull;
+    for (unsigned char byte : path) {
+        hash ^= byte;
+        hash *= 1099511628211ull;
+    }
+    return static_cast<uint32_t>(hash % count) + 1;
 }
 
 Verdict verdictOf(const Summary& summary) {
@@ -52,7 +55,7 @@ Verdict verdictOf(const Summary& summary) {
 
 Json pairJson(const PairReport& report) {
     Json pair;
-    if (!report.path.empty()) putName(pair, "path", report.path);
+    if (report.path) putName(pair, "path", *report.path);
     putName(pair, "file1", report.file1);
     putName(pair, "file2", report.file2);
     pair["verdict"] = pairVerdictName(report.verdict);

@@ -16,8 +16,6 @@ struct Summary {
 
 Summary summarize(const std::vector<PairReport>& reports);
 void countPair(Summary& summary, PairVerdict verdict);
-// Counts a verdict as a report names it; anything unknown counts as trouble, no reason for trust.
-void countVerdictName(Summary& summary, const std::string& verdict);
 
 // Trouble when any pair was trouble, else Different when any differed or is missing on one side.
 Verdict verdictOf(const Summary& summary);
@@ -27,6 +25,10 @@ struct Shard {
     uint32_t index = 1;
     uint32_t count = 1;
 };
+
+// The shard a relative path belongs to, from 1 to count: a stable hash of the path's bytes, so
+// that any machine puts a path in the same shard and files added elsewhere move no other.
+uint32_t shardOf(const std::string& path, uint32_t count);
 
 nlohmann::ordered_json pairJson(const PairReport& report);
 nlohmann::ordered_json summaryJson(const Summary& summary);

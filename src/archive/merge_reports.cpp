@@ -2,17 +2,17 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <queue>
 
-#include "archive/json_names.h"
-#include "archive/json_report.h"
+#include "archive/output_file.h"
+#include "archive/report_check.h"
+#include "archive/report_reader.h"
+#include "archive/report_stream.h"
 #include "wav/text_format.h"
 #include "wav/wav_file_list.h"
 
@@ -21,340 +21,277 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-struct BadReport {
-    std::string problem;
+// One shard's report as the merge reads it.
+struct ShardInput {
+    std::string path;
+    std::unique_ptr<ReportReader> reader;  // null: it could not be read as a report at all
+    std::unique_ptr<ReportChecker> checker;
+    std::optional<Json> pair;  // the next pair to merge
+    std::string pairPath;
+    PairVerdict pairVerdict = PairVerdict::Trouble;
+    std::optional<ReportTrailer> trailer;
+    bool failed = false;  // a fault was found; nothing more is read from it
 };
 
-// One shard's report read pair by pair: a --jsonl report a line at a time, a --json document one
-// element of its "pairs" at a time. Throws BadReport naming the line (and field) at fault.
-class ShardReader {
+// Every fault found, each naming its report, said together at the end.
+class Faults {
 public:
-    explicit ShardReader(const std::string& path) : in_(path, std::ios::binary) {
-        if (!in_) throw BadReport{std::string("cannot be opened: ") + std::strerror(errno)};
-        skipSpace();
-        if (peek() != '{') throw BadReport{"is not a vemilo-cli --json or --jsonl report"};
-        // A JSON Lines report's first line is a whole object, its header.
-        std::string first;
-        std::getline(in_, first);
-        const Json header = Json::parse(first, nullptr, false);
-        if (!header.is_discarded() && header.is_object() && header.value("vemilo_report", "") == "jsonl") {
-            lines_ = true;
-            line_ = 2;
-            readHeader(header);
-            return;
-        }
-        in_.clear();
-        in_.seekg(0);
-        line_ = 1;
-        try {
-            openDocument();
-        } catch (const BadReport& bad) {
-            throw BadReport{"is not a vemilo-cli --json or --jsonl report (" + bad.problem + ")"};
-        }
+    void add(const std::string& path, const std::string& problem) {
+        said_.push_back(escapeControlCharacters(path) + ": " + problem);
     }
-
-    const Shard& shard() const { return shard_; }
-    const std::optional<std::string>& runId() const { return runId_; }
-    const Json& header() const { return header_; }
-    uint64_t line() const { return pairLine_; }
-
-    // The next pair and its path, in path order; nothing after the last.
-    std::optional<Json> next(std::string& path) {
-        std::optional<Json> pair = lines_ ? nextLine() : nextElement();
-        if (!pair) return std::nullopt;
-        if (!pair->is_object()) throw bad("a pair is not a JSON object");
-        if (!pair->value("verdict", Json()).is_string()) throw bad("field \"verdict\" is missing or not a string");
-        const auto name = nameOf(*pair, "path");
-        if (!pair->value("path", Json()).is_string() || !name)
-            throw bad("field \"path\" is missing, not a string, or its bytes are not valid base64");
-        if (previous_ && !byteOrderLess(*previous_, *name))
-            throw bad("pairs out of path order: " + escapeControlCharacters(*name) + " after " +
-                      escapeControlCharacters(*previous_));
-        previous_ = *name;
-        path = *name;
-        return pair;
+    bool any() const { return !said_.empty(); }
+    void print(std::FILE* err) const {
+        for (const std::string& fault : said_) std::fprintf(err, "vemilo-cli: %s\n", fault.c_str());
     }
 
 private:
-    BadReport bad(const std::string& problem) const {
-        return BadReport{"line " + std::to_string(pairLine_) + ": " + problem};
-    }
-
-    void readHeader(const Json& header) {
-        header_ = header;
-        const Json& shard = header.value("shard", Json());
-        if (!shard.is_null()) readShard(shard);
-        const Json& runId = header.value("run_id", Json());
-        if (runId.is_string())
-            runId_ = runId.get<std::string>();
-        else if (!runId.is_null())
-            throw BadReport{"line 1: field \"run_id\" is not a string"};
-    }
-
-    void readShard(const Json& shard) {
-        if (!shard.is_object() || !shard.value("index", Json()).is_number_unsigned() ||
-            !shard.value("count", Json()).is_number_unsigned())
-            throw BadReport{"has a malformed shard"};
-        shard_ = {shard["index"].get<uint32_t>(), shard["count"].get<uint32_t>()};
-        if (shard_.index < 1 || shard_.index > shard_.count) throw BadReport{"has a malformed shard"};
-    }
-
-    std::optional<Json> nextLine() {
-        std::string text;
-        while (std::getline(in_, text)) {
-            pairLine_ = line_++;
-            if (in_.eof()) throw bad("the last line is cut off: the run was interrupted (take it up with --resume)");
-            const Json value = Json::parse(text, nullptr, false);
-            if (value.is_discarded()) throw bad("not JSON");
-            if (value.is_object() && value.contains("summary")) {
-                finished_ = true;
-                return std::nullopt;
-            }
-            return value;
-        }
-        if (!finished_) throw BadReport{"has no summary line: the run was interrupted (take it up with --resume)"};
-        return std::nullopt;
-    }
-
-    // Reads the document's other keys (the run's name, its shard) wherever they stand, passing over
-    // "pairs" without holding it, then stands at the array's first element.
-    void openDocument() {
-        get();  // '{'
-        std::optional<std::streampos> pairsAt;
-        uint64_t pairsLine = 0;
-        for (;;) {
-            skipSpace();
-            if (peek() == '}') break;
-            const Json key = Json::parse(scanValue(true), nullptr, false);
-            skipSpace();
-            if (!key.is_string() || get() != ':') throw BadReport{"line " + std::to_string(line_) + ": not JSON"};
-            skipSpace();
-            const uint64_t at = line_;
-            if (key == "pairs") {
-                if (peek() != '[') throw BadReport{"line " + std::to_string(at) + ": \"pairs\" is not an array"};
-                pairsAt = in_.tellg();
-                pairsLine = line_;
-                scanValue(false);
-            } else {
-                const Json value = Json::parse(scanValue(true), nullptr, false);
-                if (value.is_discarded()) throw BadReport{"line " + std::to_string(at) + ": not JSON"};
-                if (key == "shard") readShard(value);
-                if (key == "run_id") {
-                    if (!value.is_string())
-                        throw BadReport{"line " + std::to_string(at) + ": field \"run_id\" is not a string"};
-                    runId_ = value.get<std::string>();
-                }
-            }
-            skipSpace();
-            if (peek() == ',') get();
-        }
-        if (!pairsAt) throw BadReport{"it has no \"pairs\""};
-        in_.clear();
-        in_.seekg(*pairsAt);
-        line_ = pairsLine;
-        get();  // '['
-    }
-
-    std::optional<Json> nextElement() {
-        if (arrayDone_) return std::nullopt;
-        skipSpace();
-        if (peek() == ',' && !firstElement_) {
-            get();
-            skipSpace();
-        }
-        if (peek() == ']') {
-            get();
-            arrayDone_ = true;
-            return std::nullopt;
-        }
-        firstElement_ = false;
-        pairLine_ = line_;
-        const Json value = Json::parse(scanValue(), nullptr, false);
-        if (value.is_discarded()) throw bad("not JSON");
-        return value;
-    }
-
-    int peek() { return in_.peek(); }
-    int get() {
-        const int c = in_.get();
-        if (c == '\n') ++line_;
-        return c;
-    }
-    void skipSpace() {
-        while (peek() == ' ' || peek() == '\n' || peek() == '\t' || peek() == '\r') get();
-    }
-
-    // The text of one JSON value (or, without keep, nothing: a value passed over, however large);
-    // strings and nesting are followed, not parsed.
-    std::string scanValue(bool keep = true) {
-        std::string text;
-        int depth = 0;
-        bool inString = false;
-        bool started = false;
-        for (;;) {
-            const int c = peek();
-            if (c == EOF) throw BadReport{"line " + std::to_string(line_) + ": the report ends inside a value"};
-            if (!inString && depth == 0 && started &&
-                (c == ',' || c == '}' || c == ']' || c == ':' || c == ' ' || c == '\n'))
-                return text;
-            get();
-            started = true;
-            if (keep) text += static_cast<char>(c);
-            if (inString) {
-                if (c == '\\') {
-                    const int escaped = get();
-                    if (escaped == EOF)
-                        throw BadReport{"line " + std::to_string(line_) + ": the report ends inside a value"};
-                    if (keep) text += static_cast<char>(escaped);
-                } else if (c == '"') {
-                    inString = false;
-                    if (depth == 0) return text;
-                }
-            } else if (c == '"') {
-                inString = true;
-            } else if (c == '{' || c == '[') {
-                ++depth;
-            } else if (c == '}' || c == ']') {
-                if (--depth == 0) return text;
-            }
-        }
-    }
-
-    std::ifstream in_;
-    bool lines_ = false;
-    uint64_t line_ = 1;
-    uint64_t pairLine_ = 0;  // the line the last pair began on
-    bool finished_ = false;
-    bool arrayDone_ = false;
-    bool firstElement_ = true;
-    Shard shard_;
-    std::optional<std::string> runId_;
-    Json header_;
-    std::optional<std::string> previous_;
+    std::vector<std::string> said_;
 };
 
-// The partial report of a merge in progress, removed if a signal ends the merge.
-char partialPath[4096];
-
-void removePartialAndDie(int signal) {
-    if (partialPath[0] != '\0') ::unlink(partialPath);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
+std::string shardName(uint32_t index, uint32_t count) {
+    return "shard " + std::to_string(index) + " of " + std::to_string(count);
 }
 
-}  // namespace
-
-Verdict mergeReports(const MergeOptions& options, std::FILE* out, std::FILE* err) {
-    const std::string partial = options.output ? *options.output + ".partial" : std::string();
-    const auto fail = [&](const std::string& path, const std::string& problem) -> Verdict {
-        std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(path).c_str(), problem.c_str());
-        if (options.output) {
-            // An older report left there would be taken for this run's verdict.
-            ::unlink(partial.c_str());
-            if (::unlink(options.output->c_str()) == 0)
-                std::fprintf(err, "vemilo-cli: %s: removed, since the merge failed\n",
-                             escapeControlCharacters(*options.output).c_str());
+// The same run in every report: compared with the first one readable.
+void checkSameRun(std::vector<ShardInput>& inputs, Faults& faults) {
+    const ShardInput* first = nullptr;
+    for (ShardInput& input : inputs) {
+        if (!input.reader) continue;
+        if (!first) {
+            first = &input;
+            continue;
         }
-        return Verdict::Trouble;
-    };
-
-    std::vector<std::unique_ptr<ShardReader>> readers;
-    for (const std::string& path : options.reports) {
-        try {
-            readers.push_back(std::make_unique<ShardReader>(path));
-        } catch (const BadReport& bad) {
-            return fail(path, bad.problem);
+        for (const RunDifference& difference : runDifferences(first->reader->header(), input.reader->header(), false)) {
+            faults.add(input.path, difference.field + " " + difference.second + " here, " + difference.first + " in " +
+                                       escapeControlCharacters(first->path));
         }
     }
-    const ShardReader& first = *readers.front();
-    const uint32_t count = first.shard().count;
-    std::map<uint32_t, std::string> shards;  // index -> report
-    for (size_t i = 0; i < readers.size(); ++i) {
-        const ShardReader& reader = *readers[i];
-        const std::string& path = options.reports[i];
-        if (reader.shard().count != count) {
-            return fail(path, "is shard " + std::to_string(reader.shard().index) + " of " +
-                                  std::to_string(reader.shard().count) + ", but " + options.reports.front() +
-                                  " is of " + std::to_string(count));
-        }
-        if (const auto [at, added] = shards.emplace(reader.shard().index, path); !added)
-            return fail(path, "is shard " + std::to_string(reader.shard().index) + " again, as " + at->second + " is");
-        if (reader.runId() != first.runId()) {
-            const auto name = [](const std::optional<std::string>& id) {
-                return id ? "run \"" + escapeControlCharacters(*id) + "\"" : std::string("an unnamed run");
-            };
-            return fail(path, "is a report of " + name(reader.runId()) + ", but " + options.reports.front() +
-                                  " is of " + name(first.runId()));
-        }
+}
+
+// Each shard of the count once.
+void checkShards(const std::vector<ShardInput>& inputs, Faults& faults) {
+    const auto firstRead =
+        std::find_if(inputs.begin(), inputs.end(), [](const ShardInput& input) { return input.reader != nullptr; });
+    if (firstRead == inputs.end()) return;
+    const auto shardOfInput = [](const ShardInput& input) { return input.reader->header().shard.value_or(Shard{}); };
+    const uint32_t count = shardOfInput(*firstRead).count;
+    std::map<uint32_t, std::string> given;
+    for (const ShardInput& input : inputs) {
+        if (!input.reader || shardOfInput(input).count != count) continue;
+        const uint32_t index = shardOfInput(input).index;
+        if (const auto [at, added] = given.emplace(index, input.path); !added)
+            faults.add(input.path, "is " + shardName(index, count) + " again, as " + escapeControlCharacters(at->second) + " is");
     }
+    std::string missing;
+    uint32_t missingCount = 0;
     for (uint32_t index = 1; index <= count; ++index) {
-        if (!shards.count(index))
-            return fail(options.reports.front(),
-                        "no report of shard " + std::to_string(index) + " of " + std::to_string(count) + " was given");
+        if (given.count(index)) continue;
+        if (++missingCount <= 20) missing += (missing.empty() ? "" : ", ") + std::to_string(index);
     }
+    if (missingCount > 20) missing += ", and " + std::to_string(missingCount - 20) + " more";
+    if (missingCount != 0)
+        faults.add(firstRead->path, "no report of " + std::string(missingCount == 1 ? "shard " : "shards ") + missing +
+                                        " of " + std::to_string(count) + " was given");
+}
 
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> partialFile(nullptr, std::fclose);
-    if (options.output) {
-        std::snprintf(partialPath, sizeof partialPath, "%s", partial.c_str());
-        std::signal(SIGINT, removePartialAndDie);
-        std::signal(SIGTERM, removePartialAndDie);
-        partialFile.reset(std::fopen(partial.c_str(), "wb"));
-        if (!partialFile) return fail(partial, std::string("cannot be written: ") + std::strerror(errno));
-        out = partialFile.get();
+// The next pair of a shard, checked; a fault stops that shard.
+void advance(ShardInput& input, Faults& faults) {
+    input.pair.reset();
+    if (input.failed) return;
+    try {
+        input.pair = input.reader->nextPair();
+        if (!input.pair) return;
+        std::string problem;
+        const auto path = input.checker->checkPair(*input.pair, problem);
+        if (!path) throw ReportFault{input.reader->line(), problem};
+        input.pairPath = *path;
+        input.pairVerdict = *verdictNamed(input.pair->value("verdict", ""));
+    } catch (const ReportFault& fault) {
+        faults.add(input.path, fault.text());
+        input.failed = true;
+        input.pair.reset();
     }
+}
 
-    RunDescription run;
-    run.runId = first.runId();
-    if (first.header().is_object()) {
-        const Json folders = first.header().value("folders", Json());
-        if (folders.is_array() && folders.size() == 2 && folders[0].is_string() && folders[1].is_string()) {
-            run.folder1 = folders[0].get<std::string>();
-            run.folder2 = folders[1].get<std::string>();
-        }
-        run.options = first.header().value("options", Json());
+// After its last pair: a summary that counts them, and nothing cut off.
+void checkEnd(ShardInput& input, Faults& faults) {
+    if (input.failed) return;
+    if (input.reader->torn()) {
+        faults.add(input.path, "line " + std::to_string(input.reader->line()) +
+                                   ": the last line is cut off: the run was interrupted (take it up with --resume)");
+        return;
     }
-    ReportStream merged(options.format, out, false);
-    merged.begin(run, false);
-    // The next pair of each report, smallest path first.
+    if (!input.reader->trailer()) {
+        faults.add(input.path, "has no summary line: the run was interrupted (take it up with --resume)");
+        return;
+    }
+    std::string problem;
+    input.trailer = input.checker->checkTrailer(*input.reader->trailer(), problem);
+    if (!input.trailer) faults.add(input.path, "line " + std::to_string(input.reader->line()) + ": " + problem);
+}
+
+std::string treesText(const std::optional<TreeRecord>& trees) {
+    if (!trees) return "no record of the trees";
+    return formatText("%llu and %llu entries, digest %.12s", static_cast<unsigned long long>(trees->entries[0]),
+                      static_cast<unsigned long long>(trees->entries[1]), trees->digest.c_str());
+}
+
+// Every shard walked both whole trees: each must have met what the others met. The trees most
+// shards met are the reference, so that the odd ones out are named.
+std::optional<TreeRecord> checkSameTrees(const std::vector<ShardInput>& inputs, Faults& faults) {
+    std::map<std::string, std::pair<size_t, const ShardInput*>> seen;  // trees text -> count, first
+    for (const ShardInput& input : inputs) {
+        if (!input.trailer) continue;
+        auto& [count, first] = seen[treesText(input.trailer->trees)];
+        if (count++ == 0) first = &input;
+    }
+    if (seen.empty()) return std::nullopt;
+    const auto common = std::max_element(seen.begin(), seen.end(), [](const auto& a, const auto& b) {
+        return a.second.first < b.second.first;
+    });
+    const ShardInput& reference = *common->second.second;
+    for (const ShardInput& input : inputs) {
+        if (input.trailer && treesText(input.trailer->trees) != common->first)
+            faults.add(input.path, "saw other trees than " + escapeControlCharacters(reference.path) + ": " +
+                                       treesText(input.trailer->trees) + " here, " + common->first + " there");
+    }
+    return reference.trailer->trees;
+}
+
+// The merged run's header: the shards' run, no shard, begun when the first shard began.
+ReportHeader mergedHeader(const std::vector<ShardInput>& inputs) {
+    std::optional<ReportHeader> header;
+    for (const ShardInput& input : inputs) {
+        if (!input.reader) continue;
+        const ReportHeader& shard = input.reader->header();
+        if (!header) header = shard;
+        if (shard.started && (!header->started || *shard.started < *header->started)) header->started = shard.started;
+    }
+    if (!header) return {};
+    header->shard.reset();
+    return *header;
+}
+
+std::optional<std::string> lastEnd(const std::vector<ShardInput>& inputs) {
+    std::optional<std::string> ended;
+    for (const ShardInput& input : inputs) {
+        if (input.trailer && input.trailer->ended && (!ended || *ended < *input.trailer->ended))
+            ended = input.trailer->ended;
+    }
+    return ended;
+}
+
+// Reads every shard to its end in path order, writing the pairs to merged while no fault is known.
+void mergePairs(std::vector<ShardInput>& inputs, ReportStream* merged, Faults& faults) {
     using Head = std::pair<std::string, size_t>;
     // Ties go to the report named first, so that an overlap names the later one.
     const auto later = [](const Head& a, const Head& b) {
         return a.first == b.first ? a.second > b.second : byteOrderLess(b.first, a.first);
     };
     std::priority_queue<Head, std::vector<Head>, decltype(later)> heads(later);
-    std::vector<std::optional<Json>> pending(readers.size());
-    size_t reading = 0;
-    try {
-        const auto advance = [&](size_t i) {
-            reading = i;
-            std::string path;
-            pending[i] = readers[i]->next(path);
-            if (pending[i]) heads.emplace(path, i);
-        };
-        for (size_t i = 0; i < readers.size(); ++i) advance(i);
-        std::optional<Head> last;
-        while (!heads.empty()) {
-            const Head head = heads.top();
-            heads.pop();
-            if (last && last->first == head.first)
-                return fail(options.reports[head.second], "overlaps " + options.reports[last->second] + ": both hold " +
-                                                              escapeControlCharacters(head.first));
-            merged.addJson(*pending[head.second]);
-            last = head;
-            advance(head.second);
+    const auto step = [&](size_t i) {
+        advance(inputs[i], faults);
+        if (inputs[i].pair) heads.emplace(inputs[i].pairPath, i);
+    };
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        if (inputs[i].reader) step(i);
+    }
+    std::optional<Head> last;
+    while (!heads.empty()) {
+        const Head head = heads.top();
+        heads.pop();
+        ShardInput& input = inputs[head.second];
+        if (last && last->first == head.first) {
+            // One overlap names the two reports; what else they share adds nothing.
+            faults.add(input.path, "overlaps " + escapeControlCharacters(inputs[last->second].path) +
+                                       ": both hold " + escapeControlCharacters(head.first));
+            input.failed = true;
+        } else if (merged && !faults.any()) {
+            merged->addJson(*input.pair, input.pairVerdict);
         }
-    } catch (const BadReport& bad) {
-        return fail(options.reports[reading], bad.problem);
+        last = head;
+        step(head.second);
     }
-    merged.finish();
-    if (partialFile) {
-        const bool written = std::fflush(partialFile.get()) == 0 && !std::ferror(partialFile.get());
-        partialFile.reset();
-        if (!written || std::rename(partial.c_str(), options.output->c_str()) != 0)
-            return fail(*options.output, std::string("cannot be written: ") + std::strerror(errno));
-        partialPath[0] = '\0';
+    for (ShardInput& input : inputs) {
+        if (input.reader) checkEnd(input, faults);
     }
-    return verdictOf(merged.summary());
+}
+
+void noteWhatIsUnchecked(const ReportHeader& header, const std::optional<TreeRecord>& trees, std::FILE* err) {
+    if (!header.folders || !header.options)
+        std::fprintf(err, "vemilo-cli: the reports record no folders or options (an earlier version wrote them): "
+                          "that they are of one run is not checked\n");
+    if (!trees)
+        std::fprintf(err, "vemilo-cli: the reports record no trees (an earlier version wrote them): "
+                          "that every shard saw the same trees is not checked\n");
+}
+
+}  // namespace
+
+Verdict mergeReports(const MergeOptions& options, std::FILE* out, std::FILE* err) {
+    Faults faults;
+    const std::string partial = options.output.value_or("") + ".partial";
+    bool olderRemoved = false;
+    if (options.output) {
+        const std::string& path = *options.output;
+        std::optional<std::string> refusal = outputRefusal(path);
+        for (const std::string& report : options.reports) {
+            if (!refusal && sameFile(report, path)) refusal = "is one of the reports being merged";
+        }
+        if (refusal) {
+            faults.add(path, *refusal);
+            faults.print(err);
+            return Verdict::Trouble;
+        }
+        // No older verdict may stand there while this merge runs, whatever ends it.
+        olderRemoved = ::unlink(path.c_str()) == 0;
+    }
+
+    std::vector<ShardInput> inputs(options.reports.size());
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        inputs[i].path = options.reports[i];
+        try {
+            inputs[i].reader = std::make_unique<ReportReader>(inputs[i].path);
+            inputs[i].checker = std::make_unique<ReportChecker>(inputs[i].reader->header().shard);
+        } catch (const ReportFault& fault) {
+            faults.add(inputs[i].path, fault.text());
+        }
+    }
+    checkSameRun(inputs, faults);
+    checkShards(inputs, faults);
+
+    std::optional<RemoveOnSignal> removeOnSignal;
+    FileHandle file;
+    if (options.output && !faults.any()) {
+        removeOnSignal.emplace(partial);
+        file = createAnew(partial);
+        if (!file) faults.add(partial, std::string("cannot be written: ") + std::strerror(errno));
+        out = file.get();
+    }
+    const ReportHeader header = mergedHeader(inputs);
+    std::optional<ReportStream> merged;
+    if (!faults.any()) {
+        merged.emplace(options.format, out, false);
+        merged->begin(header);
+    }
+    mergePairs(inputs, merged ? &*merged : nullptr, faults);
+    const std::optional<TreeRecord> trees = checkSameTrees(inputs, faults);
+    if (!faults.any()) {
+        merged->finish(trees, lastEnd(inputs));
+        if (file && (!finishWriting(file.get()) || std::rename(partial.c_str(), options.output->c_str()) != 0))
+            faults.add(*options.output, std::string("cannot be written: ") + std::strerror(errno));
+    }
+    if (faults.any()) {
+        file.reset();
+        if (options.output) ::unlink(partial.c_str());
+        faults.print(err);
+        if (olderRemoved)
+            std::fprintf(err, "vemilo-cli: %s: removed, since the merge failed\n",
+                         escapeControlCharacters(*options.output).c_str());
+        return Verdict::Trouble;
+    }
+    noteWhatIsUnchecked(header, trees, err);
+    return verdictOf(merged->summary());
 }
 
 }  // namespace vemilo::archive

@@ -8,22 +8,25 @@
 #include <string>
 #include <vector>
 
-#include "archive/report_stream.h"
+#include "archive/report_header.h"
+#include "compare/comparison_run.h"
 
 namespace vemilo::archive {
 
 struct MergeOptions {
-    std::vector<std::string> reports;
+    std::vector<std::string> reports;          // "-" is standard input
     ReportFormat format = ReportFormat::Json;  // Json or JsonLines
-    // Written only when the merge succeeds; a failed merge leaves no file there, not even an older
-    // report, which would be taken for this run's verdict.
+    // Any older report there is removed before the merge starts, and the merged one put there only
+    // when the merge succeeds: no interruption and no failure leaves a verdict that is not this one.
     std::optional<std::string> output;
 };
 
-// Writes the merged report; returns the exit status the unsharded run would have had, or 2, with
-// a message naming the report (and where it can, the line and field), when a report is missing,
-// unreadable, malformed, out of path order, of another shard count or run, overlaps another, or
-// when a shard is missing altogether.
+// Writes the merged report; returns the verdict the unsharded run would have had, or Trouble, with
+// every fault found named on err (the report, and where it can, the line and field): a report
+// missing, unreadable, malformed or interrupted; shards of other folders, options, runs, shard
+// counts or trees; a shard missing, given twice or holding a pair of another; a line out of order,
+// given twice or whose verdict its own fields do not bear out; a summary that does not count the
+// lines before it.
 Verdict mergeReports(const MergeOptions& options, std::FILE* out, std::FILE* err);
 
 }  // namespace vemilo::archive

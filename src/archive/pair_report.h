@@ -20,7 +20,9 @@ enum class PairVerdict { Identical, Different, Trouble, Missing };
 const char* pairVerdictName(PairVerdict verdict);  // "identical", "different", "trouble", "missing"
 
 struct PairReport {
-    std::string path;                  // the path relative to both folders; empty for a single pair
+    // Relative to both folders in a folder run ("" for the folders themselves); nothing for a pair
+    // named alone.
+    std::optional<std::string> path;
     std::optional<std::string> file1;  // nothing: the file is missing on that side
     std::optional<std::string> file2;
     PairVerdict verdict = PairVerdict::Trouble;

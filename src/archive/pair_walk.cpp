@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <nettle/sha2.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -30,6 +32,7 @@ struct SideEntry {
     std::string name;     // in its folder
     std::string problem;  // Trouble: why
     FolderId id;          // Folder: which, to notice a loop
+    uint64_t size = 0;    // File: its bytes
 };
 
 // One key of a folder with what each side holds there. A folder's key ends in "/", so that its
@@ -88,10 +91,13 @@ std::optional<std::string> listSide(DIR* directory, bool byStem, std::vector<std
         struct stat target = entry;
         SideEntry found;
         found.name = name;
+        const std::string key = byStem ? stemOf(name) : name;
         if (S_ISLNK(entry.st_mode) && ::fstatat(at, name.c_str(), &target, 0) != 0) {
+            // Whether it was meant as a folder cannot be told; named as audio, it was meant as audio.
+            if (!matchesAudioMask(name)) continue;
             found.kind = SideEntry::Kind::Trouble;
             found.problem = std::string("a link to nothing: ") + std::strerror(errno);
-            out.emplace_back(name, found);
+            out.emplace_back(key, found);
         } else if (S_ISDIR(target.st_mode)) {
             found.kind = SideEntry::Kind::Folder;
             found.id = {target.st_dev, target.st_ino};
@@ -100,12 +106,13 @@ std::optional<std::string> listSide(DIR* directory, bool byStem, std::vector<std
             continue;
         } else if (S_ISREG(target.st_mode)) {
             found.kind = SideEntry::Kind::File;
-            out.emplace_back(byStem ? stemOf(name) : name, found);
+            found.size = static_cast<uint64_t>(target.st_size);
+            out.emplace_back(key, found);
         } else {
             // A FIFO would block a reader and a device would never end: never opened.
             found.kind = SideEntry::Kind::Trouble;
             found.problem = "not a regular file";
-            out.emplace_back(name, found);
+            out.emplace_back(key, found);
         }
     }
     return std::nullopt;
@@ -121,7 +128,9 @@ std::string shownPath(const std::string& prefix) { return prefix.empty() ? "./" 
 
 }  // namespace
 
-PairWalk::PairWalk(const std::string& folder1, const std::string& folder2, bool byStem) : byStem_(byStem) {
+PairWalk::PairWalk(const std::string& folder1, const std::string& folder2, bool byStem)
+    : byStem_(byStem), digest_(std::make_unique<sha256_ctx>()) {
+    sha256_init(digest_.get());
     auto top = std::make_unique<Level>();
     const std::string folders[2] = {folder1, folder2};
     for (int side = 0; side < 2; ++side) {
@@ -130,7 +139,7 @@ PairWalk::PairWalk(const std::string& folder1, const std::string& folder2, bool 
         if (fd < 0 || ::fstat(fd, &status) != 0) {
             const std::string problem = cannotRead(errno);
             if (fd >= 0) ::close(fd);
-            if (!pendingTop_) pendingTop_ = PairedPath{"./", {"./", "./"}, false, false, ""};
+            if (!pendingTop_) pendingTop_ = PairedPath{"", {"", ""}, false, false, "", {}, {}};
             addTrouble(*pendingTop_, side, problem);
             top->blind[side] = formatText("folder %d: ./: ", side + 1) + problem;
             continue;
@@ -157,7 +166,7 @@ void PairWalk::list(Level& level) {
         std::vector<std::pair<std::string, SideEntry>> found;
         if (const auto problem = listSide(level.folders[side].get(), byStem_, found)) {
             // Said under the folder's own path, before anything in it.
-            if (!level.ownTrouble) level.ownTrouble = PairedPath{shownPath(level.prefix), {}, false, false, ""};
+            if (!level.ownTrouble) level.ownTrouble = PairedPath{level.prefix, {}, false, false, "", {}, {}};
             addTrouble(*level.ownTrouble, side, *problem);
             if (level.blind[side].empty())
                 level.blind[side] = formatText("folder %d: ", side + 1) + shownPath(level.prefix) + ": " + *problem;
@@ -183,6 +192,40 @@ void PairWalk::list(Level& level) {
 }
 
 std::optional<PairedPath> PairWalk::next() {
+    std::optional<PairedPath> pair = step();
+    if (pair) count(*pair);
+    return pair;
+}
+
+// Every entry met, on each side, goes into the digest: its path, what it is and its size.
+void PairWalk::count(const PairedPath& pair) {
+    const auto add = [&](const void* bytes, size_t size) {
+        sha256_update(digest_.get(), size, static_cast<const uint8_t*>(bytes));
+    };
+    add(pair.path.data(), pair.path.size() + 1);  // with its terminating zero
+    for (int side = 0; side < 2; ++side) {
+        const bool file = side == 0 ? pair.inFolder1 : pair.inFolder2;
+        if (file || pair.oddEntry[side]) ++entries_[side];
+        const uint8_t kind = file ? 'f' : pair.oddEntry[side] ? 't' : '-';
+        add(&kind, 1);
+        uint8_t size[8];
+        for (int i = 0; i < 8; ++i) size[i] = static_cast<uint8_t>(pair.sizes[side] >> (8 * i));
+        add(size, sizeof size);
+        if (kind != '-') add(pair.names[side].data(), pair.names[side].size() + 1);
+    }
+    add(pair.trouble.data(), pair.trouble.size() + 1);
+}
+
+TreeRecord PairWalk::trees() const {
+    sha256_ctx copy = *digest_;
+    uint8_t digest[SHA256_DIGEST_SIZE];
+    sha256_digest(&copy, sizeof digest, digest);
+    std::string hex;
+    for (const uint8_t byte : digest) hex += formatText("%02x", byte);
+    return {entries_, hex};
+}
+
+std::optional<PairedPath> PairWalk::step() {
     if (pendingTop_) {
         PairedPath top = std::move(*pendingTop_);
         pendingTop_.reset();
@@ -205,7 +248,7 @@ std::optional<PairedPath> PairWalk::next() {
             // A folder on one side or both: walk into it where it can be read.
             auto child = std::make_unique<Level>();
             child->prefix = path;
-            PairedPath trouble{path, {path, path}, false, false, ""};
+            PairedPath trouble{path, {path, path}, false, false, "", {}, {}};
             bool readable = false;
             for (int side = 0; side < 2; ++side) {
                 child->blind[side] = level.blind[side];
@@ -243,13 +286,17 @@ std::optional<PairedPath> PairWalk::next() {
             if (!trouble.trouble.empty()) return trouble;
             continue;
         }
-        PairedPath pair{path, {path, path}, false, false, ""};
+        PairedPath pair{path, {path, path}, false, false, "", {}, {}};
         for (int side = 0; side < 2; ++side) {
             const SideEntry& entry = item.sides[side];
             if (entry.kind == SideEntry::Kind::None) continue;
             pair.names[side] = level.prefix + entry.name;
+            pair.sizes[side] = entry.size;
             if (entry.kind == SideEntry::Kind::File) (side == 0 ? pair.inFolder1 : pair.inFolder2) = true;
-            if (entry.kind == SideEntry::Kind::Trouble) addTrouble(pair, side, entry.problem);
+            if (entry.kind == SideEntry::Kind::Trouble) {
+                addTrouble(pair, side, entry.problem);
+                pair.oddEntry[side] = true;
+            }
             if (!item.duplicate[side].empty()) {
                 addTrouble(pair, side,
                            "more than one file for " + path + ": " + pair.names[side] + ", " + level.prefix +

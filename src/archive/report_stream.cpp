@@ -26,27 +26,19 @@ std::string shifted(const std::string& text, size_t spaces, bool first) {
 
 }  // namespace
 
-Json headerJson(const RunDescription& run) {
-    Json header;
-    header["vemilo_report"] = "jsonl";
-    header["version"] = kVersionText;
-    header["folders"] = {run.folder1, run.folder2};
-    header["options"] = run.options;
-    header["shard"] = run.shard ? Json{{"index", run.shard->index}, {"count", run.shard->count}} : Json(nullptr);
-    header["run_id"] = run.runId ? Json(*run.runId) : Json(nullptr);
-    return header;
-}
-
 std::string summaryLine(const Summary& summary) {
     return formatText(
-        "%llu pairs: %llu identical, %llu different, %llu trouble, %llu missing",
-        static_cast<unsigned long long>(summary.pairs), static_cast<unsigned long long>(summary.identical),
+        "%llu pair%s: %llu identical, %llu different, %llu trouble, %llu missing",
+        static_cast<unsigned long long>(summary.pairs), summary.pairs == 1 ? "" : "s",
+        static_cast<unsigned long long>(summary.identical),
         static_cast<unsigned long long>(summary.different), static_cast<unsigned long long>(summary.trouble),
         static_cast<unsigned long long>(summary.missing));
 }
 
 std::string pairLine(const PairReport& report) {
-    std::string line = std::string(pairVerdictName(report.verdict)) + "\t" + escapeControlCharacters(report.path);
+    const std::string path = report.path.value_or("");
+    std::string line =
+        std::string(pairVerdictName(report.verdict)) + "\t" + (path.empty() ? "./" : escapeControlCharacters(path));
     const RunOutcome& outcome = report.outcome;
     if (report.verdict == PairVerdict::Different && !outcome.gaps.empty()) {
         uint64_t missing = 0, inserted = 0;
@@ -86,19 +78,12 @@ void ReportStream::put(const std::string& text) {
     std::fflush(out_);
 }
 
-void ReportStream::begin(const RunDescription& run, bool resumed) {
-    if (resumed) return;
+void ReportStream::begin(const ReportHeader& header) {
     if (format_ == ReportFormat::JsonLines) {
-        put(dumped(headerJson(run), -1) + "\n");
+        put(dumped(headerJson(header, format_), -1) + "\n");
     } else if (format_ == ReportFormat::Json) {
         // The document as one dump would indent it, opened here and closed by finish.
-        std::string text = "{\n";
-        if (run.runId) text += "  \"run_id\": " + dumped(*run.runId, 2) + ",\n";
-        if (run.shard)
-            text += "  \"shard\": " +
-                    shifted(dumped(Json{{"index", run.shard->index}, {"count", run.shard->count}}, 2), 2, false) +
-                    ",\n";
-        put(text + "  \"pairs\": [");
+        put("{\n  \"header\": " + shifted(dumped(headerJson(header, format_), 2), 2, false) + ",\n  \"pairs\": [");
     }
 }
 
@@ -115,9 +100,15 @@ void ReportStream::add(const PairReport& report) {
     put(text + pairLine(report) + "\n");
 }
 
-void ReportStream::addJson(const Json& pair) {
-    countVerdictName(summary_, pair.value("verdict", ""));
+void ReportStream::addJson(const Json& pair, PairVerdict verdict) {
+    countPair(summary_, verdict);
     putPair(pair);
+}
+
+void ReportStream::addLine(const std::string& line, PairVerdict verdict) {
+    countPair(summary_, verdict);
+    put(line + "\n");
+    firstPair_ = false;
 }
 
 void ReportStream::putPair(const Json& pair) {
@@ -129,14 +120,18 @@ void ReportStream::putPair(const Json& pair) {
     firstPair_ = false;
 }
 
-void ReportStream::finish() {
+void ReportStream::finish(const std::optional<TreeRecord>& trees, const std::optional<std::string>& ended) {
+    const Json trailer = trailerJson({summary_, trees, ended});
     switch (format_) {
         case ReportFormat::Text: put(summaryLine(summary_) + "\n"); break;
-        case ReportFormat::Json:
-            put(std::string(firstPair_ ? "],\n" : "\n  ],\n") +
-                "  \"summary\": " + shifted(dumped(summaryJson(summary_), 2), 2, false) + "\n}\n");
+        case ReportFormat::Json: {
+            std::string text = firstPair_ ? "]" : "\n  ]";
+            for (const auto& [key, value] : trailer.items())
+                text += ",\n  " + dumped(key, -1) + ": " + shifted(dumped(value, 2), 2, false);
+            put(text + "\n}\n");
             break;
-        case ReportFormat::JsonLines: put(dumped(Json{{"summary", summaryJson(summary_)}}, -1) + "\n"); break;
+        }
+        case ReportFormat::JsonLines: put(dumped(trailer, -1) + "\n"); break;
     }
 }
 

@@ -9,24 +9,11 @@
 #include <string>
 
 #include "archive/json_report.h"
+#include "archive/report_header.h"
 
 namespace vemilo::archive {
 
-enum class ReportFormat { Text, Json, JsonLines };
-
-// What a report says of its run: what --resume must find again before it appends, and what
-// --merge-reports checks across shards.
-struct RunDescription {
-    std::string folder1, folder2;
-    nlohmann::ordered_json options;  // every option that changes a pair's verdict or report
-    std::optional<Shard> shard;
-    std::optional<std::string> runId;
-};
-
-// The first line of a --jsonl report.
-nlohmann::ordered_json headerJson(const RunDescription& run);
-
-// "N pairs: ... identical, ... different, ... trouble, ... missing".
+// "N pairs: ... identical, ... different, ... trouble, ... missing" ("1 pair: ...").
 std::string summaryLine(const Summary& summary);
 
 // A pair's text line: its verdict, its path and, when there is one, what makes it not identical.
@@ -36,14 +23,16 @@ class ReportStream {
 public:
     ReportStream(ReportFormat format, std::FILE* out, bool verbose) : format_(format), out_(out), verbose_(verbose) {}
 
-    // Writes what comes before the first pair (the JSON document's opening, the JSONL header);
-    // nothing when the report is resumed, since its file already holds it.
-    void begin(const RunDescription& run, bool resumed);
+    // Writes what comes before the first pair: the JSON document's opening with its header, the
+    // JSONL header line; nothing in text.
+    void begin(const ReportHeader& header);
     void add(const PairReport& report);
-    // A pair as another report holds it (a shard's, when merging).
-    void addJson(const nlohmann::ordered_json& pair);
-    // The summary, over the pairs added and those counted before a resume.
-    void finish();
+    // A pair as another report holds it (a shard's, when merging), with its checked verdict.
+    void addJson(const nlohmann::ordered_json& pair, PairVerdict verdict);
+    // A JSONL line taken over whole from the report being resumed.
+    void addLine(const std::string& line, PairVerdict verdict);
+    // The summary (over every pair added), and with it the trees and the end.
+    void finish(const std::optional<TreeRecord>& trees, const std::optional<std::string>& ended);
 
     Summary& summary() { return summary_; }
 

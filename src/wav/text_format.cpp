@@ -32,6 +32,7 @@ std::string escapeControlCharacters(const std::string& text) {
             case '\n': out += "\\n"; continue;
             case '\r': out += "\\r"; continue;
             case '\t': out += "\\t"; continue;
+            case '\\': out += "\\\\"; continue;
             default: break;
         }
         if (byte < 0x20 || byte == 0x7F) {

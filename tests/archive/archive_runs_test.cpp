@@ -15,6 +15,7 @@
 
 #include "archive/pair_walk.h"
 #include "support/cli_run.h"
+#include "support/report_times.h"
 #include "support/temp_dir.h"
 #include "wav/wav_file_list.h"
 #include "wav_writer/wav_writer.h"
@@ -186,7 +187,7 @@ TEST_F(ArchiveRuns, AReportOfAnotherRunIsNotTakenUp) {
     writeWhole(report, "{\"pairs\": []}\n");
     const CliRun notOurs = runTool({"--folders", "--jsonl", "--output=" + report, "--resume", one(), two()});
     EXPECT_EQ(notOurs.status, 2);
-    EXPECT_NE(notOurs.err.find("is not a vemilo-cli --jsonl report"), std::string::npos) << notOurs.err;
+    EXPECT_NE(notOurs.err.find("only --jsonl reports are taken up"), std::string::npos) << notOurs.err;
 }
 
 TEST_F(ArchiveRuns, MergedShardsOfEitherKindEqualTheUnshardedRun) {
@@ -232,14 +233,14 @@ TEST_F(ArchiveRuns, BadShardsAreNamedAndAFailedMergeLeavesNoVerdict) {
     std::string unnamed = good;
     unnamed.replace(unnamed.find("\"run_id\":\"r1\""), 13, "\"run_id\":null");
     const Case cases[] = {
-        {wrongType, "line 2: field \"verdict\" is missing or not a string"},
+        {wrongType, "line 2: field \"verdict\" is missing or not one of identical, different, trouble, missing"},
         {good.substr(0, good.size() - 3), "the last line is cut off: the run was interrupted"},
         {good.substr(0, good.rfind('\n', good.size() - 2) + 1), "has no summary line: the run was interrupted"},
-        {unnamed, "is a report of an unnamed run, but " + first + " is of run \"r1\""},
+        {unnamed, "run id null here, \"r1\" in " + first},
     };
     for (const Case& c : cases) {
         writeWhole(second, c.second);
-        writeWhole(report, "an older report");
+        writeWhole(report, readWhole(first));  // an older report, which must not stand
         const CliRun run = runTool({"--merge-reports", "--output=" + report, first, second});
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.err.rfind("vemilo-cli: " + second + ": ", 0), 0u) << run.err;

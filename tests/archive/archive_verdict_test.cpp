@@ -11,6 +11,7 @@
 #include <set>
 
 #include "support/cli_run.h"
+#include "support/report_times.h"
 #include "support/temp_dir.h"
 #include "support/unprivileged.h"
 #include "wav_writer/wav_writer.h"
@@ -76,7 +77,7 @@ TEST_F(ArchiveTree, EveryFolderThatCannotBeReadIsTrouble) {
         {"both top folders",
          {"one", "two"},
          {"trouble\t./\tfolder 1: " + denied + "; folder 2: " + denied,
-          "1 pairs: 0 identical, 0 different, 1 trouble, 0 missing"}},
+          "1 pair: 0 identical, 0 different, 1 trouble, 0 missing"}},
         {"one top folder",
          {"two"},
          {"trouble\t./\tfolder 2: " + denied, "trouble\tok.wav\tfolder 2: ./: " + denied,
@@ -164,7 +165,7 @@ TEST_F(ArchiveTree, PathsLongerThanPathMax) {
     ASSERT_GT(dir.file("one/" + relative).size(), static_cast<size_t>(PATH_MAX));
     const CliRun run = folders();
     EXPECT_EQ(run.outLines(), (Lines{"identical\t" + relative + "deep.wav",
-                                     "1 pairs: 1 identical, 0 different, 0 trouble, 0 missing"}));
+                                     "1 pair: 1 identical, 0 different, 0 trouble, 0 missing"}));
     EXPECT_EQ(run.status, 0);
     // Deleting such a tree needs the same care.
     std::filesystem::remove_all(dir.file("one"));

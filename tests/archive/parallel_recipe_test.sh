@@ -55,7 +55,11 @@ merged, whole = json.load(open('merged.json')), json.load(open('whole.json'))
 shards = [[json.loads(line) for line in open(f'reports/test-run/shard{k}.jsonl')][1:-1] for k in (1, 2, 3)]
 paths = [p['path'] for s in shards for p in s]
 assert len(paths) == len(set(paths)) == len(whole['pairs']), 'shards overlap or leave pairs out'
-assert merged.pop('run_id') == 'test-run', 'the merged report does not name its run'
+assert merged['header'].pop('run_id') == 'test-run', 'the merged report does not name its run'
+for report in (merged, whole):
+    for key in ('started', 'run_id'):
+        report['header'].pop(key, None)
+    report.pop('ended')
 assert merged == whole, 'the merged report differs from the unsharded one'
 print(f"merged {len(merged['pairs'])} pairs from 3 shards: {merged['summary']}")
 PY

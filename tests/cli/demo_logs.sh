@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs vemilo-cli in every mode over the demo files and prints what it wrote, with its exit
-# status, the time-of-day lines blanked. Without a third argument the output is compared with
+# status, the time-of-day lines and the times reports record blanked. Without a third argument the output is compared with
 # demo_logs.expected beside this script; with --write it replaces that file.
 #   demo_logs.sh VEMILO_CLI VEMILO_MAKE_DEMO [--write]
 set -uo pipefail
@@ -17,7 +17,8 @@ run() {
   "$cli" "$@" >"$work/out" 2>"$work/err"
   local status=$?
   # The time of day is the only thing that changes from run to run.
-  sed -E 's/^\[debug\] [0-9]{1,2}:[0-9]{2}:[0-9]{2}( [AP]M)?$/[debug] TIME/' "$work/out"
+  sed -E -e 's/^\[debug\] [0-9]{1,2}:[0-9]{2}:[0-9]{2}( [AP]M)?$/[debug] TIME/' \
+    -e 's/"(started|ended)": ?"[0-9T:Z-]+"/"\1": "TIME"/g' "$work/out"
   sed 's/^/stderr: /' "$work/err"
   echo "-- exit $status"
 }
