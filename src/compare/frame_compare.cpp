@@ -245,8 +245,14 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
                 formatText("ファイル%dのデータはヘッダーが示す長さより%lluバイト短く、途中で切れています。", side + 1,
                            static_cast<unsigned long long>(file.slot.missingDataBytes)));
         }
-        if (file.source->identity() != file.slot.identity) {
+        // The gap search reads on descriptors of its own: a file it could not open as the same one
+        // was read in part from another, so nothing past its first gap can be trusted.
+        const bool reopenedOther = run.gaps && run.gaps->openError(side).problem == WavProblem::Changed;
+        if (file.source->identity() != file.slot.identity || reopenedOther) {
             outcome.damage.push_back(formatText("ファイル%dは比較中に変更されました。", side + 1));
+        } else if (run.gaps && run.gaps->openError(side)) {
+            outcome.damage.push_back(formatText("ファイル%dを再同期のために開き直せません: %s", side + 1,
+                                                describeError(run.gaps->openError(side)).c_str()));
         }
         if (const std::string found = file.source->damage(); !found.empty()) {
             outcome.damage.push_back(formatText("ファイル%d: %s", side + 1, found.c_str()));

@@ -30,6 +30,7 @@ GapSearch::GapSearch(const FileSlot& file1, const FileSlot& file2, GapSearchSett
     for (int side = 0; side < 2; ++side) {
         OpenedSource opened = openFrameSource(*slots[side]);
         sources_[side] = std::move(opened.source);
+        openErrors_[side] = opened.error;
     }
     scratchFrames_ = std::max<uint64_t>(1, kScratchBytes / frameBytes_);
     for (auto& scratch : scratch_) scratch = std::make_unique<uint8_t[]>(scratchFrames_ * frameBytes_);

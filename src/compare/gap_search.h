@@ -33,6 +33,8 @@ public:
                             uint64_t earliest1);
 
     bool usable() const { return sources_[0] && sources_[1]; }
+    // Why a side's file could not be opened again (replaced since its header was read, say).
+    const WavError& openError(int side) const { return openErrors_[side]; }
 
 private:
     // Frames [first, first + count) of a side into bytes; false when the file holds fewer.
@@ -44,6 +46,7 @@ private:
                                           uint64_t length, uint64_t limit);
 
     std::unique_ptr<FrameSource> sources_[2];
+    WavError openErrors_[2];
     uint16_t frameBytes_;
     GapSearchSettings settings_;
     std::unique_ptr<uint8_t[]> scratch_[2];

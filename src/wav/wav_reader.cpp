@@ -56,7 +56,8 @@ int openFollowingLongPath(const std::string& path, int flags) {
 FileIdentity identityOf(const struct stat& status) {
     return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
             static_cast<uint64_t>(status.st_size),
-            static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+            static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+            static_cast<int64_t>(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec};
 }
 
 }  // namespace

@@ -21,6 +21,8 @@ struct FileIdentity {
     uint64_t inode = 0;
     uint64_t size = 0;
     int64_t modifiedNanoseconds = 0;
+    // Changed by every write, whatever the modification time was set back to.
+    int64_t statusChangedNanoseconds = 0;
     bool operator==(const FileIdentity&) const = default;
 };
 

@@ -1,7 +1,11 @@
 #include "compare/comparison_run.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include "compare/option_text.h"
 #include "compare/run_state.h"
@@ -392,6 +396,53 @@ TEST_F(ComparisonRunTest, FileTruncatedBetweenBlocks) {
     EXPECT_EQ(tail(), (Lines{"読み取りエラー 1==0", "一致しました。", "ファイル2は比較中に変更されました。",
                              formatText("比較サンプル(%u)", 2 * blockFrames)}));
     EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);
+}
+
+// Written in place with its modification time put back: only the status change time tells.
+TEST_F(ComparisonRunTest, AFileRewrittenInPlaceUnderAnOldModificationTimeIsTrouble) {
+    const PcmFormat slow{1, 1, 8000, 8};
+    const std::vector<uint8_t> audio = noiseFrames(slow, kCompareBlockBytes * 2 + 1000);
+    choosePair(slow, audio, slow, audio);
+    host.onYield = [&] {
+        if (host.yields != 1) return;
+        struct stat before {};
+        ASSERT_EQ(::stat(dir.file("2.wav").c_str(), &before), 0);
+        const int fd = ::open(dir.file("2.wav").c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, audio.data() + 100, 1, 44 + 100), 1);  // the same byte again
+        ::close(fd);
+        const struct timespec times[2] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, dir.file("2.wav").c_str(), times, 0), 0);
+    };
+    EXPECT_EQ(run(), RunResult::Identical);
+    EXPECT_EQ(closing(3)[1], "ファイル2は比較中に変更されました。");
+    EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);
+}
+
+// The gap search opens both files again: one renamed over meanwhile is not the file compared.
+TEST_F(ComparisonRunTest, AFileReplacedBeforeTheGapSearchOpensItIsTrouble) {
+    const PcmFormat slow{1, 1, 8000, 8};
+    const uint64_t blockFrames = kCompareBlockBytes;
+    std::vector<uint8_t> audio = noiseFrames(slow, blockFrames * 2 + 20000);
+    std::vector<uint8_t> dropped = audio;
+    dropped.erase(dropped.begin() + static_cast<std::ptrdiff_t>(blockFrames + 500),
+                  dropped.begin() + static_cast<std::ptrdiff_t>(blockFrames + 600));
+    choosePair(slow, audio, slow, dropped);
+    host.options.values.resyncSeconds = 1;
+    host.onYield = [&] {
+        if (host.yields != 1) return;
+        writeFile(dir.file("other.wav"), canonicalWav(slow, dropped));
+        ASSERT_EQ(::rename(dir.file("other.wav").c_str(), dir.file("2.wav").c_str()), 0);
+    };
+    EXPECT_EQ(run(), RunResult::Different);
+    EXPECT_NE(std::find(host.log.begin(), host.log.end(), "ファイル2は比較中に変更されました。"), host.log.end());
+    EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);
+    // Left alone, the same pair resynchronises past its gap.
+    host.onYield = nullptr;
+    chooseExisting(1, "2.wav");
+    EXPECT_EQ(run(), RunResult::Identical);  // every frame compared agreed, past the gap
+    ASSERT_EQ(outcome.gaps.size(), 1u);
+    EXPECT_EQ(verdictOf(outcome), Verdict::Different);
 }
 
 TEST_F(ComparisonRunTest, BuffersStayWithinTheirBudgetWhateverTheHeaderSays) {
