@@ -1,5 +1,6 @@
 #include "archive/folder_check.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -32,11 +33,16 @@ PairReport reportOf(const PairedPath& pair, const FolderCheckOptions& options, P
     const auto file1 = fileOf(options.folder1, pair, 0), file2 = fileOf(options.folder2, pair, 1);
     if (!pair.trouble.empty()) return unseenPair(pair.path, file1, file2, pair.trouble);
     if (file1 && file2) {
-        PairReport report = reportPair(*file1, *file2, options.comparison, workspace);
+        PairReport report = reportPair(*file1, *file2, options.comparison, workspace, options.verbose);
         report.path = pair.path;
         return report;
     }
     return missingPair(pair.path, file1, file2);
+}
+
+uint64_t fileBytes(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
 }
 
 Verdict complain(std::FILE* err, const std::string& what, const std::string& problem) {
@@ -76,8 +82,8 @@ Verdict checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FIL
         std::string problem;
         if (options.resume && !takeUpReport(path, header, taken, problem)) return complain(err, path, problem);
         if (taken.state == TakenUpReport::State::Complete) {
-            complain(err, path, "complete since " + taken.trailer->ended.value_or("an unknown time") +
-                                    ": nothing compared");
+            complain(err, path,
+                     "complete since " + taken.trailer->ended.value_or("an unknown time") + ": nothing compared");
             return verdictOf(taken.trailer->summary);
         }
         // A report being taken up is written anew beside it and put in its place once its pairs are
@@ -123,36 +129,40 @@ Verdict checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FIL
     const ComparePair compare = [&](const PairedPath& pair, PairWorkspace& workspace) {
         return reportOf(pair, options, workspace);
     };
+    const FormatPair format = [&](const PairReport& done) { return report.format(done); };
     const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
     // Only a terminal shows progress.
     const bool progressShown = options.format == ReportFormat::Text && !options.output && ::isatty(::fileno(err)) == 1;
     if (jobs == 1 && !progressShown) {
         // One worker: no thread to hand pairs to and back.
         PairWorkspace workspace;
-        while (const auto pair = walkShard()) report.add(compareGuarded(compare, *pair, workspace));
+        while (const auto pair = walkShard()) report.write(comparePair(compare, format, *pair, workspace));
     } else {
-        std::atomic<uint64_t> bytesRead{0};
+        std::atomic<uint64_t> bytesRead{0}, reported{0};
         ParallelPairs pairs(
             walkShard,
             [&](const PairedPath& pair, PairWorkspace& workspace) {
-                if (pair.inFolder1 && pair.inFolder2) bytesRead += pair.sizes[0] + pair.sizes[1];
+                if (progressShown && pair.inFolder1 && pair.inFolder2) {
+                    bytesRead += fileBytes(joinPath(options.folder1, pair.names[0])) +
+                                 fileBytes(joinPath(options.folder2, pair.names[1]));
+                }
                 return compare(pair, workspace);
+            },
+            format,
+            [&](FormattedPair&& done) {
+                if (progressShown) std::fputs("\r\033[K", err);
+                report.write(done);
+                ++reported;
             },
             jobs);
         const auto started = std::chrono::steady_clock::now();
-        uint64_t reported = 0;
-        const auto progress = [&] {
+        pairs.wait([&] {
             if (!progressShown) return;
             const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            std::fprintf(err, "\r%llu pairs, %.0f MiB/s ", static_cast<unsigned long long>(reported),
+            std::fprintf(err, "\r%llu pairs, %.0f MiB/s ", static_cast<unsigned long long>(reported.load()),
                          seconds > 0 ? static_cast<double>(bytesRead) / 1048576.0 / seconds : 0.0);
             std::fflush(err);
-        };
-        while (auto done = pairs.next(progress)) {
-            if (progressShown) std::fputs("\r\033[K", err);
-            report.add(*done);
-            ++reported;
-        }
+        });
     }
     const TreeRecord trees = walk.trees();
     report.finish(trees, utcNow());

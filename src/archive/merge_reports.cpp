@@ -80,7 +80,8 @@ void checkShards(const std::vector<ShardInput>& inputs, Faults& faults) {
         if (!input.reader || shardOfInput(input).count != count) continue;
         const uint32_t index = shardOfInput(input).index;
         if (const auto [at, added] = given.emplace(index, input.path); !added)
-            faults.add(input.path, "is " + shardName(index, count) + " again, as " + escapeControlCharacters(at->second) + " is");
+            faults.add(input.path,
+                       "is " + shardName(index, count) + " again, as " + escapeControlCharacters(at->second) + " is");
     }
     std::string missing;
     uint32_t missingCount = 0;
@@ -146,9 +147,8 @@ std::optional<TreeRecord> checkSameTrees(const std::vector<ShardInput>& inputs, 
         if (count++ == 0) first = &input;
     }
     if (seen.empty()) return std::nullopt;
-    const auto common = std::max_element(seen.begin(), seen.end(), [](const auto& a, const auto& b) {
-        return a.second.first < b.second.first;
-    });
+    const auto common = std::max_element(seen.begin(), seen.end(),
+                                         [](const auto& a, const auto& b) { return a.second.first < b.second.first; });
     const ShardInput& reference = *common->second.second;
     for (const ShardInput& input : inputs) {
         if (input.trailer && treesText(input.trailer->trees) != common->first)
@@ -203,8 +203,8 @@ void mergePairs(std::vector<ShardInput>& inputs, ReportStream* merged, Faults& f
         ShardInput& input = inputs[head.second];
         if (last && last->first == head.first) {
             // One overlap names the two reports; what else they share adds nothing.
-            faults.add(input.path, "overlaps " + escapeControlCharacters(inputs[last->second].path) +
-                                       ": both hold " + escapeControlCharacters(head.first));
+            faults.add(input.path, "overlaps " + escapeControlCharacters(inputs[last->second].path) + ": both hold " +
+                                       escapeControlCharacters(head.first));
             input.failed = true;
         } else if (merged && !faults.any()) {
             merged->addJson(*input.pair, input.pairVerdict);
@@ -219,11 +219,13 @@ void mergePairs(std::vector<ShardInput>& inputs, ReportStream* merged, Faults& f
 
 void noteWhatIsUnchecked(const ReportHeader& header, const std::optional<TreeRecord>& trees, std::FILE* err) {
     if (!header.folders || !header.options)
-        std::fprintf(err, "vemilo-cli: the reports record no folders or options (an earlier version wrote them): "
-                          "that they are of one run is not checked\n");
+        std::fprintf(err,
+                     "vemilo-cli: the reports record no folders or options (an earlier version wrote them): "
+                     "that they are of one run is not checked\n");
     if (!trees)
-        std::fprintf(err, "vemilo-cli: the reports record no trees (an earlier version wrote them): "
-                          "that every shard saw the same trees is not checked\n");
+        std::fprintf(err,
+                     "vemilo-cli: the reports record no trees (an earlier version wrote them): "
+                     "that every shard saw the same trees is not checked\n");
 }
 
 }  // namespace

@@ -57,14 +57,16 @@ std::optional<std::string> outputRefusal(const std::string& path) {
         if (errno == ENOENT) return std::nullopt;
         return std::string("cannot be looked at: ") + std::strerror(errno);
     }
-    if (!S_ISREG(status.st_mode)) return "is not a regular file: a report is never written to a FIFO, a device or a folder";
+    if (!S_ISREG(status.st_mode))
+        return "is not a regular file: a report is never written to a FIFO, a device or a folder";
     if (status.st_size != 0 && !beginsAsAReport(firstBytes(path)))
         return "is not a report of vemilo-cli: it is left as it is";
     return std::nullopt;
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
-    struct stat first {}, second {};
+    struct stat first {
+    }, second{};
     return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
            first.st_ino == second.st_ino;
 }

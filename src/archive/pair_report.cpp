@@ -59,8 +59,8 @@ PairReport reportOf(const FileSlots& slots, const RunOutcome& outcome) {
 }
 
 PairReport reportPair(const std::string& path1, const std::string& path2, const ComparisonOptions& options,
-                      PairWorkspace& workspace) {
-    CollectingReporter reporter;
+                      PairWorkspace& workspace, bool keepLog) {
+    CollectingReporter reporter(keepLog);
     FileSlots slots;
     const RunOutcome outcome = comparePair(slots, {{path1, path2}, {}}, reporter, FixedOptions(options), workspace);
     PairReport report = reportOf(slots, outcome);

@@ -33,27 +33,35 @@ struct PairReport {
     std::vector<std::string> log;  // the comparison's log, and messages, as they came
 };
 
-// Keeps what the core reports instead of showing it.
+// Keeps what the core reports instead of showing it (the log only when asked: most runs never show it).
 class CollectingReporter : public Reporter {
 public:
-    void logLine(const std::string& text) override { lines.push_back(text); }
+    explicit CollectingReporter(bool keepLog = true) : keepLog_(keepLog) {}
+    void logLine(const std::string& text) override {
+        if (keepLog_) lines.push_back(text);
+    }
     void clearLog() override {}
     void clearInfo(int) override {}
     void appendInfo(int, const std::string&) override {}
-    void showMessage(const std::string& text) override { lines.push_back(text); }
+    void showMessage(const std::string& text) override {
+        if (keepLog_) lines.push_back(text);
+    }
     void processPendingEvents() override {}
+    bool keepsText() const override { return keepLog_; }
     int progress() const override { return progress_; }
     void setProgress(int percent) override { progress_ = percent; }
 
     std::vector<std::string> lines;
 
 private:
+    bool keepLog_;
     int progress_ = 0;
 };
 
-// Compares the files at both paths with the options and keeps the log aside; nothing is printed.
+// Compares the files at both paths with the options and, with keepLog, keeps the log aside;
+// nothing is printed.
 PairReport reportPair(const std::string& path1, const std::string& path2, const ComparisonOptions& options,
-                      PairWorkspace& workspace);
+                      PairWorkspace& workspace, bool keepLog = true);
 
 // A report for a pair compared elsewhere (a single pair, a step of a series).
 PairReport reportOf(const FileSlots& slots, const RunOutcome& outcome);

@@ -32,7 +32,6 @@ struct SideEntry {
     std::string name;     // in its folder
     std::string problem;  // Trouble: why
     FolderId id;          // Folder: which, to notice a loop
-    uint64_t size = 0;    // File: its bytes
 };
 
 // One key of a folder with what each side holds there. A folder's key ends in "/", so that its
@@ -69,19 +68,31 @@ struct PairWalk::Level {
 namespace {
 
 // Lists one side's folder, each entry under its key; the problem when it cannot be listed whole.
+// What the listing says an entry is, when it says, spares a look at each file.
 std::optional<std::string> listSide(DIR* directory, bool byStem, std::vector<std::pair<std::string, SideEntry>>& out) {
-    std::vector<std::string> names;
+    std::vector<std::pair<std::string, unsigned char>> names;
     errno = 0;
     while (const dirent* entry = ::readdir(directory)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == ".." || name[0] == '.') continue;
-        names.push_back(name);
+        if (entry->d_name[0] == '.') continue;  // ".", ".." and hidden names
+        names.emplace_back(entry->d_name, entry->d_type);
         errno = 0;
     }
     // A folder listed only in part hides what was not listed.
     if (errno != 0) return cannotRead(errno);
     const int at = ::dirfd(directory);
-    for (const std::string& name : names) {
+    for (const auto& [name, type] : names) {
+        SideEntry found;
+        found.name = name;
+        const std::string key = byStem ? stemOf(name) : name;
+        const bool audioName = matchesAudioMask(name);
+        if (type == DT_REG || (type != DT_DIR && type != DT_LNK && type != DT_UNKNOWN)) {
+            if (!audioName) continue;
+            found.kind = type == DT_REG ? SideEntry::Kind::File : SideEntry::Kind::Trouble;
+            // A FIFO would block a reader and a device would never end: never opened.
+            if (type != DT_REG) found.problem = "not a regular file";
+            out.emplace_back(key, found);
+            continue;
+        }
         struct stat entry {};
         if (::fstatat(at, name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno == ENOENT) continue;  // gone since it was listed
@@ -89,12 +100,9 @@ std::optional<std::string> listSide(DIR* directory, bool byStem, std::vector<std
             return cannotRead(errno);
         }
         struct stat target = entry;
-        SideEntry found;
-        found.name = name;
-        const std::string key = byStem ? stemOf(name) : name;
         if (S_ISLNK(entry.st_mode) && ::fstatat(at, name.c_str(), &target, 0) != 0) {
             // Whether it was meant as a folder cannot be told; named as audio, it was meant as audio.
-            if (!matchesAudioMask(name)) continue;
+            if (!audioName) continue;
             found.kind = SideEntry::Kind::Trouble;
             found.problem = std::string("a link to nothing: ") + std::strerror(errno);
             out.emplace_back(key, found);
@@ -102,16 +110,11 @@ std::optional<std::string> listSide(DIR* directory, bool byStem, std::vector<std
             found.kind = SideEntry::Kind::Folder;
             found.id = {target.st_dev, target.st_ino};
             out.emplace_back(name + "/", found);
-        } else if (!matchesAudioMask(name)) {
+        } else if (!audioName) {
             continue;
-        } else if (S_ISREG(target.st_mode)) {
-            found.kind = SideEntry::Kind::File;
-            found.size = static_cast<uint64_t>(target.st_size);
-            out.emplace_back(key, found);
         } else {
-            // A FIFO would block a reader and a device would never end: never opened.
-            found.kind = SideEntry::Kind::Trouble;
-            found.problem = "not a regular file";
+            found.kind = S_ISREG(target.st_mode) ? SideEntry::Kind::File : SideEntry::Kind::Trouble;
+            if (!S_ISREG(target.st_mode)) found.problem = "not a regular file";
             out.emplace_back(key, found);
         }
     }
@@ -139,7 +142,7 @@ PairWalk::PairWalk(const std::string& folder1, const std::string& folder2, bool 
         if (fd < 0 || ::fstat(fd, &status) != 0) {
             const std::string problem = cannotRead(errno);
             if (fd >= 0) ::close(fd);
-            if (!pendingTop_) pendingTop_ = PairedPath{"", {"", ""}, false, false, "", {}, {}};
+            if (!pendingTop_) pendingTop_ = PairedPath{"", {"", ""}, false, false, "", {}};
             addTrouble(*pendingTop_, side, problem);
             top->blind[side] = formatText("folder %d: ./: ", side + 1) + problem;
             continue;
@@ -166,7 +169,7 @@ void PairWalk::list(Level& level) {
         std::vector<std::pair<std::string, SideEntry>> found;
         if (const auto problem = listSide(level.folders[side].get(), byStem_, found)) {
             // Said under the folder's own path, before anything in it.
-            if (!level.ownTrouble) level.ownTrouble = PairedPath{level.prefix, {}, false, false, "", {}, {}};
+            if (!level.ownTrouble) level.ownTrouble = PairedPath{level.prefix, {}, false, false, "", {}};
             addTrouble(*level.ownTrouble, side, *problem);
             if (level.blind[side].empty())
                 level.blind[side] = formatText("folder %d: ", side + 1) + shownPath(level.prefix) + ": " + *problem;
@@ -197,7 +200,8 @@ std::optional<PairedPath> PairWalk::next() {
     return pair;
 }
 
-// Every entry met, on each side, goes into the digest: its path, what it is and its size.
+// Every entry met, on each side, goes into the digest: its path and what it is. Not its size: that
+// would cost a look at every file of both trees in every shard.
 void PairWalk::count(const PairedPath& pair) {
     const auto add = [&](const void* bytes, size_t size) {
         sha256_update(digest_.get(), size, static_cast<const uint8_t*>(bytes));
@@ -208,9 +212,6 @@ void PairWalk::count(const PairedPath& pair) {
         if (file || pair.oddEntry[side]) ++entries_[side];
         const uint8_t kind = file ? 'f' : pair.oddEntry[side] ? 't' : '-';
         add(&kind, 1);
-        uint8_t size[8];
-        for (int i = 0; i < 8; ++i) size[i] = static_cast<uint8_t>(pair.sizes[side] >> (8 * i));
-        add(size, sizeof size);
         if (kind != '-') add(pair.names[side].data(), pair.names[side].size() + 1);
     }
     add(pair.trouble.data(), pair.trouble.size() + 1);
@@ -248,7 +249,7 @@ std::optional<PairedPath> PairWalk::step() {
             // A folder on one side or both: walk into it where it can be read.
             auto child = std::make_unique<Level>();
             child->prefix = path;
-            PairedPath trouble{path, {path, path}, false, false, "", {}, {}};
+            PairedPath trouble{path, {path, path}, false, false, "", {}};
             bool readable = false;
             for (int side = 0; side < 2; ++side) {
                 child->blind[side] = level.blind[side];
@@ -286,12 +287,11 @@ std::optional<PairedPath> PairWalk::step() {
             if (!trouble.trouble.empty()) return trouble;
             continue;
         }
-        PairedPath pair{path, {path, path}, false, false, "", {}, {}};
+        PairedPath pair{path, {path, path}, false, false, "", {}};
         for (int side = 0; side < 2; ++side) {
             const SideEntry& entry = item.sides[side];
             if (entry.kind == SideEntry::Kind::None) continue;
             pair.names[side] = level.prefix + entry.name;
-            pair.sizes[side] = entry.size;
             if (entry.kind == SideEntry::Kind::File) (side == 0 ? pair.inFolder1 : pair.inFolder2) = true;
             if (entry.kind == SideEntry::Kind::Trouble) {
                 addTrouble(pair, side, entry.problem);

@@ -22,9 +22,8 @@ struct PairedPath {
     std::array<std::string, 2> names;  // each side's file, relative to its folder
     bool inFolder1 = false;
     bool inFolder2 = false;
-    std::string trouble;  // why this path cannot be compared, naming the folder; empty when it can
-    std::array<uint64_t, 2> sizes{};  // each side's file's bytes, as the walk found them
-    std::array<bool, 2> oddEntry{};   // the side holds something named as audio that cannot be read
+    std::string trouble;             // why this path cannot be compared, naming the folder; empty when it can
+    std::array<bool, 2> oddEntry{};  // the side holds something named as audio that cannot be read
 };
 
 // Every audio file below two folders (letter case ignored in the extension), hidden names left

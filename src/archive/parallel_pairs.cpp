@@ -14,18 +14,27 @@ constexpr size_t kWindowPerJob = 64;
 
 }  // namespace
 
-PairReport compareGuarded(const ComparePair& compare, const PairedPath& pair, PairWorkspace& workspace) {
+FormattedPair comparePair(const ComparePair& compare, const FormatPair& format, const PairedPath& pair,
+                          PairWorkspace& workspace) {
+    std::string failure;
     try {
-        return compare(pair, workspace);
+        return format(compare(pair, workspace));
     } catch (const std::exception& error) {
-        return unseenPair(pair.path, std::nullopt, std::nullopt, std::string("could not be compared: ") + error.what());
+        failure = std::string("could not be compared: ") + error.what();
     } catch (...) {
-        return unseenPair(pair.path, std::nullopt, std::nullopt, "could not be compared");
+        failure = "could not be compared";
     }
+    return format(unseenPair(pair.path, std::nullopt, std::nullopt, failure));
 }
 
-ParallelPairs::ParallelPairs(NextPair next, ComparePair compare, unsigned jobs)
-    : nextPair_(std::move(next)), compare_(std::move(compare)), jobs_(jobs), capacity_(size_t{jobs} * kWindowPerJob) {
+ParallelPairs::ParallelPairs(std::function<std::optional<PairedPath>()> next, ComparePair compare, FormatPair format,
+                             std::function<void(FormattedPair&&)> deliver, unsigned jobs)
+    : next_(std::move(next)),
+      compare_(std::move(compare)),
+      format_(std::move(format)),
+      deliver_(std::move(deliver)),
+      jobs_(jobs),
+      capacity_(size_t{jobs} * kWindowPerJob) {
     for (unsigned i = 0; i < jobs; ++i) workers_.emplace_back([this] { work(); });
 }
 
@@ -38,22 +47,15 @@ ParallelPairs::~ParallelPairs() {
     for (std::thread& worker : workers_) worker.join();
 }
 
-std::optional<PairReport> ParallelPairs::next(const std::function<void()>& progress) {
+void ParallelPairs::wait(const std::function<void()>& progress) {
     std::unique_lock<std::mutex> lock(mutex_);
-    while (!(window_.empty() ? walkDone_ : window_.front().report.has_value())) {
-        if (frontReady_.wait_for(lock, std::chrono::milliseconds(200)) == std::cv_status::timeout) {
+    while (!(walkDone_ && window_.empty() && !delivering_)) {
+        if (allDone_.wait_for(lock, std::chrono::milliseconds(200)) == std::cv_status::timeout) {
             lock.unlock();
             progress();
             lock.lock();
         }
     }
-    if (window_.empty()) return std::nullopt;
-    PairReport report = std::move(*window_.front().report);
-    window_.pop_front();
-    ++first_;
-    lock.unlock();
-    workToDo_.notify_one();  // the window has room to walk into
-    return report;
 }
 
 // Walks as far as the window has room, outside the lock, so that the others go on comparing.
@@ -64,7 +66,7 @@ void ParallelPairs::walk(std::unique_lock<std::mutex>& lock) {
     std::vector<PairedPath> walked;
     bool ended = false;
     while (walked.size() < room) {
-        std::optional<PairedPath> pair = nextPair_();
+        std::optional<PairedPath> pair = next_();
         if (!pair) {
             ended = true;
             break;
@@ -76,7 +78,24 @@ void ParallelPairs::walk(std::unique_lock<std::mutex>& lock) {
     walking_ = false;
     walkDone_ = ended;
     workToDo_.notify_all();
-    if (ended) frontReady_.notify_one();
+    if (ended && window_.empty()) allDone_.notify_all();
+}
+
+// Delivers the finished pairs at the window's front, outside the lock; one worker at a time.
+void ParallelPairs::deliverReady(std::unique_lock<std::mutex>& lock) {
+    if (delivering_) return;
+    delivering_ = true;
+    while (!window_.empty() && window_.front().done) {
+        FormattedPair done = std::move(*window_.front().done);
+        window_.pop_front();
+        ++first_;
+        lock.unlock();
+        deliver_(std::move(done));
+        lock.lock();
+    }
+    delivering_ = false;
+    workToDo_.notify_all();  // the window has room to walk into
+    if (walkDone_ && window_.empty()) allDone_.notify_all();
 }
 
 void ParallelPairs::work() {
@@ -101,10 +120,10 @@ void ParallelPairs::work() {
         for (uint64_t index = start; index < start + count; ++index) batch.push_back(window_[index - first_].pair);
         lock.unlock();
         for (uint64_t i = 0; i < count; ++i) {
-            PairReport report = compareGuarded(compare_, batch[i], workspace);
+            FormattedPair done = comparePair(compare_, format_, batch[i], workspace);
             lock.lock();
-            window_[start + i - first_].report = std::move(report);
-            if (start + i == first_) frontReady_.notify_one();
+            window_[start + i - first_].done = std::move(done);
+            if (start + i == first_) deliverReady(lock);
             lock.unlock();
         }
         lock.lock();

@@ -127,7 +127,8 @@ std::optional<ReportTrailer> ReportChecker::checkTrailer(const Json& trailer, st
     const Summary& said = read->summary;
     if (said.pairs != counted_.pairs || said.identical != counted_.identical || said.different != counted_.different ||
         said.trouble != counted_.trouble || said.missing != counted_.missing) {
-        problem = "the summary says \"" + summaryLine(said) + "\", but the lines hold \"" + summaryLine(counted_) + "\"";
+        problem =
+            "the summary says \"" + summaryLine(said) + "\", but the lines hold \"" + summaryLine(counted_) + "\"";
         return std::nullopt;
     }
     return read;

@@ -21,7 +21,7 @@ enum class ReportFormat { Text, Json, JsonLines };
 inline constexpr int64_t kReportFormatVersion = 2;
 
 // What a walk of both whole trees met, whatever the shard: the entries on each side (audio files
-// and what could not be looked at) and a digest of their relative paths, kinds and sizes.
+// and what could not be looked at) and a digest of their relative paths and kinds.
 struct TreeRecord {
     std::array<uint64_t, 2> entries{};
     std::string digest;  // SHA-256, hex

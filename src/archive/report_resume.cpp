@@ -120,7 +120,8 @@ void replayReport(const std::string& path, const TakenUpReport& taken, const std
                  : std::array<std::optional<std::string>, 2>{};
         const bool walked = pending && reported(*pending);
         if (line && (!walked || byteOrderLess(*linePath, pending->path))) {
-            trouble(*linePath, lineFiles, changeMessage({lineFiles[0].has_value(), lineFiles[1].has_value()}, {}, false));
+            trouble(*linePath, lineFiles,
+                    changeMessage({lineFiles[0].has_value(), lineFiles[1].has_value()}, {}, false));
             line = reader.nextPair();
             continue;
         }

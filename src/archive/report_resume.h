@@ -20,9 +20,9 @@ struct TakenUpReport {
         Partial,   // pairs up to lastPath are reported; the rest are not
     };
     State state = State::Fresh;
-    ReportHeader header;                  // as the report holds it: when its run began
+    ReportHeader header;                   // as the report holds it: when its run began
     std::optional<ReportTrailer> trailer;  // Complete
-    std::optional<std::string> lastPath;  // Partial: the last pair reported, if any
+    std::optional<std::string> lastPath;   // Partial: the last pair reported, if any
 };
 
 // Reads the report at path without changing it. False, with the problem, for anything that is not

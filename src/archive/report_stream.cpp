@@ -30,9 +30,8 @@ std::string summaryLine(const Summary& summary) {
     return formatText(
         "%llu pair%s: %llu identical, %llu different, %llu trouble, %llu missing",
         static_cast<unsigned long long>(summary.pairs), summary.pairs == 1 ? "" : "s",
-        static_cast<unsigned long long>(summary.identical),
-        static_cast<unsigned long long>(summary.different), static_cast<unsigned long long>(summary.trouble),
-        static_cast<unsigned long long>(summary.missing));
+        static_cast<unsigned long long>(summary.identical), static_cast<unsigned long long>(summary.different),
+        static_cast<unsigned long long>(summary.trouble), static_cast<unsigned long long>(summary.missing));
 }
 
 std::string pairLine(const PairReport& report) {
@@ -87,38 +86,30 @@ void ReportStream::begin(const ReportHeader& header) {
     }
 }
 
-void ReportStream::add(const PairReport& report) {
-    countPair(summary_, report.verdict);
-    if (format_ != ReportFormat::Text) {
-        putPair(pairJson(report));
-        return;
-    }
+FormattedPair ReportStream::format(const PairReport& report) const {
+    if (format_ != ReportFormat::Text) return {report.verdict, pairText(pairJson(report))};
     std::string text;
     if (verbose_) {
         for (const std::string& line : report.log) text += line + "\n";
     }
-    put(text + pairLine(report) + "\n");
+    return {report.verdict, text + pairLine(report) + "\n"};
 }
 
-void ReportStream::addJson(const Json& pair, PairVerdict verdict) {
-    countPair(summary_, verdict);
-    putPair(pair);
+std::string ReportStream::pairText(const Json& pair) const {
+    return format_ == ReportFormat::Json ? shifted(dumped(pair, 2), 4, true) : dumped(pair, -1) + "\n";
 }
 
-void ReportStream::addLine(const std::string& line, PairVerdict verdict) {
-    countPair(summary_, verdict);
-    put(line + "\n");
+void ReportStream::write(const FormattedPair& pair) {
+    countPair(summary_, pair.verdict);
+    put(format_ == ReportFormat::Json ? (firstPair_ ? "\n" : ",\n") + pair.text : pair.text);
     firstPair_ = false;
 }
 
-void ReportStream::putPair(const Json& pair) {
-    if (format_ == ReportFormat::JsonLines) {
-        put(dumped(pair, -1) + "\n");
-    } else {
-        put((firstPair_ ? "\n" : ",\n") + shifted(dumped(pair, 2), 4, true));
-    }
-    firstPair_ = false;
-}
+void ReportStream::add(const PairReport& report) { write(format(report)); }
+
+void ReportStream::addJson(const Json& pair, PairVerdict verdict) { write({verdict, pairText(pair)}); }
+
+void ReportStream::addLine(const std::string& line, PairVerdict verdict) { write({verdict, line + "\n"}); }
 
 void ReportStream::finish(const std::optional<TreeRecord>& trees, const std::optional<std::string>& ended) {
     const Json trailer = trailerJson({summary_, trees, ended});

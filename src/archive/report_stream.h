@@ -19,6 +19,12 @@ std::string summaryLine(const Summary& summary);
 // A pair's text line: its verdict, its path and, when there is one, what makes it not identical.
 std::string pairLine(const PairReport& report);
 
+// A pair's report as it will stand in the report, made wherever the pair was compared.
+struct FormattedPair {
+    PairVerdict verdict = PairVerdict::Trouble;
+    std::string text;
+};
+
 class ReportStream {
 public:
     ReportStream(ReportFormat format, std::FILE* out, bool verbose) : format_(format), out_(out), verbose_(verbose) {}
@@ -27,6 +33,9 @@ public:
     // JSONL header line; nothing in text.
     void begin(const ReportHeader& header);
     void add(const PairReport& report);
+    // The same in two steps: format may run on any thread, write where the report is written.
+    FormattedPair format(const PairReport& report) const;
+    void write(const FormattedPair& pair);
     // A pair as another report holds it (a shard's, when merging), with its checked verdict.
     void addJson(const nlohmann::ordered_json& pair, PairVerdict verdict);
     // A JSONL line taken over whole from the report being resumed.
@@ -38,7 +47,7 @@ public:
 
 private:
     void put(const std::string& text);
-    void putPair(const nlohmann::ordered_json& pair);
+    std::string pairText(const nlohmann::ordered_json& pair) const;
 
     ReportFormat format_;
     std::FILE* out_;

@@ -16,19 +16,20 @@ namespace vemilo {
 namespace {
 
 void logHeader(const RunState& run, Reporter& reporter) {
+    if (!reporter.keepsText()) return;
     for (int side = 0; side < 2; ++side) {
         const FileSlot& slot = run.files[side].slot;
         reporter.logLine(formatText("ファイル%d:", side + 1) + escapeControlCharacters(slot.path));
-        reporter.logLine(formatText("サンプル数:%llu 先頭ゼロ:%llu 末尾ゼロ:%llu",
-                                    static_cast<unsigned long long>(slot.frameCount),
-                                    static_cast<unsigned long long>(slot.leadingSilentFrames),
-                                    static_cast<unsigned long long>(slot.trailingSilentFrames)));
+        logFormatted(reporter, "サンプル数:%llu 先頭ゼロ:%llu 末尾ゼロ:%llu",
+                     static_cast<unsigned long long>(slot.frameCount),
+                     static_cast<unsigned long long>(slot.leadingSilentFrames),
+                     static_cast<unsigned long long>(slot.trailingSilentFrames));
         // A decoded copy says what it was decoded from.
         if (slot.container != Container::Wav && slot.format.usable()) {
             const SampleFormat& format = slot.format;
-            reporter.logLine(formatText("形式:%s %uHz %ubit %s %s", containerName(slot.container), format.sampleRate,
-                                        static_cast<unsigned>(format.bitsPerSample), encodingName(format).c_str(),
-                                        channelsText(format.channels).c_str()));
+            logFormatted(reporter, "形式:%s %uHz %ubit %s %s", containerName(slot.container), format.sampleRate,
+                         static_cast<unsigned>(format.bitsPerSample), encodingName(format).c_str(),
+                         channelsText(format.channels).c_str());
         }
     }
 }
@@ -220,7 +221,7 @@ RunOutcome runComparison(const FileSlots& fileSlots, Reporter& reporter, const O
         return endEarly(RunResult::FirstRead2Empty, "1==0");
     }
 
-    reporter.logLine("[debug] " + localTimeText());
+    if (reporter.keepsText()) reporter.logLine("[debug] " + localTimeText());
     const bool matchPoint = options.matchPoint();
     uint32_t matchLength = 0;
     if (matchPoint) {
@@ -247,11 +248,11 @@ RunOutcome runComparison(const FileSlots& fileSlots, Reporter& reporter, const O
         outcome.skipped[side] = file.slot.frameCount - file.remaining + shift;
         file.take(shift);
     }
-    reporter.logLine(formatText("[debug]file1 pos %llu", static_cast<unsigned long long>(file1.offset())));
-    reporter.logLine(formatText("[debug]file2 pos %llu", static_cast<unsigned long long>(file2.offset())));
+    logFormatted(reporter, "[debug]file1 pos %llu", static_cast<unsigned long long>(file1.offset()));
+    logFormatted(reporter, "[debug]file2 pos %llu", static_cast<unsigned long long>(file2.offset()));
 
     compareFrames(run, reporter, options, outcome);
-    reporter.logLine("[debug] " + localTimeText());
+    if (reporter.keepsText()) reporter.logLine("[debug] " + localTimeText());
     outcome.result = outcome.differences == 0 ? RunResult::Identical : RunResult::Different;
     return outcome;
 }

@@ -221,20 +221,20 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
     } else {
         // Each gap counts once among the differences the verdict line gives.
         const uint64_t counted = outcome.differences + uint64_t{outcome.gaps.size()};
-        reporter.logLine(formatText("相違点がありました。(%llu)", static_cast<unsigned long long>(counted)));
+        logFormatted(reporter, "相違点がありました。(%llu)", static_cast<unsigned long long>(counted));
     }
     if (!outcome.gaps.empty()) {
         uint64_t missing = 0, inserted = 0;
         for (const Gap& gap : outcome.gaps) (gap.kind == Gap::Kind::Missing ? missing : inserted) += gap.frames;
-        reporter.logLine(formatText("欠落%lluサンプル、挿入%lluサンプル%s", static_cast<unsigned long long>(missing),
-                                    static_cast<unsigned long long>(inserted),
-                                    outcome.differences == 0 ? "。ほかのフレームはすべて一致しました。" : ""));
+        logFormatted(reporter, "欠落%lluサンプル、挿入%lluサンプル%s", static_cast<unsigned long long>(missing),
+                     static_cast<unsigned long long>(inserted),
+                     outcome.differences == 0 ? "。ほかのフレームはすべて一致しました。" : "");
     }
     // The verdict alone would read as success for a truncated copy: say what was never compared.
     if (outcome.end == ComparisonEnd::File1Ended || outcome.end == ComparisonEnd::File2Ended) {
         const int wentOn = outcome.end == ComparisonEnd::File1Ended ? 2 : 1;
-        reporter.logLine(formatText("ファイル%dの残り%lluサンプルは比較されませんでした。", wentOn,
-                                    static_cast<unsigned long long>(run.files[wentOn - 1].remaining)));
+        logFormatted(reporter, "ファイル%dの残り%lluサンプルは比較されませんでした。", wentOn,
+                     static_cast<unsigned long long>(run.files[wentOn - 1].remaining));
     }
     // A copy cut short of its declared data, or a file changed under the run, must never pass
     // whatever its frames showed.
@@ -261,9 +261,9 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
     for (const std::string& line : outcome.damage) reporter.logLine(line);
     for (int side = 0; side < 2; ++side) {
         if (const std::string remark = run.files[side].source->remark(); !remark.empty())
-            reporter.logLine(formatText("ファイル%d: %s", side + 1, remark.c_str()));
+            logFormatted(reporter, "ファイル%d: %s", side + 1, remark.c_str());
     }
-    reporter.logLine(formatText("比較サンプル(%llu)", static_cast<unsigned long long>(outcome.comparedFrames)));
+    logFormatted(reporter, "比較サンプル(%llu)", static_cast<unsigned long long>(outcome.comparedFrames));
     reporter.setProgress(100);
 }
 

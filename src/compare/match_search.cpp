@@ -85,15 +85,15 @@ MatchResult searchMatchPoint(const MatchWindows& windows, uint64_t leadingSilent
         shown.shift1 = shown.shift2 =
             (windows.window1 < windows.window2 ? windows.window1 : windows.window2) - windows.matchLength + 1;
     }
-    reporter.logLine(formatText("[debug] 一致点pos 0:%u 1:%u (side)%d", shown.shift1, shown.shift2, shown.side));
+    logFormatted(reporter, "[debug] 一致点pos 0:%u 1:%u (side)%d", shown.shift1, shown.shift2, shown.side);
     if (result.side == 0) {
-        reporter.logLine(formatText("ファイル1: 一致点がありました(%llu→%llu)",
-                                    static_cast<unsigned long long>(leadingSilentFrames1),
-                                    static_cast<unsigned long long>(leadingSilentFrames1) + result.shift1));
+        logFormatted(reporter, "ファイル1: 一致点がありました(%llu→%llu)",
+                     static_cast<unsigned long long>(leadingSilentFrames1),
+                     static_cast<unsigned long long>(leadingSilentFrames1) + result.shift1);
     } else if (result.side == 1) {
-        reporter.logLine(formatText("ファイル2: 一致点がありました(%llu→%llu)",
-                                    static_cast<unsigned long long>(leadingSilentFrames2),
-                                    static_cast<unsigned long long>(leadingSilentFrames2) + result.shift2));
+        logFormatted(reporter, "ファイル2: 一致点がありました(%llu→%llu)",
+                     static_cast<unsigned long long>(leadingSilentFrames2),
+                     static_cast<unsigned long long>(leadingSilentFrames2) + result.shift2);
     } else {
         reporter.logLine("一致点が見つかりませんでした");
     }

@@ -84,6 +84,7 @@ WavError loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporte
         }
     }
     slot.loadError = walkError;
+    if (!reporter.keepsText()) return walkError;
 
     reporter.clearInfo(side);
     reporter.appendInfo(side, side == 0 ? "ファイル1" : "ファイル2");

@@ -29,9 +29,16 @@ public:
     // True once the user has asked to end the program: long work stops at its next pause.
     virtual bool stopRequested() const { return false; }
 
+    // False when no line logged or shown is kept (a folder run that reports verdicts only): the
+    // core then spares itself building them.
+    virtual bool keepsText() const { return true; }
+
     // The progress bar, 0 to 100.
     virtual int progress() const = 0;
     virtual void setProgress(int percent) = 0;
 };
+
+// Logs a printf-formatted line, formatted only when the reporter keeps it.
+void logFormatted(Reporter& reporter, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 }  // namespace vemilo

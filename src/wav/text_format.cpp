@@ -1,26 +1,50 @@
 #include "wav/text_format.h"
 
+#include "wav/reporter.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
 
 namespace vemilo {
 
+namespace {
+
+std::string formatList(const char* format, va_list args) {
+    // Most lines fit the first buffer: one pass over the format, not two.
+    char buffer[256];
+    va_list copy;
+    va_copy(copy, args);
+    const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
+    std::string text;
+    if (length > 0 && static_cast<size_t>(length) < sizeof buffer) {
+        text.assign(buffer, static_cast<size_t>(length));
+    } else if (length > 0) {
+        std::vector<char> large(static_cast<size_t>(length) + 1);
+        std::vsnprintf(large.data(), large.size(), format, copy);
+        text.assign(large.data(), static_cast<size_t>(length));
+    }
+    va_end(copy);
+    return text;
+}
+
+}  // namespace
+
 std::string formatText(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string text;
-    if (length > 0) {
-        std::vector<char> buffer(static_cast<size_t>(length) + 1);
-        std::vsnprintf(buffer.data(), buffer.size(), format, args);
-        text.assign(buffer.data(), static_cast<size_t>(length));
-    }
+    std::string text = formatList(format, args);
     va_end(args);
     return text;
+}
+
+void logFormatted(Reporter& reporter, const char* format, ...) {
+    if (!reporter.keepsText()) return;
+    va_list args;
+    va_start(args, format);
+    const std::string text = formatList(format, args);
+    va_end(args);
+    reporter.logLine(text);
 }
 
 std::string escapeControlCharacters(const std::string& text) {

@@ -152,7 +152,7 @@ PassEnd trailingPass(Scan& scan, uint64_t blockCount, uint64_t blockBytes, uint6
         if (start + got > dataEnd) {
             const uint64_t excess = start + got - dataEnd;
             got -= std::min(got, excess);
-            scan.reporter.logLine(formatText("readsize %llu 修正", static_cast<unsigned long long>(excess)));
+            logFormatted(scan.reporter, "readsize %llu 修正", static_cast<unsigned long long>(excess));
         }
         if (got == 0) {
             scan.reporter.logLine("m==0");
@@ -236,7 +236,9 @@ WavError scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* 
         if (leadingPass(scan, blockCount, blockBytes, leadingSilentFrames) == PassEnd::Abandoned)
             return scan.whyAbandoned();
     }
-    reporter.appendInfo(side, formatText("先頭ｾﾞﾛｻﾝﾌﾟﾙ %llu", static_cast<unsigned long long>(leadingSilentFrames)));
+    if (reporter.keepsText())
+        reporter.appendInfo(side,
+                            formatText("先頭ｾﾞﾛｻﾝﾌﾟﾙ %llu", static_cast<unsigned long long>(leadingSilentFrames)));
 
     if (scannable && leadingSilentFrames == file.frameCount) {
         trailingSilentFrames = file.frameCount;  // silent throughout: every frame is also a trailing one
@@ -246,7 +248,9 @@ WavError scanZeroRuns(FileSlot& slot, int side, Reporter& reporter, ScanBuffer* 
         if (trailingPass(scan, blockCount, blockBytes, trailingSilentFrames) == PassEnd::Abandoned)
             return scan.whyAbandoned();
     }
-    reporter.appendInfo(side, formatText("末尾ｾﾞﾛｻﾝﾌﾟﾙ %llu", static_cast<unsigned long long>(trailingSilentFrames)));
+    if (reporter.keepsText())
+        reporter.appendInfo(side,
+                            formatText("末尾ｾﾞﾛｻﾝﾌﾟﾙ %llu", static_cast<unsigned long long>(trailingSilentFrames)));
 
     slot.leadingSilentFrames = leadingSilentFrames;
     slot.trailingSilentFrames = trailingSilentFrames;
