@@ -58,9 +58,9 @@ std::string verdictMismatch(const Json& pair, PairVerdict verdict) {
         case PairVerdict::Identical:
         case PairVerdict::Different: break;
     }
-    const char* name = verdict == PairVerdict::Identical ? "\"identical\"" : "\"different\"";
-    if (!has[0] || !has[1]) return std::string("a ") + name + " pair must name both files";
-    if (!pair.value("format", Json()).is_object()) return std::string("a ") + name + " pair must have a format";
+    const std::string pairName = verdict == PairVerdict::Identical ? "an \"identical\" pair" : "a \"different\" pair";
+    if (!has[0] || !has[1]) return pairName + " must name both files";
+    if (!pair.value("format", Json()).is_object()) return pairName + " must have a format";
     const std::string field = fieldShowingADifference(pair);
     if (verdict == PairVerdict::Identical && !field.empty())
         return "field \"" + field + "\" shows a difference in an \"identical\" pair";

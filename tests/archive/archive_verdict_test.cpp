@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
 
@@ -129,6 +130,10 @@ TEST_F(ArchiveTree, LinksArePairedByTheirOwnNames) {
     put("two/gone.wav", wav);
     ASSERT_EQ(::mkfifo(dir.file("one/pipe.wav").c_str(), 0600), 0);  // never opened: it would block
     put("two/pipe.wav", wav);
+    link("../..", "one/x/y/up");  // a loop two levels up, beside a pair
+    put("one/x/y/z.wav", wav);
+    put("two/x/y/z.wav", wav);
+    link("nowhere", "one/notes.txt");  // no audio, as a file of that name would not be
 
     const CliRun run = folders();
     EXPECT_EQ(run.outLines(), (Lines{"identical\ta.wav", "different\tb.wav\t1 differing frames, the first at frame 700",
@@ -136,8 +141,68 @@ TEST_F(ArchiveTree, LinksArePairedByTheirOwnNames) {
                                      "different\tlinked/x.wav\t1 differing frames, the first at frame 700",
                                      "trouble\tloop/\tfolder 1: a link back into its own path (a loop)",
                                      "identical\tout.wav", "trouble\tpipe.wav\tfolder 1: not a regular file",
-                                     "7 pairs: 2 identical, 2 different, 3 trouble, 0 missing"}));
+                                     "trouble\tx/y/up/\tfolder 1: a link back into its own path (a loop)",
+                                     "identical\tx/y/z.wav", "9 pairs: 3 identical, 2 different, 4 trouble, 0 missing"}));
     EXPECT_EQ(run.status, 2);
+    // By stem, what cannot be compared is named by its stem too, as its partner is.
+    const CliRun byStem = folders({"--pair-by-stem"});
+    EXPECT_NE(byStem.out.find("trouble\tpipe\tfolder 1: not a regular file\n"), std::string::npos) << byStem.out;
+    EXPECT_NE(byStem.out.find("trouble\tgone\tfolder 1: a link to nothing"), std::string::npos) << byStem.out;
+}
+
+// The record of a top folder that cannot be read has the empty path: it sorts before every name,
+// those below "." too, and resume and merge agree with the walk on that order.
+TEST_F(ArchiveTree, NamesBelowDotComeAfterAnUnreadableTop) {
+    if (runningAsRoot()) {
+        const auto status = rerunAsNobody({"--gtest_filter=ArchiveTree.NamesBelowDotComeAfterAnUnreadableTop"});
+        if (!status) GTEST_SKIP() << "running as root, and runuser cannot run this test as nobody";
+        EXPECT_EQ(*status, 0) << "the run as nobody failed; its output is above";
+        return;
+    }
+    for (const char* name : {" x.wav", "!x.wav", "#x.wav", "(live).wav", "-x.wav", "b.wav"}) {
+        put(std::string("one/") + name, wav);
+        put(std::string("two/") + name, wav);
+    }
+    ::chmod(dir.file("two").c_str(), 0);
+    const std::string path = dir.file("report.jsonl");
+    const CliRun run = folders({"--jsonl", "--output=" + path});
+    ::chmod(dir.file("two").c_str(), 0755);
+    EXPECT_EQ(run.status, 2);
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(json::parse(lines[1])["path"], "");
+    EXPECT_EQ(json::parse(lines[2])["path"], " x.wav");
+    const CliRun merged = runTool({"--merge-reports", path});
+    EXPECT_EQ(merged.status, 2);
+    EXPECT_EQ(merged.err, "") << "the merge refused the tool's own report";
+    // Cut after the top record and taken up, it is the same report again.
+    std::ofstream(path, std::ios::trunc) << lines[0] << "\n" << lines[1] << "\n" << lines[2] << "\n";
+    ::chmod(dir.file("two").c_str(), 0);
+    const CliRun resumed = folders({"--jsonl", "--output=" + path, "--resume"});
+    ::chmod(dir.file("two").c_str(), 0755);
+    EXPECT_EQ(resumed.status, 2) << resumed.err;
+    std::ifstream again(path);
+    std::vector<std::string> after;
+    for (std::string line; std::getline(again, line);) after.push_back(linesWithoutTimes(line));
+    for (std::string& line : lines) line = linesWithoutTimes(line);
+    EXPECT_EQ(after, lines);
+}
+
+// A gap's line keeps what else the pair's log said: frames of one file never compared at the end.
+TEST_F(ArchiveTree, AGapLineSaysWhatWasLeftUncompared) {
+    const Bytes master = noiseFrames(kMono, 20000, 9);
+    Bytes copy = master;
+    copy.erase(copy.begin() + 2 * 5000, copy.begin() + 2 * 5100);  // 100 frames lost
+    copy.resize(copy.size() - 2 * 700);                          // and the last 700
+    put("one/take.wav", canonicalWav(kMono, master));
+    put("two/take.wav", canonicalWav(kMono, copy));
+    const CliRun run = folders({"--resync"});
+    EXPECT_EQ(run.outLines().front(),
+              "different\ttake.wav\t1 gap: 100 frames missing from file 2, 0 inserted, the first at frame 5000; every "
+              "other frame agreed; ファイル1の残り700サンプルは比較されませんでした。");
+    EXPECT_EQ(run.status, 1);
 }
 
 // A path longer than PATH_MAX is walked and opened folder by folder, and reported relative.

@@ -16,7 +16,7 @@ inline nlohmann::json withoutTimes(nlohmann::json report) {
 
 // A --jsonl report's text with those times blanked.
 inline std::string linesWithoutTimes(const std::string& text) {
-    static const std::regex time("\"(started|ended)\":\"[0-9T:Z-]+\"");
+    static const std::regex time("\"(started|ended)\": ?\"[0-9T:Z-]+\"");
     return std::regex_replace(text, time, "\"$1\":\"TIME\"");
 }
 
