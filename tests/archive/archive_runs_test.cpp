@@ -31,16 +31,6 @@ namespace fs = std::filesystem;
 
 const PcmFormat kMono{1, 1, 8000, 16};
 
-std::string readWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeWhole(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(text.data(), static_cast<std::streamsize>(text.size()));
-}
-
 class ArchiveRuns : public ::testing::Test {
 protected:
     // Names that sort differently as folders and as files ("a" before "a.wav" before "a/"), bytes

@@ -30,16 +30,6 @@ namespace fs = std::filesystem;
 
 const PcmFormat kMono{1, 1, 8000, 16};
 
-std::string readWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeWhole(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(text.data(), static_cast<std::streamsize>(text.size()));
-}
-
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
     for (size_t start = 0; start < text.size();) {

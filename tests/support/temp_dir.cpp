@@ -40,4 +40,14 @@ int openDescriptorCount() {
     return count;
 }
 
+std::string readWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeWhole(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
 }  // namespace vemilo::testing

@@ -26,6 +26,10 @@ private:
     std::string path_;
 };
 
+// A file's whole text, and a file written with a text, replacing what was there.
+std::string readWhole(const std::string& path);
+void writeWhole(const std::string& path, const std::string& text);
+
 // Open descriptors of this process, to show that an operation closed what it opened.
 int openDescriptorCount();
 
