@@ -472,5 +472,30 @@ TEST_F(ReportFaults, AMergeKilledAtAnyMomentNeverLeavesAnOlderVerdict) {
     EXPECT_GT(killed, 0) << "no merge was interrupted: the shards are too small to test this";
 }
 
+// Documents of earlier versions had no header: they still merge, saying what cannot be checked.
+TEST_F(ReportFaults, OlderDocumentsStillMergeAndSaySo) {
+    const nlohmann::ordered_json current = nlohmann::ordered_json::parse(readWhole(report("new.json", {}, "--json")));
+    nlohmann::ordered_json older;
+    older["pairs"] = current["pairs"];
+    older["summary"] = current["summary"];
+    writeWhole(dir.file("old.json"), older.dump(2));
+    const CliRun merged = runTool({"--merge-reports", dir.file("old.json")});
+    EXPECT_EQ(merged.status, 2);
+    EXPECT_NE(merged.err.find("the reports record no folders or options"), std::string::npos) << merged.err;
+    const nlohmann::json header = nlohmann::json::parse(merged.out)["header"];
+    EXPECT_TRUE(header["folders"].is_null());
+    EXPECT_TRUE(header["options"].is_null());
+}
+
+// The handlers a merge sets to remove its partial report are the process's again afterwards.
+TEST_F(ReportFaults, SignalHandlersAreRestored) {
+    const std::string shard = report("shard.jsonl", {});
+    struct sigaction before {}, after {};
+    ::sigaction(SIGTERM, nullptr, &before);
+    EXPECT_EQ(runTool({"--merge-reports", "--output=" + dir.file("merged.json"), shard}).status, 2);
+    ::sigaction(SIGTERM, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
+}
+
 }  // namespace
 }  // namespace vemilo::archive
