@@ -102,11 +102,13 @@ namespace {
 // or the budget.
 class SourceIterator {
 public:
+    // NOLINTBEGIN(readability-identifier-naming): the names std::iterator_traits looks for
     using iterator_category = std::input_iterator_tag;
     using value_type = char;
     using difference_type = std::ptrdiff_t;
     using pointer = const char*;
     using reference = char;
+    // NOLINTEND(readability-identifier-naming)
 
     SourceIterator() = default;
     explicit SourceIterator(ByteSource* source) : source_(source) {}
@@ -133,6 +135,7 @@ class LimitedBuilder {
 public:
     explicit LimitedBuilder(Json& root) : root_(root) {}
 
+    // NOLINTBEGIN(readability-identifier-naming): the names nlohmann's SAX interface calls
     bool null() { return put(nullptr); }
     bool boolean(bool value) { return put(value); }
     bool number_integer(Json::number_integer_t value) { return put(value); }
@@ -154,6 +157,7 @@ public:
         const bool ended = std::string(error.what()).find("end of input") != std::string::npos;
         return refuse(ended ? "the report ends inside a value" : "not JSON");
     }
+    // NOLINTEND(readability-identifier-naming)
 
     const std::string& problem() const { return problem_; }
 

@@ -7,13 +7,13 @@
 #include <functional>
 #include <memory>
 
+#include "archive/folder_check.h"
+#include "archive/json_report.h"
+#include "archive/merge_reports.h"
 #include "cli/checksum_commands.h"
 #include "cli/cli_options.h"
 #include "cli/cli_reporter.h"
 #include "cli/exit_status.h"
-#include "archive/folder_check.h"
-#include "archive/json_report.h"
-#include "archive/merge_reports.h"
 #include "compare/compare_pair.h"
 #include "compare/options.h"
 #include "compare/run_series.h"

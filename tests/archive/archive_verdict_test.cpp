@@ -136,13 +136,14 @@ TEST_F(ArchiveTree, LinksArePairedByTheirOwnNames) {
     link("nowhere", "one/notes.txt");  // no audio, as a file of that name would not be
 
     const CliRun run = folders();
-    EXPECT_EQ(run.outLines(), (Lines{"identical\ta.wav", "different\tb.wav\t1 differing frames, the first at frame 700",
-                                     "trouble\tgone.wav\tfolder 1: a link to nothing: No such file or directory",
-                                     "different\tlinked/x.wav\t1 differing frames, the first at frame 700",
-                                     "trouble\tloop/\tfolder 1: a link back into its own path (a loop)",
-                                     "identical\tout.wav", "trouble\tpipe.wav\tfolder 1: not a regular file",
-                                     "trouble\tx/y/up/\tfolder 1: a link back into its own path (a loop)",
-                                     "identical\tx/y/z.wav", "9 pairs: 3 identical, 2 different, 4 trouble, 0 missing"}));
+    EXPECT_EQ(run.outLines(),
+              (Lines{"identical\ta.wav", "different\tb.wav\t1 differing frames, the first at frame 700",
+                     "trouble\tgone.wav\tfolder 1: a link to nothing: No such file or directory",
+                     "different\tlinked/x.wav\t1 differing frames, the first at frame 700",
+                     "trouble\tloop/\tfolder 1: a link back into its own path (a loop)", "identical\tout.wav",
+                     "trouble\tpipe.wav\tfolder 1: not a regular file",
+                     "trouble\tx/y/up/\tfolder 1: a link back into its own path (a loop)", "identical\tx/y/z.wav",
+                     "9 pairs: 3 identical, 2 different, 4 trouble, 0 missing"}));
     EXPECT_EQ(run.status, 2);
     // By stem, what cannot be compared is named by its stem too, as its partner is.
     const CliRun byStem = folders({"--pair-by-stem"});
@@ -195,7 +196,7 @@ TEST_F(ArchiveTree, AGapLineSaysWhatWasLeftUncompared) {
     const Bytes master = noiseFrames(kMono, 20000, 9);
     Bytes copy = master;
     copy.erase(copy.begin() + 2 * 5000, copy.begin() + 2 * 5100);  // 100 frames lost
-    copy.resize(copy.size() - 2 * 700);                          // and the last 700
+    copy.resize(copy.size() - 2 * 700);                            // and the last 700
     put("one/take.wav", canonicalWav(kMono, master));
     put("two/take.wav", canonicalWav(kMono, copy));
     const CliRun run = folders({"--resync"});
@@ -229,8 +230,8 @@ TEST_F(ArchiveTree, PathsLongerThanPathMax) {
     }
     ASSERT_GT(dir.file("one/" + relative).size(), static_cast<size_t>(PATH_MAX));
     const CliRun run = folders();
-    EXPECT_EQ(run.outLines(), (Lines{"identical\t" + relative + "deep.wav",
-                                     "1 pair: 1 identical, 0 different, 0 trouble, 0 missing"}));
+    EXPECT_EQ(run.outLines(),
+              (Lines{"identical\t" + relative + "deep.wav", "1 pair: 1 identical, 0 different, 0 trouble, 0 missing"}));
     EXPECT_EQ(run.status, 0);
     // Deleting such a tree needs the same care.
     std::filesystem::remove_all(dir.file("one"));

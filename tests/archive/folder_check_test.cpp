@@ -12,8 +12,8 @@
 #include <set>
 #include <sstream>
 
-#include "cli/cli_app.h"
 #include "archive/folder_check.h"
+#include "cli/cli_app.h"
 #include "support/cli_run.h"
 #include "support/report_times.h"
 #include "support/temp_dir.h"
@@ -352,8 +352,8 @@ TEST_F(FolderCheck, BadShardReportsAreNamed) {
     };
     const Case cases[] = {
         {{first, absent}, {"vemilo-cli: " + absent + ": cannot be opened: No such file or directory\n", missing2}},
-        {{first, garbage}, {"vemilo-cli: " + garbage + ": is not a vemilo-cli --json or --jsonl report (line 1: not JSON)\n",
-                            missing2}},
+        {{first, garbage},
+         {"vemilo-cli: " + garbage + ": is not a vemilo-cli --json or --jsonl report (line 1: not JSON)\n", missing2}},
         {{first, third},
          {"vemilo-cli: " + third + ": shard count 3 here, 2 in " + first + "\n", missing2,
           "vemilo-cli: " + third + ": overlaps " + first + ": both hold a/1.wav\n"}},

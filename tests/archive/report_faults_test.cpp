@@ -115,8 +115,8 @@ TEST_F(ReportFaults, ReportsOfAnotherRunAreNeitherMergedNorTakenUp) {
         const CliRun resumed = runTool({"--folders", "--jsonl", "--jobs=1", "--run-id=r1", "--shard=2/2",
                                         "--output=" + second, "--resume", one(), two()});
         EXPECT_EQ(resumed.status, 2);
-        EXPECT_NE(resumed.err.find("holds the report of another run: " + c.field + " " + c.here + " there, " +
-                                   c.there + " here"),
+        EXPECT_NE(resumed.err.find("holds the report of another run: " + c.field + " " + c.here + " there, " + c.there +
+                                   " here"),
                   std::string::npos)
             << resumed.err;
         EXPECT_EQ(readWhole(second), cut);
@@ -227,13 +227,15 @@ const Forgery kForgeries[] = {
      "key \"verdict\" appears twice in one object"},
     {"a count beyond 64 bits",
      [](auto lines, auto) {
-         lines.back() = replaced(lines.back(), "{\"summary\":{\"pairs\":", "{\"summary\":{\"pairs\":18446744073709551617,\"x\":");
+         lines.back() =
+             replaced(lines.back(), "{\"summary\":{\"pairs\":", "{\"summary\":{\"pairs\":18446744073709551617,\"x\":");
          return joined(lines);
      },
      "summary field \"pairs\" is missing or not a whole number"},
     {"nesting 100,000 deep",
      [](auto lines, auto) {
-         lines[1] = replaced(lines[1], "{\"path\":", "{\"deep\":" + std::string(100000, '[') + std::string(100000, ']') + ",\"path\":");
+         lines[1] = replaced(
+             lines[1], "{\"path\":", "{\"deep\":" + std::string(100000, '[') + std::string(100000, ']') + ",\"path\":");
          return joined(lines);
      },
      "line 2: nested deeper than 32 levels"},
@@ -277,8 +279,8 @@ TEST_F(ReportFaults, ForgedReportsAreTroubleForTheMergeAndNeverTakenUp) {
         if (std::string(forgery.name) == "a pair of the other shard")
             EXPECT_NE(merged.err.find("belongs to shard 1 of 2, not to this report's shard 2"), std::string::npos);
         // Taken up, only an interruption is carried over; every forgery is refused, the file kept.
-        const CliRun resumed =
-            runTool({"--folders", "--jsonl", "--jobs=1", "--shard=2/2", "--output=" + second, "--resume", one(), two()});
+        const CliRun resumed = runTool(
+            {"--folders", "--jsonl", "--jobs=1", "--shard=2/2", "--output=" + second, "--resume", one(), two()});
         if (forgery.resumable) {
             EXPECT_EQ(resumed.status, goodStatus) << resumed.err;
             EXPECT_EQ(linesWithoutTimes(readWhole(second)), linesWithoutTimes(good));
@@ -378,14 +380,16 @@ TEST_F(ReportFaults, AResumeSeesWhatChangedSinceTheReportBegan) {
     writeWhole(path, joined({whole.begin(), whole.begin() + 30}));
     const Bytes audio = noiseFrames(kMono, 300, 5);
     dir.put("one/f10a.wav", canonicalWav(kMono, audio));  // among the pairs already reported
-    fs::remove(dir.file("two/f12.wav"));                   // a copy reported identical, deleted
+    fs::remove(dir.file("two/f12.wav"));                  // a copy reported identical, deleted
     const CliRun resumed = runTool({"--folders", "--jsonl", "--jobs=1", "--output=" + path, "--resume", one(), two()});
     EXPECT_EQ(resumed.status, 2) << resumed.err;
     const std::string text = readWhole(path);
-    EXPECT_NE(text.find("\"path\":\"f10a.wav\",\"file1\":\"" + one() + "/f10a.wav\",\"file2\":null,\"verdict\":\"trouble\","
+    EXPECT_NE(text.find("\"path\":\"f10a.wav\",\"file1\":\"" + one() +
+                        "/f10a.wav\",\"file2\":null,\"verdict\":\"trouble\","
                         "\"message\":\"folder 1: appeared after the report began\""),
               std::string::npos);
-    EXPECT_NE(text.find("\"path\":\"f12.wav\",\"file1\":\"" + one() + "/f12.wav\",\"file2\":null,\"verdict\":\"trouble\","
+    EXPECT_NE(text.find("\"path\":\"f12.wav\",\"file1\":\"" + one() +
+                        "/f12.wav\",\"file2\":null,\"verdict\":\"trouble\","
                         "\"message\":\"folder 2: disappeared after the report began\""),
               std::string::npos);
     // The report stays sound as a whole: the merge reads it without a fault.
@@ -403,12 +407,9 @@ TEST_F(ReportFaults, OutputThatIsNotAReportIsLeftAlone) {
     const std::string master = dir.file("one/f1.wav");
     const std::string shard = report("shard.jsonl", {});
     const std::vector<std::pair<std::string, std::string>> targets = {
-        {note, "is not a report of vemilo-cli"},
-        {object, "is not a report of vemilo-cli"},
-        {master, "is named as an audio file"},
-        {dir.file("new.WAV"), "is named as an audio file"},
-        {fifo, "is not a regular file"},
-        {dir.file("one"), "is not a regular file"},
+        {note, "is not a report of vemilo-cli"}, {object, "is not a report of vemilo-cli"},
+        {master, "is named as an audio file"},   {dir.file("new.WAV"), "is named as an audio file"},
+        {fifo, "is not a regular file"},         {dir.file("one"), "is not a regular file"},
     };
     for (const auto& [target, refusal] : targets) {
         SCOPED_TRACE(target);
@@ -490,7 +491,8 @@ TEST_F(ReportFaults, OlderDocumentsStillMergeAndSaySo) {
 // The handlers a merge sets to remove its partial report are the process's again afterwards.
 TEST_F(ReportFaults, SignalHandlersAreRestored) {
     const std::string shard = report("shard.jsonl", {});
-    struct sigaction before {}, after {};
+    struct sigaction before {
+    }, after{};
     ::sigaction(SIGTERM, nullptr, &before);
     EXPECT_EQ(runTool({"--merge-reports", "--output=" + dir.file("merged.json"), shard}).status, 2);
     ::sigaction(SIGTERM, nullptr, &after);
