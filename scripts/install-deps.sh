@@ -8,12 +8,12 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-translations-l10n fonts-ipafont-gothic
-  nlohmann-json3-dev nettle-dev libsndfile1-dev
+  nlohmann-json3-dev nettle-dev libsndfile1-dev libflac-dev
 )
 if [ "${1:-}" = "--tests" ]; then
   packages+=(
     googletest libgtest-dev
-    sox flac libsndfile1-dev sndfile-programs parallel
+    sox flac ffmpeg libsndfile1-dev sndfile-programs parallel
     clang libclang-rt-14-dev clang-format clang-tidy
     xvfb xauth openbox xdotool wmctrl x11-utils
     dpkg-dev lintian

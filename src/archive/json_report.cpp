@@ -72,10 +72,17 @@ Json pairJson(const PairReport& report) {
     pair["containers"] = {containerName(report.slots[0].container), containerName(report.slots[1].container)};
     pair["compared_frames"] = outcome.comparedFrames;
     pair["skipped"] = {outcome.skipped[0], outcome.skipped[1]};
-    pair["differences"] = outcome.differences;
+    // Each gap counts once among the differences, as the verdict line counts it, and is where it lies.
+    pair["differences"] = outcome.differences + uint64_t{outcome.gaps.size()};
     pair["differences_capped"] = outcome.end == ComparisonEnd::LimitExceeded;
-    pair["first_difference"] = pairOf(outcome.firstDifference);
-    pair["last_difference"] = pairOf(outcome.lastDifference);
+    std::optional<std::array<uint64_t, 2>> first = outcome.firstDifference, last = outcome.lastDifference;
+    for (const Gap& gap : outcome.gaps) {
+        const std::array<uint64_t, 2> at = {gap.file1Frame, gap.file2Frame};
+        if (!first || at[0] < (*first)[0]) first = at;
+        if (!last || at[0] > (*last)[0]) last = at;
+    }
+    pair["first_difference"] = pairOf(first);
+    pair["last_difference"] = pairOf(last);
     // Per channel; zeros when no frame differed.
     std::vector<uint64_t> channels = outcome.channelsDiffering;
     if (channels.empty() && !endedEarly(outcome.result)) channels.assign(format.channels, 0);

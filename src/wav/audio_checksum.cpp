@@ -18,10 +18,16 @@ namespace {
 
 constexpr uint32_t kPieceBytes = 2u << 20;
 
-// A FLAC, AIFF, W64 or CAF file: decoded from the first frame to the last. A FLAC file's stored
+// A FLAC, AIFF or CAF file: decoded from the first frame to the last. A FLAC file's stored
 // MD5 is checked on the way.
 AudioChecksum decodedChecksum(const std::string& path, const DecodedInfo& info) {
     AudioChecksum checksum;
+    // Cut short, as a WAV file can be: said in the same words, and no checksum of what is left.
+    if (info.missingBytes != 0) {
+        checksum.problem = formatText("the data chunk declares %llu bytes more than the file holds",
+                                      static_cast<unsigned long long>(info.missingBytes));
+        return checksum;
+    }
     DecodedFrameSource source(info, 0, DecodedFrameSource::Md5::Always);
     if (const WavError refused = source.open(path)) {
         checksum.problem = describeError(refused);

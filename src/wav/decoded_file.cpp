@@ -8,7 +8,9 @@
 #include <cstring>
 #include <vector>
 
+#include "wav/container_extent.h"
 #include "wav/flac_md5.h"
+#include "wav/flac_stream.h"
 #include "wav/text_format.h"
 
 namespace vemilo {
@@ -17,84 +19,97 @@ namespace {
 // Frames decoded per libsndfile call: the scratch buffer stays small whatever the caller asks for.
 constexpr uint64_t kDecodeChunkFrames = 16384;
 
-// libsndfile reads through the system's one reader, so that long paths, identity checks and
-// descriptor handling are those of every other file.
-sf_count_t virtualLength(void* reader) { return static_cast<sf_count_t>(static_cast<WavReader*>(reader)->size()); }
+// What libsndfile reads: the file through the system's one reader (so that long paths, identity
+// checks and descriptor handling are those of every other file), with a CAF data size shown as
+// the audio the file holds when the file's own says -1 or more than is there.
+struct SndfileInput {
+    WavReader* reader = nullptr;
+    uint64_t sizeField = 0;  // 0: nothing shown otherwise
+    uint8_t shownSize[8] = {};
+};
 
-sf_count_t virtualSeek(sf_count_t offset, int whence, void* user) {
-    auto* reader = static_cast<WavReader*>(user);
+WavReader& readerOf(void* input) { return *static_cast<SndfileInput*>(input)->reader; }
+
+sf_count_t virtualLength(void* input) { return static_cast<sf_count_t>(readerOf(input).size()); }
+
+sf_count_t virtualSeek(sf_count_t offset, int whence, void* input) {
+    WavReader& reader = readerOf(input);
     switch (whence) {
-        case SEEK_CUR: return static_cast<sf_count_t>(reader->seek(offset, SeekOrigin::Current));
+        case SEEK_CUR: return static_cast<sf_count_t>(reader.seek(offset, SeekOrigin::Current));
         case SEEK_END:
             return static_cast<sf_count_t>(
-                reader->seek(static_cast<int64_t>(reader->size()) + offset, SeekOrigin::Begin));
-        default: return static_cast<sf_count_t>(reader->seek(offset, SeekOrigin::Begin));
+                reader.seek(static_cast<int64_t>(reader.size()) + offset, SeekOrigin::Begin));
+        default: return static_cast<sf_count_t>(reader.seek(offset, SeekOrigin::Begin));
     }
 }
 
-sf_count_t virtualRead(void* buffer, sf_count_t count, void* user) {
-    auto* reader = static_cast<WavReader*>(user);
+sf_count_t virtualRead(void* buffer, sf_count_t count, void* input) {
+    WavReader& reader = readerOf(input);
+    const uint64_t start = reader.position();
     sf_count_t done = 0;
     while (done < count) {
         const uint32_t piece = static_cast<uint32_t>(std::min<sf_count_t>(count - done, 1u << 30));
-        const uint32_t got = reader->read(static_cast<uint8_t*>(buffer) + done, piece);
+        const uint32_t got = reader.read(static_cast<uint8_t*>(buffer) + done, piece);
         if (got == 0) break;
         done += got;
+    }
+    const SndfileInput& shown = *static_cast<SndfileInput*>(input);
+    for (uint64_t i = 0; shown.sizeField != 0 && i < sizeof shown.shownSize; ++i) {
+        const uint64_t at = shown.sizeField + i;
+        if (at >= start && at < start + static_cast<uint64_t>(done))
+            static_cast<uint8_t*>(buffer)[at - start] = shown.shownSize[i];
     }
     return done;
 }
 
 sf_count_t virtualWrite(const void*, sf_count_t, void*) { return 0; }
 
-sf_count_t virtualTell(void* reader) { return static_cast<sf_count_t>(static_cast<WavReader*>(reader)->position()); }
-
-SF_VIRTUAL_IO virtualIo() { return {virtualLength, virtualSeek, virtualRead, virtualWrite, virtualTell}; }
+sf_count_t virtualTell(void* input) { return static_cast<sf_count_t>(readerOf(input).position()); }
 
 struct SndfileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
 using SndfileHandle = std::unique_ptr<SNDFILE, SndfileCloser>;
 
-// The sample width libsndfile's subtype gives, and whether it is a float; nothing for encodings
-// that are not plain PCM (companded, ADPCM, lossy).
-struct Width {
-    uint16_t bits;
-    bool isFloat;
-};
-std::optional<Width> widthOf(int format) {
-    switch (format & SF_FORMAT_SUBMASK) {
-        case SF_FORMAT_PCM_S8:
-        case SF_FORMAT_PCM_U8: return Width{8, false};
-        case SF_FORMAT_PCM_16: return Width{16, false};
-        case SF_FORMAT_PCM_24: return Width{24, false};
-        case SF_FORMAT_PCM_32: return Width{32, false};
-        case SF_FORMAT_FLOAT: return Width{32, true};
-        case SF_FORMAT_DOUBLE: return Width{64, true};
-        default: return std::nullopt;
-    }
+SndfileHandle openSndfile(SndfileInput& input, SF_INFO& sfInfo) {
+    SF_VIRTUAL_IO io = {virtualLength, virtualSeek, virtualRead, virtualWrite, virtualTell};
+    sfInfo = {};
+    input.reader->seek(0, SeekOrigin::Begin);
+    return SndfileHandle(sf_open_virtual(&io, SFM_READ, &sfInfo, &input));
 }
 
-// The STREAMINFO block of a FLAC file, past an ID3v2 tag if one leads: its sample width and MD5.
-void readFlacStreamInfo(WavReader& reader, DecodedInfo& info) {
-    uint8_t head[10] = {};
-    uint64_t start = 0;
-    if (reader.read(head, sizeof head) == sizeof head && std::memcmp(head, "ID3", 3) == 0) {
-        const uint64_t tagBytes = (uint64_t{head[6] & 0x7Fu} << 21) | ((head[7] & 0x7Fu) << 14) |
-                                  ((head[8] & 0x7Fu) << 7) | (head[9] & 0x7Fu);
-        start = 10 + tagBytes + ((head[5] & 0x10) ? 10 : 0);
+void showCafSize(SndfileInput& input, const DecodedInfo& info) {
+    input.sizeField = info.cafSizeField;
+    for (int i = 0; i < 8; ++i) input.shownSize[i] = static_cast<uint8_t>(info.cafShownSize >> (8 * (7 - i)));
+}
+
+// The sample width libsndfile's subtype gives, and whether it is a float; for encodings that are
+// not plain PCM (companded, ADPCM, lossy), their name.
+struct Width {
+    uint16_t bits = 0;
+    bool isFloat = false;
+    const char* otherEncoding = nullptr;
+};
+Width widthOf(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8: return {8, false};
+        case SF_FORMAT_PCM_16: return {16, false};
+        case SF_FORMAT_PCM_24: return {24, false};
+        case SF_FORMAT_PCM_32: return {32, false};
+        case SF_FORMAT_FLOAT: return {32, true};
+        case SF_FORMAT_DOUBLE: return {64, true};
+        case SF_FORMAT_ULAW: return {0, false, "µ-law"};
+        case SF_FORMAT_ALAW: return {0, false, "A-law"};
+        case SF_FORMAT_IMA_ADPCM: return {0, false, "IMA ADPCM"};
+        case SF_FORMAT_MS_ADPCM: return {0, false, "MS ADPCM"};
+        case SF_FORMAT_GSM610: return {0, false, "GSM 6.10"};
+        case SF_FORMAT_ALAC_16:
+        case SF_FORMAT_ALAC_20:
+        case SF_FORMAT_ALAC_24:
+        case SF_FORMAT_ALAC_32: return {0, false, "ALAC"};
+        default: return {0, false, "an encoding other than PCM"};
     }
-    reader.seek(static_cast<int64_t>(start), SeekOrigin::Begin);
-    uint8_t block[8 + 34] = {};
-    if (reader.read(block, sizeof block) != sizeof block || std::memcmp(block, "fLaC", 4) != 0 ||
-        (block[4] & 0x7F) != 0) {
-        return;
-    }
-    const uint8_t* streamInfo = block + 8;
-    info.flacBits = static_cast<uint16_t>((((streamInfo[12] & 1) << 4) | (streamInfo[13] >> 4)) + 1);
-    std::array<uint8_t, 16> md5{};
-    std::memcpy(md5.data(), streamInfo + 18, md5.size());
-    // An encoder that could not compute it writes zeros.
-    if (std::any_of(md5.begin(), md5.end(), [](uint8_t byte) { return byte != 0; })) info.storedMd5 = md5;
 }
 
 // Left-justified samples as a WAV file stores them: little-endian at their width, 8-bit unsigned.
@@ -126,6 +141,65 @@ void packIntegers(const int32_t* samples, size_t count, uint16_t sampleBytes, ui
     }
 }
 
+void setFormat(SampleFormat& format, uint32_t rate, uint16_t channels, uint16_t bits, bool isFloat) {
+    format.encoding = isFloat ? SampleEncoding::IeeeFloat : SampleEncoding::IntegerPcm;
+    format.code = isFloat ? wave_format_code::kIeeeFloat : wave_format_code::kPcm;
+    format.sampleRate = rate;
+    format.channels = channels;
+    format.bitsPerSample = bits;
+    format.blockAlign = static_cast<uint16_t>(channels * (bits / 8));
+}
+
+WavError probeFlac(WavReader& reader, DecodedInfo& info) {
+    FlacStream stream;
+    if (!stream.open(reader)) return {WavProblem::Undecodable, 0, 0, "FLAC"};
+    const FlacStreamInfo& flac = stream.info();
+    const uint16_t containerBits = static_cast<uint16_t>((flac.bits + 7) / 8 * 8);
+    if (uint32_t{flac.channels} * containerBits / 8 > UINT16_MAX)
+        return {WavProblem::UnsupportedEncoding, 0, 0, "FLAC"};
+    setFormat(info.format, flac.sampleRate, flac.channels, containerBits, false);
+    info.flacBits = flac.bits;
+    info.storedMd5 = flac.md5;
+    info.frameCount = flac.totalFrames;
+    // Written to a pipe, a stream cannot go back to say how long it was: it is as long as it decodes.
+    if (flac.totalFrames == 0) {
+        info.frameCount = stream.countFrames();
+        info.frameCountDecoded = true;
+    }
+    return {};
+}
+
+WavError probeSndfile(WavReader& reader, DecodedInfo& info) {
+    const std::optional<ContainerExtent> extent =
+        info.container == Container::Caf ? cafExtent(reader) : aiffExtent(reader);
+    SndfileInput input{&reader};
+    if (extent && info.container == Container::Caf) {
+        const uint64_t available = reader.size() > extent->audioStart ? reader.size() - extent->audioStart : 0;
+        info.cafSizeField = extent->sizeField;
+        info.cafShownSize = std::min(extent->declaredBytes, available) + 4;  // with the edit count
+        showCafSize(input, info);
+    }
+    SF_INFO sfInfo{};
+    const SndfileHandle file = openSndfile(input, sfInfo);
+    const char* name = containerName(info.container);
+    if (!file || sfInfo.channels <= 0 || sfInfo.channels > UINT16_MAX || sfInfo.samplerate <= 0 || sfInfo.frames < 0)
+        return {WavProblem::Undecodable, 0, 0, name};
+    const Width width = widthOf(sfInfo.format);
+    if (width.bits == 0) return {WavProblem::UnsupportedEncoding, 0, 0, width.otherEncoding};
+    if (uint32_t{static_cast<uint16_t>(sfInfo.channels)} * (width.bits / 8) > UINT16_MAX)
+        return {WavProblem::UnsupportedEncoding, 0, 0, name};
+    setFormat(info.format, static_cast<uint32_t>(sfInfo.samplerate), static_cast<uint16_t>(sfInfo.channels), width.bits,
+              width.isFloat);
+    info.sndfileFrames = static_cast<uint64_t>(sfInfo.frames);
+    info.frameCount = info.sndfileFrames;
+    if (extent) {
+        // Declared frames, as a WAV file's are: those past the end are missing, not absent.
+        info.missingBytes = extent->missingBytes(reader.size());
+        if (info.missingBytes != 0) info.frameCount = extent->declaredBytes / info.format.blockAlign;
+    }
+    return {};
+}
+
 }  // namespace
 
 const char* containerName(Container container) {
@@ -141,8 +215,6 @@ const char* containerName(Container container) {
 }
 
 std::optional<Container> decodedContainerOf(const uint8_t* bytes, size_t size) {
-    static const uint8_t kW64Riff[16] = {'r',  'i',  'f',  'f',  0x2E, 0x91, 0xCF, 0x11,
-                                         0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0x00, 0x00};
     if (size >= 4 && std::memcmp(bytes, "fLaC", 4) == 0) return Container::Flac;
     // A tag some taggers put before the FLAC stream.
     if (size >= 10 && std::memcmp(bytes, "ID3", 3) == 0) return Container::Flac;
@@ -150,31 +222,9 @@ std::optional<Container> decodedContainerOf(const uint8_t* bytes, size_t size) {
         if (std::memcmp(bytes + 8, "AIFF", 4) == 0) return Container::Aiff;
         if (std::memcmp(bytes + 8, "AIFC", 4) == 0) return Container::AiffC;
     }
-    if (size >= 16 && std::memcmp(bytes, kW64Riff, 16) == 0) return Container::W64;
     if (size >= 4 && std::memcmp(bytes, "caff", 4) == 0) return Container::Caf;
     return std::nullopt;
 }
-
-struct DecodedFrameSource::Decoder {
-    SndfileHandle file;
-    std::vector<int32_t> integers;
-    std::vector<float> floats;
-    std::vector<double> doubles;
-    std::vector<uint8_t> md5Scratch;
-    md5_ctx md5{};
-};
-
-namespace {
-
-// Opens the reader's file through libsndfile; a null handle when it cannot.
-SndfileHandle openSndfile(WavReader& reader, SF_INFO& sfInfo) {
-    SF_VIRTUAL_IO io = virtualIo();
-    sfInfo = {};
-    reader.seek(0, SeekOrigin::Begin);
-    return SndfileHandle(sf_open_virtual(&io, SFM_READ, &sfInfo, &reader));
-}
-
-}  // namespace
 
 WavError probeDecodedFile(const std::string& path, DecodedInfo& info) {
     WavReader reader;
@@ -185,31 +235,17 @@ WavError probeDecodedFile(const std::string& path, DecodedInfo& info) {
     const std::optional<Container> container = decodedContainerOf(head, got);
     if (!container) return {WavProblem::NotWave, 0, 0};
     info.container = *container;
-
-    SF_INFO sfInfo{};
-    const SndfileHandle file = openSndfile(reader, sfInfo);
-    if (!file || sfInfo.channels <= 0 || sfInfo.channels > UINT16_MAX || sfInfo.samplerate <= 0 || sfInfo.frames < 0) {
-        return {WavProblem::Undecodable, 0, 0};
-    }
-    const std::optional<Width> width = widthOf(sfInfo.format);
-    if (!width) return {WavProblem::UnsupportedEncoding, 0, 0};
-    const uint32_t blockAlign = static_cast<uint32_t>(sfInfo.channels) * (width->bits / 8);
-    if (blockAlign > UINT16_MAX) return {WavProblem::UnsupportedEncoding, 0, 0};
-
-    SampleFormat& format = info.format;
-    format.encoding = width->isFloat ? SampleEncoding::IeeeFloat : SampleEncoding::IntegerPcm;
-    format.code = width->isFloat ? wave_format_code::kIeeeFloat : wave_format_code::kPcm;
-    format.sampleRate = static_cast<uint32_t>(sfInfo.samplerate);
-    format.channels = static_cast<uint16_t>(sfInfo.channels);
-    format.bitsPerSample = width->bits;
-    format.blockAlign = static_cast<uint16_t>(blockAlign);
-    info.frameCount = static_cast<uint64_t>(sfInfo.frames);
-    if (info.container == Container::Flac) {
-        reader.seek(0, SeekOrigin::Begin);
-        readFlacStreamInfo(reader, info);
-    }
-    return {};
+    return info.container == Container::Flac ? probeFlac(reader, info) : probeSndfile(reader, info);
 }
+
+struct DecodedFrameSource::Decoder {
+    SndfileInput input;
+    SndfileHandle file;
+    std::unique_ptr<FlacStream> flac;
+    std::vector<int32_t> integers;
+    std::vector<uint8_t> md5Scratch;
+    md5_ctx md5{};
+};
 
 DecodedFrameSource::DecodedFrameSource(const DecodedInfo& info, uint64_t silentLeadingFrames, Md5 md5)
     : info_(info),
@@ -221,14 +257,24 @@ DecodedFrameSource::~DecodedFrameSource() = default;
 WavError DecodedFrameSource::open(const std::string& path) {
     if (const WavError refused = reader_.open(path)) return refused;
     auto decoder = std::make_unique<Decoder>();
-    SF_INFO sfInfo{};
-    decoder->file = openSndfile(reader_, sfInfo);
-    if (!decoder->file) return {WavProblem::Undecodable, 0, 0};
     // The header read at load time must still describe the file.
-    const std::optional<Width> width = widthOf(sfInfo.format);
-    if (!width || width->bits != info_.format.bitsPerSample || sfInfo.channels != info_.format.channels ||
-        static_cast<uint64_t>(sfInfo.frames) != info_.frameCount) {
-        return {WavProblem::Changed, 0, 0};
+    if (info_.container == Container::Flac) {
+        decoder->flac = std::make_unique<FlacStream>();
+        if (!decoder->flac->open(reader_)) return {WavProblem::Undecodable, 0, 0, "FLAC"};
+        const FlacStreamInfo& flac = decoder->flac->info();
+        if (flac.bits != info_.flacBits || flac.channels != info_.format.channels ||
+            (!info_.frameCountDecoded && flac.totalFrames != info_.frameCount))
+            return {WavProblem::Changed, 0, 0};
+    } else {
+        decoder->input.reader = &reader_;
+        if (info_.container == Container::Caf) showCafSize(decoder->input, info_);
+        SF_INFO sfInfo{};
+        decoder->file = openSndfile(decoder->input, sfInfo);
+        if (!decoder->file) return {WavProblem::Undecodable, 0, 0, containerName(info_.container)};
+        const Width width = widthOf(sfInfo.format);
+        if (width.bits != info_.format.bitsPerSample || sfInfo.channels != info_.format.channels ||
+            static_cast<uint64_t>(sfInfo.frames) != info_.sndfileFrames)
+            return {WavProblem::Changed, 0, 0};
     }
     md5_init(&decoder->md5);
     decoder_ = std::move(decoder);
@@ -238,7 +284,12 @@ WavError DecodedFrameSource::open(const std::string& path) {
 void DecodedFrameSource::seekFrame(uint64_t frame) {
     nextFrame_ = std::min(frame, info_.frameCount);
     if (!decodeError_.empty()) return;
-    if (sf_seek(decoder_->file.get(), static_cast<sf_count_t>(nextFrame_), SEEK_SET) < 0) {
+    if (decoder_->flac) {
+        decoder_->flac->seek(nextFrame_);
+        return;
+    }
+    if (sf_seek(decoder_->file.get(), static_cast<sf_count_t>(std::min(nextFrame_, info_.sndfileFrames)), SEEK_SET) <
+        0) {
         decodeError_ = formatText("%sのフレーム%lluへ移動できません: %s", containerName(info_.container),
                                   static_cast<unsigned long long>(nextFrame_), sf_strerror(decoder_->file.get()));
         readProblem_ = formatText("cannot seek to frame %llu: %s", static_cast<unsigned long long>(nextFrame_),
@@ -246,51 +297,77 @@ void DecodedFrameSource::seekFrame(uint64_t frame) {
     }
 }
 
+// Up to frames frames in the WAV layout; fewer where the file ends or cannot be decoded.
+uint64_t DecodedFrameSource::decode(uint8_t* out, uint64_t frames) {
+    if (decoder_->flac) {
+        const uint64_t got = decoder_->flac->read(out, frames);
+        if (const auto& damage = decoder_->flac->damage()) {
+            decodeError_ = damage->logLine;
+            readProblem_ = damage->english;
+        }
+        return got;
+    }
+    const SampleFormat& format = info_.format;
+    SNDFILE* file = decoder_->file.get();
+    sf_count_t got = 0;
+    if (format.isFloat() && format.bitsPerSample == 32) {
+        got = sf_readf_float(file, reinterpret_cast<float*>(out), static_cast<sf_count_t>(frames));
+    } else if (format.isFloat()) {
+        got = sf_readf_double(file, reinterpret_cast<double*>(out), static_cast<sf_count_t>(frames));
+    } else {
+        // libsndfile gives every integer width left-justified in 32 bits.
+        decoder_->integers.resize(static_cast<size_t>(frames) * format.channels);
+        got = sf_readf_int(file, decoder_->integers.data(), static_cast<sf_count_t>(frames));
+        packIntegers(decoder_->integers.data(), static_cast<size_t>(std::max<sf_count_t>(got, 0)) * format.channels,
+                     format.bytesPerSample(), out);
+    }
+    if (const int error = sf_error(file); error != SF_ERR_NO_ERROR) {
+        decodeError_ = formatText("%sの音声をフレーム%lluから先は復号できません: %s", containerName(info_.container),
+                                  static_cast<unsigned long long>(nextFrame_ + std::max<sf_count_t>(got, 0)),
+                                  sf_error_number(error));
+        readProblem_ = formatText("cannot decode past frame %llu: %s",
+                                  static_cast<unsigned long long>(nextFrame_ + std::max<sf_count_t>(got, 0)),
+                                  sf_error_number(error));
+    }
+    return static_cast<uint64_t>(std::max<sf_count_t>(got, 0));
+}
+
 uint64_t DecodedFrameSource::readFrames(uint8_t* buffer, uint64_t maxFrames) {
     // After a decode error nothing more is trusted: the file ends there for the comparison.
     if (!decodeError_.empty()) return 0;
-    const SampleFormat& format = info_.format;
-    const uint16_t sampleBytes = format.bytesPerSample();
-    SNDFILE* file = decoder_->file.get();
+    const uint16_t frameBytes = info_.format.blockAlign;
     uint64_t done = 0;
     while (done < maxFrames && nextFrame_ < info_.frameCount) {
         const uint64_t wanted = std::min({kDecodeChunkFrames, maxFrames - done, info_.frameCount - nextFrame_});
-        const size_t samples = static_cast<size_t>(wanted) * format.channels;
-        uint8_t* out = buffer + done * format.blockAlign;
-        sf_count_t got = 0;
-        if (format.isFloat() && format.bitsPerSample == 32) {
-            decoder_->floats.resize(samples);
-            got = sf_readf_float(file, decoder_->floats.data(), static_cast<sf_count_t>(wanted));
-            std::memcpy(out, decoder_->floats.data(), static_cast<size_t>(got) * format.blockAlign);
-        } else if (format.isFloat()) {
-            decoder_->doubles.resize(samples);
-            got = sf_readf_double(file, decoder_->doubles.data(), static_cast<sf_count_t>(wanted));
-            std::memcpy(out, decoder_->doubles.data(), static_cast<size_t>(got) * format.blockAlign);
-        } else {
-            // libsndfile gives every integer width left-justified in 32 bits.
-            decoder_->integers.resize(samples);
-            got = sf_readf_int(file, decoder_->integers.data(), static_cast<sf_count_t>(wanted));
-            packIntegers(decoder_->integers.data(), static_cast<size_t>(std::max<sf_count_t>(got, 0)) * format.channels,
-                         sampleBytes, out);
-        }
-        if (got < 0) got = 0;
-        hashFrames(out, static_cast<uint64_t>(got));
-        nextFrame_ += static_cast<uint64_t>(got);
-        done += static_cast<uint64_t>(got);
-        const int error = sf_error(file);
-        if (error != SF_ERR_NO_ERROR || static_cast<uint64_t>(got) < wanted) {
-            const char* reason = error != SF_ERR_NO_ERROR ? sf_error_number(error) : "the file ends early";
-            decodeError_ = formatText("%sの音声をフレーム%lluから先は復号できません(全%llu): %s",
-                                      containerName(info_.container), static_cast<unsigned long long>(nextFrame_),
-                                      static_cast<unsigned long long>(info_.frameCount), reason);
-            readProblem_ =
-                formatText("cannot decode past frame %llu of %llu: %s", static_cast<unsigned long long>(nextFrame_),
-                           static_cast<unsigned long long>(info_.frameCount), reason);
+        uint8_t* out = buffer + done * frameBytes;
+        const uint64_t got = decode(out, wanted);
+        hashFrames(out, got);
+        nextFrame_ += got;
+        done += got;
+        if (got < wanted) {
+            noteEndedEarly();
             break;
         }
     }
     finishIfComplete();
     return done;
+}
+
+// A file that ended before the frames its header declares: named as a cut file is, or as a FLAC
+// stream shorter than its STREAMINFO.
+void DecodedFrameSource::noteEndedEarly() {
+    if (!decodeError_.empty()) return;
+    const auto frame = static_cast<unsigned long long>(nextFrame_);
+    const auto total = static_cast<unsigned long long>(info_.frameCount);
+    if (info_.container == Container::Flac) {
+        decodeError_ =
+            formatText("FLACのストリームはフレーム%lluで終わり、STREAMINFOの全%lluフレームに足りません", frame, total);
+        readProblem_ = formatText("the stream ends at frame %llu of the %llu its STREAMINFO declares", frame, total);
+        return;
+    }
+    decodeError_ = formatText("%sの音声はフレーム%lluで終わり、ヘッダーの全%lluフレームに足りません",
+                              containerName(info_.container), frame, total);
+    readProblem_ = formatText("the audio ends at frame %llu of the %llu its header declares", frame, total);
 }
 
 void DecodedFrameSource::hashFrames(const uint8_t* frames, uint64_t count) {
@@ -318,9 +395,21 @@ void DecodedFrameSource::hashFrames(const uint8_t* frames, uint64_t count) {
 }
 
 void DecodedFrameSource::finishIfComplete() {
+    if (!decodeError_.empty()) return;
+    // Whoever reads the last frame reads what follows it too: more frames, or bytes that are none,
+    // are damage, and say so before any checksum could.
+    if (!endChecked_ && nextFrame_ == info_.frameCount && decoder_->flac) {
+        endChecked_ = true;
+        decoder_->flac->checkTheEnd(info_.frameCount);
+        if (const auto& damage = decoder_->flac->damage()) {
+            decodeError_ = damage->logLine;
+            readProblem_ = damage->english;
+            return;
+        }
+    }
     // Without the MD5, reaching the last frame is what counts.
     const uint64_t complete = hashing_ ? hashedFrames_ : nextFrame_;
-    if (finished_ || complete != info_.frameCount || !decodeError_.empty()) return;
+    if (finished_ || complete != info_.frameCount) return;
     finished_ = true;
     md5_digest(&decoder_->md5, digest_.size(), digest_.data());
     if (info_.storedMd5 && *info_.storedMd5 != digest_) {

@@ -12,6 +12,8 @@ namespace vemilo {
 namespace {}  // namespace
 
 std::string formatDuration(double seconds) {
+    // A time past what 64-bit seconds hold is no time a file plays for.
+    if (!(seconds >= 0) || seconds >= 9.0e18) return "-";
     const int64_t whole = static_cast<int64_t>(std::trunc(seconds));
     const int64_t hours = whole / 3600;
     const int64_t rest = whole - hours * 3600;
@@ -31,6 +33,18 @@ std::string formatDuration(double seconds) {
     }
     return formatText("%lld:%.2lld:%.2lld.%.3d", static_cast<long long>(hours), static_cast<long long>(minutes),
                       static_cast<long long>(secs), milliseconds);
+}
+
+std::string formatPlayingTime(uint64_t frames, uint32_t sampleRate) {
+    if (sampleRate == 0) return "-";
+    // Whole seconds in integers, so that no count of frames overflows; the rest as the pane always
+    // showed it.
+    const uint64_t seconds = frames / sampleRate;
+    const double fraction = static_cast<double>(frames % sampleRate) / static_cast<double>(sampleRate);
+    const std::string rest = formatDuration(fraction);  // "0:00:00.mmm"
+    return formatText("%llu:%.2llu:%.2llu%s", static_cast<unsigned long long>(seconds / 3600),
+                      static_cast<unsigned long long>(seconds / 60 % 60), static_cast<unsigned long long>(seconds % 60),
+                      rest.substr(rest.find('.')).c_str());
 }
 
 std::string channelsText(uint16_t channels) {
@@ -66,7 +80,8 @@ WavError loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporte
     slot.format = info.format;
     slot.path = path;
     slot.frameCount = info.format.blockAlign != 0 ? info.dataBytes / info.format.blockAlign : 0;
-    slot.container = Container::Wav;
+    // Wave64 holds its audio as a WAV file does: read as it lies, named for what it is.
+    slot.container = info.container == WavContainer::W64 ? Container::W64 : Container::Wav;
     slot.decoded = {};
     WavError walkError = walkResult;
     if (walkError.problem == WavProblem::NotWave) {
@@ -79,6 +94,7 @@ WavError loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporte
             slot.identity = decoded.identity;
             slot.format = walkError ? SampleFormat{} : decoded.format;
             slot.frameCount = walkError ? 0 : decoded.frameCount;
+            slot.missingDataBytes = walkError ? 0 : decoded.missingBytes;
             slot.dataOffset = 0;
             slot.dataBytes = slot.frameCount * slot.format.blockAlign;
         }
@@ -101,11 +117,11 @@ WavError loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporte
     reporter.appendInfo(side, formatLine);
 
     std::string duration = "-";
-    if (format.hasPlayingTime()) {
-        duration = formatDuration(static_cast<double>(slot.frameCount) / static_cast<double>(format.sampleRate));
-    }
+    if (format.hasPlayingTime()) duration = formatPlayingTime(slot.frameCount, format.sampleRate);
     reporter.appendInfo(side, "再生時間 " + duration);
-    reporter.appendInfo(side, formatText("サンプル数 %12llu", static_cast<unsigned long long>(slot.frameCount)));
+    // A FLAC stream written to a pipe could not say how long it was: its count is what decoded.
+    reporter.appendInfo(side, formatText("サンプル数 %12llu%s", static_cast<unsigned long long>(slot.frameCount),
+                                         slot.decoded.frameCountDecoded ? " (ヘッダーでは不明)" : ""));
     return walkError;
 }
 

@@ -50,7 +50,9 @@ WavError loadFileSlot(FileSlot& slot, int side, const std::string& path, Reporte
 // "mono", "stereo", or the count of channels as "6ch".
 std::string channelsText(uint16_t channels);
 
-// h:mm:ss.mmm for a playing time in seconds.
+// h:mm:ss.mmm for a playing time in seconds ("-" for none a file can have).
 std::string formatDuration(double seconds);
+// The same for frames at a rate, exact for any count of frames.
+std::string formatPlayingTime(uint64_t frames, uint32_t sampleRate);
 
 }  // namespace vemilo

@@ -7,7 +7,11 @@
 
 namespace vemilo {
 
-std::string describeProblem(WavProblem problem, int systemError) {
+std::string describeProblem(WavProblem problem, int systemError, const char* encoding) {
+    if (encoding && problem == WavProblem::Undecodable)
+        return std::string("its ") + encoding + " header cannot be decoded";
+    if (encoding && problem == WavProblem::UnsupportedEncoding)
+        return std::string("its samples are ") + encoding + ", neither integer PCM of 8 to 32 bits nor IEEE float";
     switch (problem) {
         case WavProblem::None: return "";
         case WavProblem::CannotOpen: return systemError != 0 ? std::strerror(systemError) : "not a regular file";
@@ -44,8 +48,12 @@ std::string japaneseReason(const WavError& error) {
         case WavProblem::Superseded: return "ほかのファイルが選ばれました";
         case WavProblem::OutOfMemory: return "メモリが足りません";
         case WavProblem::Changed: return "読み込んだ後に変更されました";
-        case WavProblem::Undecodable: return "ヘッダーを復号できません";
-        case WavProblem::UnsupportedEncoding: return "整数PCM(8〜32bit)でも浮動小数点でもない符号化です";
+        case WavProblem::Undecodable:
+            return error.encoding ? std::string(error.encoding) + "のヘッダーを復号できません"
+                                  : "ヘッダーを復号できません";
+        case WavProblem::UnsupportedEncoding:
+            return (error.encoding ? std::string(error.encoding) + ": " : std::string()) +
+                   "整数PCM(8〜32bit)でも浮動小数点でもない符号化です";
     }
     return "";
 }

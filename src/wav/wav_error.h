@@ -17,7 +17,7 @@ enum class WavProblem : uint8_t {
     Superseded,           // a newer choice for the same side took over while the work let the window run
     OutOfMemory,          // a buffer for the work could not be had
     Changed,              // the file is not the one whose header was read: replaced or rewritten since
-    Undecodable,          // a FLAC, AIFF, W64 or CAF file whose header libsndfile cannot read
+    Undecodable,          // a FLAC, AIFF or CAF file whose header cannot be read
     UnsupportedEncoding,  // a decoded file whose samples are not integer PCM or IEEE float
 };
 
@@ -25,14 +25,19 @@ struct WavError {
     WavProblem problem = WavProblem::None;
     int systemError = 0;  // the system's error number, where the system refused
     uint64_t offset = 0;  // the byte offset in the file at which the problem was found
+    // Undecodable, UnsupportedEncoding: what the file holds, as it is named ("FLAC", "µ-law").
+    const char* encoding = nullptr;
 
     explicit operator bool() const { return problem != WavProblem::None; }
     bool operator==(const WavError&) const = default;
 };
 
-// A sentence for a problem, with the system's own text for a refused open.
-std::string describeProblem(WavProblem problem, int systemError);
-inline std::string describeError(const WavError& error) { return describeProblem(error.problem, error.systemError); }
+// A sentence for a problem, with the system's own text for a refused open and the name of an
+// encoding that cannot be read.
+std::string describeProblem(WavProblem problem, int systemError, const char* encoding = nullptr);
+inline std::string describeError(const WavError& error) {
+    return describeProblem(error.problem, error.systemError, error.encoding);
+}
 
 // The reason in the window's language, for message boxes and log lines: "ファイルが見つかりません".
 std::string japaneseReason(const WavError& error);

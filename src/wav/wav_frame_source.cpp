@@ -48,7 +48,7 @@ private:
 }  // namespace
 
 OpenedSource openFrameSource(const FileSlot& slot) {
-    if (slot.container != Container::Wav) {
+    if (isDecoded(slot.container)) {
         auto decoded = std::make_unique<DecodedFrameSource>(slot.decoded, slot.leadingSilentFrames);
         if (WavError refused = decoded->open(slot.path)) return {nullptr, refused};
         if (decoded->openedIdentity() != slot.identity) return {nullptr, {WavProblem::Changed, 0, 0}};

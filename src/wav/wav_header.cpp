@@ -162,6 +162,43 @@ uint64_t chunkBodySize(const std::string& id, uint32_t declared, const Ds64& ds6
     return declared;
 }
 
+// Sony Wave64: the GUIDs of its "riff", "wave", "fmt " and "data" chunks.
+constexpr uint8_t kW64Riff[16] = {'r', 'i', 'f', 'f', 0x2E, 0x91, 0xCF, 0x11, 0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0, 0};
+constexpr uint8_t kW64Tail[12] = {0xF3, 0xAC, 0xD3, 0x11, 0x8C, 0xD1, 0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A};
+
+bool isW64Guid(const uint8_t* guid, const char* fourcc) {
+    return std::memcmp(guid, fourcc, 4) == 0 && std::memcmp(guid + 4, kW64Tail, sizeof kW64Tail) == 0;
+}
+
+// A Wave64 file's chunks: a GUID, a 64-bit size that counts the 24 bytes of the chunk's own
+// header, and a body padded to 8 bytes. The format block is a WAV file's.
+WavError walkW64(HeaderView& view, WavFormatInfo& info, uint8_t (&formatBody)[kFormatBodyBytes], bool& formatSeen,
+                 const KeepWalking& keepWalking) {
+    view.seek(40);  // past "riff", its size and "wave"
+    for (uint64_t chunks = 1; view.position() < view.size(); ++chunks) {
+        if (keepWalking && chunks % kChunksBetweenPauses == 0 && !keepWalking()) {
+            return {WavProblem::Stopped, 0, view.position()};
+        }
+        const uint64_t chunkStart = view.position();
+        uint8_t head[24] = {};
+        // A few bytes too short for a chunk at the end are padding, as a WAV walk takes them.
+        if (view.read(head, sizeof head) != sizeof head) break;
+        const uint64_t size = readU64LE(head + 16);
+        if (size < sizeof head) return {WavProblem::TruncatedChunk, 0, chunkStart};
+        const uint64_t bodySize = size - sizeof head;
+        if (isW64Guid(head, "fmt ")) {
+            readFormatBody(view, static_cast<uint32_t>(std::min<uint64_t>(bodySize, UINT32_MAX)), formatBody);
+            formatSeen = true;
+        }
+        if (isW64Guid(head, "data")) {
+            info.dataOffset = view.position();
+            info.dataBytes = bodySize;
+        }
+        view.seek(addSaturated(chunkStart, addSaturated(size, 7) & ~uint64_t{7}));
+    }
+    return {};
+}
+
 WavContainer containerOf(const uint8_t* id) {
     if (std::memcmp(id, "RF64", 4) == 0) return WavContainer::Rf64;
     if (std::memcmp(id, "BW64", 4) == 0) return WavContainer::Bw64;
@@ -179,18 +216,24 @@ WavError parseWavHeader(const std::string& path, WavFormatInfo& info, const Keep
     info.identity = reader.openedIdentity();
     HeaderView view(reader);
 
-    uint8_t header[12] = {};
-    const bool wave = view.read(header, sizeof header) == sizeof header &&
+    uint8_t header[40] = {};
+    const uint32_t headerLength = view.read(header, sizeof header);
+    const bool wave = headerLength >= 12 &&
                       (std::memcmp(header, "RIFF", 4) == 0 || containerOf(header) != WavContainer::Riff) &&
                       std::memcmp(header + 8, "WAVE", 4) == 0;
-    if (!wave) return {WavProblem::NotWave, 0, 0};
-    info.container = containerOf(header);
+    const bool wave64 =
+        headerLength == sizeof header && std::memcmp(header, kW64Riff, 16) == 0 && isW64Guid(header + 24, "wave");
+    if (!wave && !wave64) return {WavProblem::NotWave, 0, 0};
+    info.container = wave64 ? WavContainer::W64 : containerOf(header);
     view.seek(12);
 
     Ds64 ds64;
     uint8_t formatBody[kFormatBodyBytes] = {};
     bool formatSeen = false;
-    for (uint64_t chunks = 1; view.position() < view.size(); ++chunks) {
+    if (wave64) {
+        if (const WavError stopped = walkW64(view, info, formatBody, formatSeen, keepWalking)) return stopped;
+    }
+    for (uint64_t chunks = 1; !wave64 && view.position() < view.size(); ++chunks) {
         // The caller may let the window handle what is pending here; the walk keeps no reference into it.
         if (keepWalking && chunks % kChunksBetweenPauses == 0 && !keepWalking()) {
             return {WavProblem::Stopped, 0, view.position()};

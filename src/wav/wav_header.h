@@ -1,5 +1,6 @@
 #pragma once
-// Walks the chunks of a RIFF/WAVE file (or RF64/BW64) and collects the format block and the
+// Walks the chunks of a RIFF/WAVE file (or RF64/BW64, or Sony Wave64, whose chunks carry the same
+// format block and data under GUIDs and 64-bit sizes) and collects the format block and the
 // position and size of the audio data.
 
 #include <array>
@@ -13,7 +14,7 @@
 
 namespace vemilo {
 
-enum class WavContainer : uint8_t { Riff, Rf64, Bw64 };
+enum class WavContainer : uint8_t { Riff, Rf64, Bw64, W64 };
 
 struct WavFormatInfo {
     uint64_t dataBytes = 0;   // the data chunk's size: declared, from ds64, or to the end of the file
