@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <unistd.h>
 #include <cstdio>
+
 #include <fstream>
+#include <functional>
 #include <random>
 
 #include "compare/comparison_run.h"
@@ -326,6 +329,58 @@ TEST_F(DecodedCopies, TheStoredFlacMd5IsCheckedAndDamageNeverPasses) {
     std::ofstream(corrupt, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     EXPECT_EQ(verdictOf(compare(master, corrupt)), Verdict::Trouble);
     EXPECT_EQ(verdictOf(compare(corrupt, master)), Verdict::Trouble);
+}
+
+// Zero skip starts past a copy's leading silence; the silence still counts in its MD5, so a stored
+// MD5 that the audio does not match is still found.
+TEST_F(DecodedCopies, AWrongMd5IsFoundPastLeadingSilence) {
+    Audio audio = noise(kInt16, 2, 20000, 13);
+    std::fill(audio.integers.begin(), audio.integers.begin() + 2 * 4000, 0);
+    const std::string master = dir.file("master.wav"), copy = dir.file("copy.flac");
+    writeAudio(master, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, audio);
+    writeAudio(copy, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, audio);
+    host.options.values.zeroSkip = true;
+    EXPECT_EQ(verdictOf(compare(master, copy)), Verdict::Identical);
+    std::vector<uint8_t> md5(16);
+    std::ifstream in(copy, std::ios::binary);
+    in.seekg(26);
+    in.read(reinterpret_cast<char*>(md5.data()), 16);
+    in.close();
+    md5[5] ^= 0x40;
+    patch(copy, 26, md5);
+    const RunOutcome outcome = compare(master, copy);
+    EXPECT_EQ(outcome.skipped[1], 4000u);
+    EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);
+}
+
+// A copy rewritten in place or cut while it is compared: never a pass, and the run ends.
+TEST_F(DecodedCopies, ACopyRewrittenOrCutDuringTheRunIsTroubleAndTheRunEnds) {
+    const Audio audio = noise(kInt16, 1, 8000 * 200, 17);  // 3 MiB: two blocks, a yield between them
+    const std::string master = dir.file("master.wav"), copy = dir.file("copy.flac");
+    writeAudio(master, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, audio);
+    writeAudio(copy, SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 8000, audio);
+    std::ifstream in(copy, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    in.close();
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"rewritten with the same bytes", [&] { std::ofstream(copy, std::ios::binary | std::ios::in) << bytes[100]; }},
+        {"cut to half", [&] { ASSERT_EQ(::truncate(copy.c_str(), static_cast<off_t>(bytes.size() / 2)), 0); }},
+    };
+    for (const auto& [name, change] : changes) {
+        SCOPED_TRACE(name);
+        std::ofstream(copy, std::ios::binary | std::ios::trunc) << bytes;
+        FileSlots slots;
+        chooseFile(slots[0], 0, master, host);
+        chooseFile(slots[1], 1, copy, host);
+        host.yields = 0;
+        host.onYield = [&, change = change] {
+            if (host.yields == 1) change();
+        };
+        const RunOutcome outcome = runComparison(slots, host, host.options);
+        host.onYield = nullptr;
+        EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);
+        EXPECT_GE(host.yields, 1);
+    }
 }
 
 TEST_F(DecodedCopies, ContentDecidesNotTheExtension) {
