@@ -148,8 +148,8 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
         bool read = false;
         for (FrameStream* file : {&file1, &file2}) {
             if (file->frames() != 0 || file->exhausted) continue;
-            if (!read) showProgress(file1.source->position(), file1.source->fileBytes(), reporter);
-            file->refill();
+            if (!read) showProgress(file1.bufferOffset + file1.end, file1.source->fileBytes(), reporter);
+            file->refillAhead();
             read = true;
         }
         if (read) {
@@ -216,6 +216,7 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
     }
 
     outcome.uncompared = {file1.remaining, file2.remaining};
+    for (FrameStream* file : {&file1, &file2}) file->stopReadingAhead();
     if (outcome.differences == 0 && outcome.gaps.empty()) {
         reporter.logLine("一致しました。");
     } else {

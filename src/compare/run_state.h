@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "compare/block_pipe.h"
 #include "compare/comparison_run.h"
 #include "compare/gap_search.h"
 #include "wav/file_slot.h"
@@ -24,13 +25,16 @@ inline constexpr size_t kCompareBlockBytes = 2u << 20;
 // than the block per second read more the first time, up to this.
 inline constexpr size_t kSearchWindowBudget = 4u << 20;
 
-// One file's frames as the comparison takes them: a buffer of frames read from its source, of
-// which [begin, end) (in bytes) are not compared yet.
+// One file's frames as the comparison takes them: a block of frames read from its source, of
+// which [begin, end) (in bytes) are not compared yet. A long file is read ahead on a thread of its
+// own (the pipe) while the comparison takes what was read before.
 struct FrameStream {
     FileSlot slot;  // a copy: a file loaded into the window's slot meanwhile does not affect the run
     std::unique_ptr<FrameSource> source;
-    uint8_t* buffer = nullptr;
-    size_t capacity = 0;  // whole frames
+    uint8_t* buffer = nullptr;       // the run's storage for this file
+    const uint8_t* block = nullptr;  // the frames taken last: in the buffer, or in half of it
+    std::unique_ptr<BlockPipe> pipe;
+    size_t capacity = 0;  // bytes of the buffer, whole frames
     size_t begin = 0;
     size_t end = 0;
     uint64_t bufferOffset = 0;  // where buffer[0] lies in the file, in bytes
@@ -43,20 +47,37 @@ struct FrameStream {
     uint64_t frames() const { return (end - begin) / frameBytes(); }
     uint64_t offset() const { return bufferOffset + begin; }
     uint64_t frameIndex() const { return bufferFrame + begin / frameBytes(); }
-    const uint8_t* next() const { return buffer + begin; }
+    const uint8_t* next() const { return block + begin; }
     void seekFrame(uint64_t frame) {
+        pipe.reset();  // the source is the caller's again
         source->seekFrame(frame);
         nextFrame = frame;
     }
-    // Reads the next buffer load from where the source stands.
+    // Reads the next buffer load from where the source stands, here and now.
     void refill() {
         bufferOffset = source->position();
         bufferFrame = nextFrame;
         const uint64_t got = source->readFrames(buffer, capacity / frameBytes());
-        nextFrame += got;
-        end = static_cast<size_t>(got * frameBytes());
+        taken(buffer, got, got < capacity / frameBytes());
+    }
+    // The next block, read ahead on the pipe's thread once the file holds enough to be worth it.
+    void refillAhead() {
+        if (!pipe && BlockPipe::worthIt(remaining, capacity / frameBytes()))
+            pipe = std::make_unique<BlockPipe>(*source, buffer, capacity / frameBytes(), frameBytes());
+        if (!pipe) return refill();
+        const BlockPipe::Block read = pipe->next();
+        bufferOffset = read.position;
+        bufferFrame = nextFrame;
+        taken(read.data ? read.data : buffer, read.frames, read.frames < capacity / frameBytes() / 2);
+    }
+    // Ends reading ahead: what the source says of itself is then this thread's to ask.
+    void stopReadingAhead() { pipe.reset(); }
+    void taken(const uint8_t* frames, uint64_t count, bool last) {
+        block = frames;
+        nextFrame += count;
+        end = static_cast<size_t>(count * frameBytes());
         begin = 0;
-        exhausted = end < capacity;
+        exhausted = last;
     }
     void take(uint64_t frames) {
         begin += static_cast<size_t>(frames * frameBytes());

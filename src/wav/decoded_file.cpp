@@ -1,6 +1,5 @@
 #include "wav/decoded_file.h"
 
-#include <nettle/md5.h>
 #include <sndfile.h>
 
 #include <algorithm>
@@ -243,8 +242,7 @@ struct DecodedFrameSource::Decoder {
     SndfileHandle file;
     std::unique_ptr<FlacStream> flac;
     std::vector<int32_t> integers;
-    std::vector<uint8_t> md5Scratch;
-    md5_ctx md5{};
+    std::unique_ptr<FlacConventionHasher> hasher;
 };
 
 DecodedFrameSource::DecodedFrameSource(const DecodedInfo& info, uint64_t silentLeadingFrames, Md5 md5)
@@ -276,7 +274,11 @@ WavError DecodedFrameSource::open(const std::string& path) {
             static_cast<uint64_t>(sfInfo.frames) != info_.sndfileFrames)
             return {WavProblem::Changed, 0, 0};
     }
-    md5_init(&decoder->md5);
+    if (hashing_) {
+        decoder->hasher = std::make_unique<FlacConventionHasher>(
+            info_.format, info_.container == Container::Flac ? info_.flacBits : info_.format.bitsPerSample,
+            info_.frameCount * info_.format.blockAlign);
+    }
     decoder_ = std::move(decoder);
     return {};
 }
@@ -375,22 +377,11 @@ void DecodedFrameSource::hashFrames(const uint8_t* frames, uint64_t count) {
     const uint64_t first = nextFrame_;
     // Frames known to be silent that a zero skip passed over count as read.
     if (hashedFrames_ < first && first <= silentLeadingFrames_) {
-        std::vector<uint8_t>& zeros = decoder_->md5Scratch;
-        const uint64_t bytesPerFrame =
-            uint64_t{info_.format.channels} * (info_.container == Container::Flac && info_.flacBits != 0
-                                                   ? (info_.flacBits + 7u) / 8u
-                                                   : info_.format.bytesPerSample());
-        zeros.assign(kDecodeChunkFrames * bytesPerFrame, 0);
-        while (hashedFrames_ < first) {
-            const uint64_t frames = std::min(kDecodeChunkFrames, first - hashedFrames_);
-            md5_update(&decoder_->md5, static_cast<size_t>(frames * bytesPerFrame), zeros.data());
-            hashedFrames_ += frames;
-        }
+        decoder_->hasher->addSilence(first - hashedFrames_);
+        hashedFrames_ = first;
     }
     if (hashedFrames_ != first || count == 0) return;
-    updateFlacConventionMd5(&decoder_->md5, frames, count, info_.format,
-                            info_.container == Container::Flac ? info_.flacBits : info_.format.bitsPerSample,
-                            decoder_->md5Scratch);
+    decoder_->hasher->add(frames, count);
     hashedFrames_ += count;
 }
 
@@ -411,7 +402,7 @@ void DecodedFrameSource::finishIfComplete() {
     const uint64_t complete = hashing_ ? hashedFrames_ : nextFrame_;
     if (finished_ || complete != info_.frameCount) return;
     finished_ = true;
-    md5_digest(&decoder_->md5, digest_.size(), digest_.data());
+    if (hashing_) digest_ = decoder_->hasher->finish();
     if (info_.storedMd5 && *info_.storedMd5 != digest_) {
         decodeError_ = "FLACに記録されたMD5が復号した音声のMD5と一致しません";
         readProblem_ = "the MD5 stored in the FLAC file does not match its decoded audio";

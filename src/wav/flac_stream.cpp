@@ -40,6 +40,23 @@ uint64_t trailingTagsStart(WavReader& reader) {
     return end;
 }
 
+// A frame's channels interleaved as WAV files lay them out, left-justified in Bytes bytes; a loop
+// per width, since it runs for every sample decoded.
+template <unsigned Bytes>
+void interleave(uint8_t* out, const FLAC__int32* const buffer[], uint32_t frames, uint32_t channels, unsigned shift) {
+    for (uint32_t i = 0; i < frames; ++i) {
+        for (uint32_t channel = 0; channel < channels; ++channel) {
+            const uint32_t value = static_cast<uint32_t>(buffer[channel][i]) << shift;
+            if constexpr (Bytes == 1) {
+                *out++ = static_cast<uint8_t>(value ^ 0x80u);  // WAV keeps 8-bit samples unsigned
+            } else {
+                for (unsigned b = 0; b < Bytes; ++b) out[b] = static_cast<uint8_t>(value >> (8 * b));
+                out += Bytes;
+            }
+        }
+    }
+}
+
 }  // namespace
 
 struct FlacStream::Decoder {
@@ -90,15 +107,11 @@ struct FlacStream::Callbacks {
         const size_t start = stream.pending_.size();
         stream.pending_.resize(start + size_t{header.blocksize} * header.channels * bytes);
         uint8_t* out = stream.pending_.data() + start;
-        for (uint32_t i = 0; i < header.blocksize; ++i) {
-            for (uint32_t channel = 0; channel < header.channels; ++channel) {
-                const uint32_t value = static_cast<uint32_t>(buffer[channel][i]) << shift;
-                if (bytes == 1) {
-                    *out++ = static_cast<uint8_t>(value ^ 0x80u);  // WAV keeps 8-bit samples unsigned
-                    continue;
-                }
-                for (uint16_t b = 0; b < bytes; ++b) *out++ = static_cast<uint8_t>(value >> (8 * b));
-            }
+        switch (bytes) {
+            case 1: interleave<1>(out, buffer, header.blocksize, header.channels, shift); break;
+            case 2: interleave<2>(out, buffer, header.blocksize, header.channels, shift); break;
+            case 3: interleave<3>(out, buffer, header.blocksize, header.channels, shift); break;
+            default: interleave<4>(out, buffer, header.blocksize, header.channels, shift); break;
         }
         return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
     }

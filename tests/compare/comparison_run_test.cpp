@@ -445,6 +445,51 @@ TEST_F(ComparisonRunTest, AFileReplacedBeforeTheGapSearchOpensItIsTrouble) {
     EXPECT_EQ(verdictOf(outcome), Verdict::Different);
 }
 
+// Long files are read ahead on threads of their own: every frame still compared once, in order,
+// each difference at its frame and byte offset, a gap passed over, a file cut mid-run trouble.
+TEST_F(ComparisonRunTest, FilesReadAheadCompareAsFilesReadInTurn) {
+    const PcmFormat slow{1, 1, 8000, 8};
+    const uint32_t frames = 12 * kCompareBlockBytes + 777;  // well past what is worth reading ahead
+    const std::vector<uint8_t> audio = noiseFrames(slow, frames, 4);
+    std::vector<uint8_t> changed = audio;
+    changed[5 * kCompareBlockBytes + 12345] ^= 0x21;
+    changed[frames - 3] ^= 0x01;
+    choosePair(slow, audio, slow, changed);
+    host.options.values.details = true;
+    EXPECT_EQ(run(), RunResult::Different);
+    EXPECT_EQ(outcome.comparedFrames, frames);
+    ASSERT_TRUE(outcome.firstDifference);
+    EXPECT_EQ((*outcome.firstDifference)[0], 5 * kCompareBlockBytes + 12345);
+    EXPECT_EQ((*outcome.lastDifference)[1], frames - 3u);
+    const std::string first = formatText("相違点 %10u(1:%x 2:%x)", 5 * kCompareBlockBytes + 12346,
+                                         44 + 5 * kCompareBlockBytes + 12345, 44 + 5 * kCompareBlockBytes + 12345);
+    EXPECT_NE(std::find_if(host.log.begin(), host.log.end(),
+                           [&](const std::string& line) { return line.rfind(first, 0) == 0; }),
+              host.log.end())
+        << first;
+
+    // 300 frames dropped in the middle: found, passed over, the rest agrees.
+    std::vector<uint8_t> dropped = audio;
+    dropped.erase(dropped.begin() + 7 * kCompareBlockBytes, dropped.begin() + 7 * kCompareBlockBytes + 300);
+    choose(1, "2.wav", canonicalWav(slow, dropped));
+    host.options.values.details = false;
+    host.options.values.resyncSeconds = 1;
+    EXPECT_EQ(run(), RunResult::Identical);
+    ASSERT_EQ(outcome.gaps.size(), 1u);
+    EXPECT_EQ(outcome.gaps[0].file1Frame, 7 * kCompareBlockBytes);
+    EXPECT_EQ(outcome.comparedFrames, frames - 300u);
+
+    // Cut while the readers run ahead: trouble, and the run ends.
+    host.options.values.resyncSeconds = 0;
+    choose(1, "2.wav", canonicalWav(slow, audio));
+    host.onYield = [&] {
+        if (host.yields == 3) ASSERT_EQ(::truncate(dir.file("2.wav").c_str(), 44 + 4 * kCompareBlockBytes), 0);
+    };
+    (void)run();
+    EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);
+    EXPECT_LE(outcome.comparedFrames, 6 * kCompareBlockBytes);
+}
+
 TEST_F(ComparisonRunTest, BuffersStayWithinTheirBudgetWhateverTheHeaderSays) {
     // A second of this format would be 68 GB; the run reads it a few MiB at a time.
     const PcmFormat absurd{1, 8, 0x7FFFFFFF, 32};
