@@ -460,7 +460,15 @@ TEST_F(ReportFaults, AMergeKilledAtAnyMomentNeverLeavesAnOlderVerdict) {
                     shards[1].c_str(), shards[2].c_str(), shards[3].c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        ::usleep(static_cast<useconds_t>(random() % 60000));
+        // Once the merge has begun, which it does by removing the older report (a process killed
+        // before its first instruction can remove nothing), it is killed at a random moment.
+        const auto running = [&] {
+            siginfo_t info{};
+            return ::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                   info.si_pid == 0;
+        };
+        for (int wait = 0; wait < 100000 && fs::exists(output) && running(); ++wait) ::usleep(50);
+        ::usleep(static_cast<useconds_t>(random() % 40000));
         ::kill(child, signals[trial % 3]);
         int status = 0;
         ::waitpid(child, &status, 0);
