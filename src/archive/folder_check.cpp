@@ -63,7 +63,9 @@ ReportHeader headerOf(const FolderCheckOptions& options) {
                           {"match_samples", wholeNumber(comparison.matchLength)},
                           {"max_lines", wholeNumber(comparison.differenceLimit)},
                           {"resync_window", comparison.resyncSeconds},
-                          {"pair_by_stem", options.pairByStem}};
+                          {"pair_by_stem", options.pairByStem},
+                          {"measure", comparison.measure},
+                          {"tolerance", comparison.tolerance ? Json(*comparison.tolerance) : Json(nullptr)}};
     header.shard = options.shard;
     header.runId = options.runId;
     header.started = utcNow();

@@ -1,5 +1,7 @@
 #include "archive/json_report.h"
 
+#include <cmath>
+
 #include "archive/json_names.h"
 
 namespace vemilo::archive {
@@ -19,7 +21,34 @@ Json formatJson(const SampleFormat& format) {
             {"data_format", encodingName(format)}};
 }
 
+// A figure in decibels; null where there is none (nothing differs, or file 1 is silent).
+Json decibelsJson(double value) { return std::isfinite(value) ? Json(std::round(value * 100) / 100) : Json(nullptr); }
+
+Json frameJson(const std::optional<uint64_t>& frame) { return frame ? Json(*frame) : Json(nullptr); }
+
 }  // namespace
+
+Json measureJson(const PairMeasureResult& measured) {
+    Json channels = Json::array();
+    for (const ChannelMeasure& channel : measured.channels) {
+        channels.push_back(
+            {{"differing_samples", channel.differingSamples},
+             {"largest", measured.integerPcm ? Json(static_cast<uint64_t>(channel.largest)) : Json(channel.largest)},
+             {"largest_dbfs", decibelsJson(channel.largestDbfs)},
+             {"residue_rms_dbfs", decibelsJson(channel.residueRmsDbfs)},
+             {"null_depth_db", decibelsJson(channel.nullDepthDb)},
+             {"first_frame", frameJson(channel.firstFrame)},
+             {"last_frame", frameJson(channel.lastFrame)},
+             {"stretches", channel.stretches}});
+    }
+    Json cause = {{"name", measured.cause.name()}, {"text", measured.cause.english()}};
+    if (measured.cause.channel >= 0) cause["channel"] = measured.cause.channel + 1;
+    return {{"frames", measured.frames},
+            {"unit", measured.integerPcm ? "lsb" : "full_scale"},
+            {"largest", measured.integerPcm ? Json(static_cast<uint64_t>(measured.largest)) : Json(measured.largest)},
+            {"channels", std::move(channels)},
+            {"cause", std::move(cause)}};
+}
 
 Summary summarize(const std::vector<PairReport>& reports) {
     Summary summary;
@@ -34,6 +63,7 @@ void countPair(Summary& summary, PairVerdict verdict) {
         case PairVerdict::Different: ++summary.different; break;
         case PairVerdict::Trouble: ++summary.trouble; break;
         case PairVerdict::Missing: ++summary.missing; break;
+        case PairVerdict::WithinTolerance: ++summary.withinTolerance; break;
     }
 }
 
@@ -106,15 +136,19 @@ Json pairJson(const PairReport& report) {
     } else {
         pair["max_abs_difference"] = nullptr;
     }
+    if (outcome.tolerance) pair["tolerance"] = *outcome.tolerance;
+    if (outcome.measure) pair["measure"] = measureJson(*outcome.measure);
     return pair;
 }
 
 Json summaryJson(const Summary& summary) {
-    return {{"pairs", summary.pairs},
-            {"identical", summary.identical},
-            {"different", summary.different},
-            {"trouble", summary.trouble},
-            {"missing", summary.missing}};
+    Json json = {{"pairs", summary.pairs},
+                 {"identical", summary.identical},
+                 {"different", summary.different},
+                 {"trouble", summary.trouble},
+                 {"missing", summary.missing}};
+    if (summary.withinTolerance != 0) json["within_tolerance"] = summary.withinTolerance;
+    return json;
 }
 
 Json reportJson(const std::vector<PairReport>& reports, const std::optional<Shard>& shard) {

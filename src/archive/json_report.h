@@ -12,6 +12,7 @@ namespace vemilo::archive {
 
 struct Summary {
     uint64_t pairs = 0, identical = 0, different = 0, trouble = 0, missing = 0;
+    uint64_t withinTolerance = 0;  // counted apart from identical, never merged into it
 };
 
 Summary summarize(const std::vector<PairReport>& reports);
@@ -31,6 +32,8 @@ struct Shard {
 uint32_t shardOf(const std::string& path, uint32_t count);
 
 nlohmann::ordered_json pairJson(const PairReport& report);
+// A measured pair: per channel figures and the cause.
+nlohmann::ordered_json measureJson(const PairMeasureResult& measured);
 nlohmann::ordered_json summaryJson(const Summary& summary);
 nlohmann::ordered_json reportJson(const std::vector<PairReport>& reports,
                                   const std::optional<Shard>& shard = std::nullopt);

@@ -39,6 +39,7 @@ const char* pairVerdictName(PairVerdict verdict) {
         case PairVerdict::Different: return "different";
         case PairVerdict::Trouble: return "trouble";
         case PairVerdict::Missing: return "missing";
+        case PairVerdict::WithinTolerance: return "within_tolerance";
     }
     return "trouble";
 }
@@ -53,6 +54,7 @@ PairReport reportOf(const FileSlots& slots, const RunOutcome& outcome) {
         case Verdict::Identical: report.verdict = PairVerdict::Identical; break;
         case Verdict::Different: report.verdict = PairVerdict::Different; break;
         case Verdict::Trouble: report.verdict = PairVerdict::Trouble; break;
+        case Verdict::WithinTolerance: report.verdict = PairVerdict::WithinTolerance; break;
     }
     report.message = messageOf(outcome);
     return report;

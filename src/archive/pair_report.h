@@ -15,9 +15,10 @@
 
 namespace vemilo::archive {
 
-enum class PairVerdict { Identical, Different, Trouble, Missing };
+enum class PairVerdict { Identical, Different, Trouble, Missing, WithinTolerance };
 
-const char* pairVerdictName(PairVerdict verdict);  // "identical", "different", "trouble", "missing"
+// "identical", "different", "trouble", "missing", "within_tolerance".
+const char* pairVerdictName(PairVerdict verdict);
 
 struct PairReport {
     // Relative to both folders in a folder run ("" for the folders themselves); nothing for a pair

@@ -258,6 +258,8 @@ Json ReportReader::parseValue() {
     source_->clearBudget();
     if (!parsed) {
         if (spent) fail(tooLong());
+        // Cut off anywhere in a value (a string, a number, an object), the input simply ended.
+        if (source_->peek() < 0) fail("the report ends inside a value");
         fail(builder.problem().empty() ? "not JSON" : builder.problem());
     }
     return value;
@@ -359,7 +361,9 @@ std::optional<Json> ReportReader::nextElement() {
     }
     if (!firstElement_) {
         valueLine_ = source_->line();
-        if (source_->get() != ',') fail("not JSON: a comma or the end of \"pairs\" was expected");
+        const int c = source_->get();
+        if (c < 0) fail("the report ends inside a value");
+        if (c != ',') fail("not JSON: a comma or the end of \"pairs\" was expected");
     }
     firstElement_ = false;
     return parseValue();

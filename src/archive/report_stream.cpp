@@ -1,5 +1,9 @@
 #include "archive/report_stream.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 #include "vemilo/version.h"
 #include "wav/text_format.h"
 
@@ -27,18 +31,36 @@ std::string shifted(const std::string& text, size_t spaces, bool first) {
 }  // namespace
 
 std::string summaryLine(const Summary& summary) {
-    return formatText(
-        "%llu pair%s: %llu identical, %llu different, %llu trouble, %llu missing",
-        static_cast<unsigned long long>(summary.pairs), summary.pairs == 1 ? "" : "s",
-        static_cast<unsigned long long>(summary.identical), static_cast<unsigned long long>(summary.different),
-        static_cast<unsigned long long>(summary.trouble), static_cast<unsigned long long>(summary.missing));
+    const std::string within =
+        summary.withinTolerance == 0
+            ? ""
+            : formatText(", %llu identical within tolerance", static_cast<unsigned long long>(summary.withinTolerance));
+    return formatText("%llu pair%s: %llu identical%s, %llu different, %llu trouble, %llu missing",
+                      static_cast<unsigned long long>(summary.pairs), summary.pairs == 1 ? "" : "s",
+                      static_cast<unsigned long long>(summary.identical), within.c_str(),
+                      static_cast<unsigned long long>(summary.different),
+                      static_cast<unsigned long long>(summary.trouble),
+                      static_cast<unsigned long long>(summary.missing));
+}
+
+// What a measured pair's line adds: how much it differs, and why.
+std::string measuredText(const PairMeasureResult& measured) {
+    double depth = -std::numeric_limits<double>::infinity();
+    for (const ChannelMeasure& channel : measured.channels) depth = std::max(depth, channel.nullDepthDb);
+    const std::string largest = measured.integerPcm ? formatText("%.0f LSB", measured.largest)
+                                                    : formatText("%.9g of full scale", measured.largest);
+    return "; measured: largest " + largest +
+           (std::isfinite(depth) ? formatText(", null depth %.2f dB", depth) : std::string()) + ", " +
+           measured.cause.english();
 }
 
 std::string pairLine(const PairReport& report) {
     const std::string path = report.path.value_or("");
-    std::string line =
-        std::string(pairVerdictName(report.verdict)) + "\t" + (path.empty() ? "./" : escapeControlCharacters(path));
     const RunOutcome& outcome = report.outcome;
+    const std::string verdict = report.verdict == PairVerdict::WithinTolerance && outcome.tolerance
+                                    ? formatText("identical within ±%u LSB", *outcome.tolerance)
+                                    : pairVerdictName(report.verdict);
+    std::string line = verdict + "\t" + (path.empty() ? "./" : escapeControlCharacters(path));
     if (report.verdict == PairVerdict::Different && !outcome.gaps.empty()) {
         uint64_t missing = 0, inserted = 0;
         for (const Gap& gap : outcome.gaps) (gap.kind == Gap::Kind::Missing ? missing : inserted) += gap.frames;
@@ -51,7 +73,8 @@ std::string pairLine(const PairReport& report) {
                     : formatText("; %llu differing frames", static_cast<unsigned long long>(outcome.differences));
         if (outcome.end == ComparisonEnd::File1Ended || outcome.end == ComparisonEnd::File2Ended)
             line += "; " + report.message;
-    } else if (report.verdict == PairVerdict::Different && outcome.differences != 0) {
+    } else if ((report.verdict == PairVerdict::Different || report.verdict == PairVerdict::WithinTolerance) &&
+               outcome.differences != 0) {
         line += formatText("\t%llu%s differing frames, the first at frame %llu",
                            static_cast<unsigned long long>(outcome.differences),
                            outcome.end == ComparisonEnd::LimitExceeded ? " or more" : "",
@@ -61,6 +84,7 @@ std::string pairLine(const PairReport& report) {
     } else if (!report.message.empty()) {
         line += "\t" + report.message;
     }
+    if (outcome.measure && outcome.measure->differingFrames != 0) line += measuredText(*outcome.measure);
     // "identical" after alignment means every frame compared agreed, not every frame of the files.
     const auto& skipped = outcome.skipped;
     if (report.compared && (skipped[0] != 0 || skipped[1] != 0)) {

@@ -16,6 +16,7 @@
 #include "cli/exit_status.h"
 #include "compare/compare_pair.h"
 #include "compare/options.h"
+#include "compare/residue_writer.h"
 #include "compare/run_series.h"
 #include "wav/choose_file.h"
 #include "wav/text_format.h"
@@ -127,9 +128,26 @@ int compareContinuous(const CliOptions& options, Reporter& reporter, std::FILE* 
 int compareFiles(const CliOptions& options, Reporter& reporter, std::FILE* out, std::FILE* err) {
     FileSlots slots;
     PairWorkspace workspace;
+    std::unique_ptr<ResidueWriter> residue;
+    if (options.residue) {
+        if (const auto refusal = ResidueWriter::refusal(*options.residue, {options.paths[0], options.paths[1]})) {
+            std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(*options.residue).c_str(),
+                         refusal->c_str());
+            return kExitTrouble;
+        }
+        residue = std::make_unique<ResidueWriter>(*options.residue);
+        workspace.residue = residue.get();
+    }
     const RunOutcome outcome = comparePair(slots, {{options.paths[0], options.paths[1]}, reportUnusable(slots, err)},
                                            reporter, FixedOptions(options.comparison), workspace);
     if (options.json) printJson({reportOf(slots, outcome)}, out);
+    if (residue) {
+        if (const auto problem = residue->finish()) {
+            std::fprintf(err, "vemilo-cli: %s: %s\n", escapeControlCharacters(*options.residue).c_str(),
+                         problem->c_str());
+            return kExitTrouble;
+        }
+    }
     return exitStatus(verdictOf(outcome));
 }
 

@@ -142,6 +142,33 @@ const CliOptionSpec kOptions[] = {
          options.comparison.resyncSeconds = static_cast<uint32_t>(std::stoul(*number));
          return std::nullopt;
      }},
+    {"--measure", nullptr, OptionSection::Comparison, nullptr,
+     "read both files to their ends, past the difference limit, and\n"
+     "measure how much and why they differ: per channel the differing\n"
+     "samples, the largest difference, the residue's RMS and null\n"
+     "depth; and the cause when one simple relation explains it",
+     [](CliOptions& options, const std::string&) -> std::optional<std::string> {
+         options.comparison.measure = true;
+         return std::nullopt;
+     }},
+    {"--tolerance", "N", OptionSection::Comparison, nullptr,
+     "pass integer PCM whose every sample differs by at most N LSB\n"
+     "as \"identical within ±N LSB\" (exit 0), never as identical",
+     [](CliOptions& options, const std::string& value) -> std::optional<std::string> {
+         const auto number = numberText(value, 1, INT32_MAX);
+         if (!number) return "a whole number of LSB from 1 to 2147483647 is needed";
+         options.comparison.tolerance = static_cast<uint32_t>(std::stoul(*number));
+         return std::nullopt;
+     }},
+    {"--residue", "FILE", OptionSection::Comparison, nullptr,
+     "with a single pair, write file 1 minus file 2, as compared, to\n"
+     "FILE as a WAV file of 32-bit floats (it measures, too)",
+     [](CliOptions& options, const std::string& value) -> std::optional<std::string> {
+         if (value.empty()) return "a file name is needed";
+         options.residue = value;
+         options.comparison.measure = true;
+         return std::nullopt;
+     }},
     {"--max-lines", "N", OptionSection::Comparison, nullptr, "differing frames tolerated, 1-2000 (default 200)",
      [](CliOptions& options, const std::string& value) -> std::optional<std::string> {
          const auto number = numberText(value, 1, 2000);
@@ -400,6 +427,8 @@ ParseOutcome parseCommandLine(const std::vector<std::string>& arguments) {
         outcome.error = "--resume goes with --folders --jsonl --output=FILE";
     } else if (options.runId && options.mode != Mode::Folders) {
         outcome.error = "--run-id goes with --folders";
+    } else if (options.residue && options.mode != Mode::Compare) {
+        outcome.error = "--residue goes with a single pair";
     }
     return outcome;
 }

@@ -27,6 +27,7 @@ struct CliOptions {
     std::optional<std::string> output;  // --output: the report's file
     bool resume = false;                // --resume: take up the interrupted report in --output
     std::optional<std::string> runId;   // --run-id: the name every shard's report carries
+    std::optional<std::string> residue;  // --residue: where a single pair's residue goes
     unsigned jobs = 0;                  // 0: one per processor core
     std::optional<archive::Shard> shard;
     std::string checksumList;  // --check-md5

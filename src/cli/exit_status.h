@@ -9,7 +9,8 @@ namespace vemilo::cli {
 // side only); 2 trouble: something was not compared to its end, output failed, or a usage error.
 constexpr int exitStatus(Verdict verdict) {
     switch (verdict) {
-        case Verdict::Identical: return 0;
+        case Verdict::Identical:
+        case Verdict::WithinTolerance: return 0;
         case Verdict::Different: return 1;
         case Verdict::Trouble: break;
     }

@@ -18,7 +18,7 @@ RunOutcome comparePair(FileSlots& slots, const PairFiles& files, Reporter& repor
     // Each file is opened once for its header, its silence and its frames.
     const ReusedDescriptors reused;
     loadPairFiles(slots, files, reporter, workspace);
-    return runComparison(slots, reporter, options, &workspace.comparisonBuffers);
+    return runComparison(slots, reporter, options, &workspace.comparisonBuffers, workspace.residue);
 }
 
 }  // namespace vemilo

@@ -22,6 +22,7 @@ class Reporter;
 struct PairWorkspace {
     ScanBuffer scanBuffer;
     ComparisonBuffers comparisonBuffers;
+    ResidueSink* residue = nullptr;  // where a measured pair's residue goes, if anywhere
 };
 
 struct PairFiles {

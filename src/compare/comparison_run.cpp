@@ -103,7 +103,10 @@ Verdict verdictOf(const RunOutcome& outcome) {
         case ComparisonEnd::LimitExceeded: return Verdict::Different;
         case ComparisonEnd::BothEnded: break;
     }
-    return outcome.differences == 0 && outcome.gaps.empty() ? Verdict::Identical : Verdict::Different;
+    if (outcome.differences == 0 && outcome.gaps.empty()) return Verdict::Identical;
+    const bool within = outcome.tolerance && outcome.measure && outcome.measure->integerPcm && outcome.gaps.empty() &&
+                        outcome.measure->largest <= *outcome.tolerance;
+    return within ? Verdict::WithinTolerance : Verdict::Different;
 }
 
 std::string gapLine(const Gap& gap) {
@@ -127,7 +130,7 @@ uint8_t* ComparisonBuffers::reserve(int side, size_t bytes) {
 }
 
 RunOutcome runComparison(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options,
-                         ComparisonBuffers* lentBuffers) {
+                         ComparisonBuffers* lentBuffers, ResidueSink* residue) {
     RunState run;
     FrameStream& file1 = run.files[0];
     FrameStream& file2 = run.files[1];
@@ -162,6 +165,10 @@ RunOutcome runComparison(const FileSlots& fileSlots, Reporter& reporter, const O
         if (!length) return endEarly(RunResult::OptionNotNumber, notAWholeNumberMessage(lengthText));
         run.resync = {uint64_t{seconds} * file1.slot.format.sampleRate, *length};
     }
+
+    run.tolerance = options.toleranceLsb();
+    if ((options.measure() || run.tolerance || residue) && PairMeasurer::measurable(file1.slot.format))
+        run.measure = std::make_unique<PairMeasurer>(file1.slot.format, residue);
 
     ComparisonBuffers ownBuffers;
     ComparisonBuffers& buffers = lentBuffers ? *lentBuffers : ownBuffers;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "compare/pair_measure.h"
 #include "wav/file_slot.h"
 
 namespace vemilo {
@@ -91,14 +92,20 @@ struct RunOutcome {
     // it holds, or that changed while it was compared. One log line each, as logged.
     std::vector<std::string> damage;
     std::vector<Gap> gaps;  // with resynchronisation on; each gap's frames were not compared
+    // With measuring (or a tolerance): what the whole pair measured.
+    std::optional<PairMeasureResult> measure;
+    std::optional<uint32_t> tolerance;  // LSB, as asked
 };
 
-// What a comparison tells a user who has to trust a copy.
-enum class Verdict { Identical, Different, Trouble };
+// What a comparison tells a user who has to trust a copy. WithinTolerance only when a tolerance
+// was asked for: never the same as Identical.
+enum class Verdict { Identical, Different, Trouble, WithinTolerance };
 
 // Trouble when the pair was not compared to its end (an early exit, a read error, a stop) or a
 // file is damaged (declared beyond its end, changed while compared);
 // Different when a frame differed, the limit overflowed or one file ended before the other;
+// WithinTolerance when frames differed, every sample of integer PCM by at most the tolerance, and
+// nothing else did (no gap, both files ended together);
 // Identical only when every frame compared equal and both files ended together.
 Verdict verdictOf(const RunOutcome& outcome);
 
@@ -126,7 +133,8 @@ private:
 // at the moments it needs them, writes the log and yields once per block read. Every file and
 // buffer it opens or allocates is released on every way out. Callers outside the engine go
 // through comparePair.
+// A measured run writes its residue to residue, when given.
 [[nodiscard]] RunOutcome runComparison(const FileSlots& fileSlots, Reporter& reporter, const OptionSource& options,
-                                       ComparisonBuffers* buffers = nullptr);
+                                       ComparisonBuffers* buffers = nullptr, ResidueSink* residue = nullptr);
 
 }  // namespace vemilo

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -101,6 +102,59 @@ void noteDifference(const RunState& run, RunOutcome& outcome) {
     }
 }
 
+// The rest of a span, from a differing frame on, measured in one pass rather than frame by frame:
+// every differing frame counts, none is shown.
+void measureRest(RunState& run, uint64_t count, RunOutcome& outcome) {
+    FrameStream& file1 = run.files[0];
+    FrameStream& file2 = run.files[1];
+    const uint64_t before = run.measure->differingFrames();
+    const uint64_t shift = file2.frameIndex() - file1.frameIndex();
+    if (!outcome.firstDifference) outcome.firstDifference = std::array{file1.frameIndex(), file2.frameIndex()};
+    run.measure->add(file1.next(), file2.next(), count, file1.frameIndex());
+    outcome.differences += run.measure->differingFrames() - before;
+    const uint64_t last = run.measure->lastDifferingFrame();
+    outcome.lastDifference = std::array{last, last + shift};
+    file1.take(count);
+    file2.take(count);
+    outcome.comparedFrames += count;
+}
+
+// A figure in decibels as the log shows it: "-inf" where nothing differs.
+std::string decibelText(double value) {
+    return std::isfinite(value) ? formatText("%.2f", value) : value < 0 ? "-inf" : "inf";
+}
+
+// The measured pair into the outcome, and its lines into the log: one per channel, then the cause.
+void finishMeasure(const RunState& run, Reporter& reporter, RunOutcome& outcome) {
+    outcome.measure = run.measure->result();
+    outcome.tolerance = run.tolerance;
+    const PairMeasureResult& measured = *outcome.measure;
+    outcome.channelsDiffering.clear();
+    outcome.maxAbsDifference.clear();
+    for (size_t c = 0; c < measured.channels.size(); ++c) {
+        const ChannelMeasure& channel = measured.channels[c];
+        outcome.channelsDiffering.push_back(channel.differingSamples);
+        if (measured.integerPcm) outcome.maxAbsDifference.push_back(static_cast<uint64_t>(channel.largest));
+        const std::string largest =
+            measured.integerPcm ? formatText("%.0fLSB", channel.largest) : formatText("%.9g", channel.largest);
+        const std::string where =
+            channel.firstFrame
+                ? formatText(" フレーム%llu〜%llu 区間%llu", static_cast<unsigned long long>(*channel.firstFrame + 1),
+                             static_cast<unsigned long long>(*channel.lastFrame + 1),
+                             static_cast<unsigned long long>(channel.stretches))
+                : std::string();
+        logFormatted(reporter, "測定 チャンネル%zu: 相違%lluサンプル 最大%s(%s dBFS) 残差RMS %s dBFS ヌル深度 %s dB%s",
+                     c + 1, static_cast<unsigned long long>(channel.differingSamples), largest.c_str(),
+                     decibelText(channel.largestDbfs).c_str(), decibelText(channel.residueRmsDbfs).c_str(),
+                     decibelText(channel.nullDepthDb).c_str(), where.c_str());
+    }
+    if (measured.differingFrames != 0) reporter.logLine("原因: " + measured.cause.japanese());
+    if (run.tolerance && measured.integerPcm) {
+        logFormatted(reporter, "許容差±%uLSB: 最大%.0fLSB、%s", *run.tolerance, measured.largest,
+                     verdictOf(outcome) == Verdict::WithinTolerance ? "許容差内です。" : "許容差を超えています。");
+    }
+}
+
 // The progress bar shows how much of file 1 had been read before a block.
 void showProgress(uint64_t position, uint64_t fileSize, Reporter& reporter) {
     if (fileSize == 0) return;
@@ -178,10 +232,13 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
             const uint64_t span = std::min({file1.frames(), file2.frames(), file1.remaining, file2.remaining});
             if (span == 0) break;
             const uint64_t equal = firstDifferingFrame(file1.next(), file2.next(), span, blockAlign);
+            if (run.measure) run.measure->add(file1.next(), file2.next(), equal, file1.frameIndex(), true);
             file1.take(equal);
             file2.take(equal);
             outcome.comparedFrames += equal;
-            if (equal < span && run.resync.windowFrames != 0) {
+            // Past the difference limit a measured run goes on, but looks for no more gaps.
+            const bool withinLimit = outcome.differences < run.differenceLimit;
+            if (equal < span && run.resync.windowFrames != 0 && withinLimit) {
                 if (!run.gaps) run.gaps = std::make_unique<GapSearch>(file1.slot, file2.slot, run.resync);
                 if (const std::optional<Gap> gap = run.gaps->find(file1.frameIndex(), file2.frameIndex(),
                                                                   file1.remaining, file2.remaining, agreeingSince)) {
@@ -193,7 +250,10 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
                     continue;
                 }
             }
-            if (equal < span) {
+            if (equal < span && run.measure && (!withinLimit || !options.detailDisplay())) {
+                measureRest(run, span - equal, outcome);
+                agreeingSince = file1.frameIndex();
+            } else if (equal < span) {
                 ++outcome.differences;
                 if (outcome.differences > run.differenceLimit) {
                     reporter.logLine("相違数がオーバーしました");
@@ -206,6 +266,7 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
                                                     file1.next(), file2.next(), format));
                 }
                 noteDifference(run, outcome);
+                if (run.measure) run.measure->add(file1.next(), file2.next(), 1, file1.frameIndex());
                 file1.take(1);
                 file2.take(1);
                 ++outcome.comparedFrames;
@@ -237,6 +298,7 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
         logFormatted(reporter, "ファイル%dの残り%lluサンプルは比較されませんでした。", wentOn,
                      static_cast<unsigned long long>(run.files[wentOn - 1].remaining));
     }
+    if (run.measure) finishMeasure(run, reporter, outcome);
     // A copy cut short of its declared data, or a file changed under the run, must never pass
     // whatever its frames showed.
     for (int side = 0; side < 2; ++side) {

@@ -3,6 +3,7 @@
 // option controls (the command-line tool, tests, fuzz targets).
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vemilo {
@@ -18,6 +19,11 @@ public:
     virtual std::string differenceLimitText() const = 0;
     // How far either way to look for frames dropped or inserted, in seconds; 0: not at all.
     virtual uint32_t resyncWindowSeconds() const { return 0; }
+    // Measure the whole pair: read both files to their ends past the difference limit, and say how
+    // much and why they differ.
+    virtual bool measure() const { return false; }
+    // Integer PCM whose every sample differs by at most this many LSB passes as "within" it.
+    virtual std::optional<uint32_t> toleranceLsb() const { return std::nullopt; }
 };
 
 // Values with the window's designed defaults.
@@ -28,6 +34,8 @@ struct ComparisonOptions {
     std::string matchLength = "200";
     std::string differenceLimit = "200";
     uint32_t resyncSeconds = 0;  // 0: no resynchronisation
+    bool measure = false;
+    std::optional<uint32_t> tolerance;  // LSB; nothing: only identical passes
 };
 
 class FixedOptions : public OptionSource {
@@ -41,6 +49,8 @@ public:
     std::string matchLengthText() const override { return values.matchLength; }
     std::string differenceLimitText() const override { return values.differenceLimit; }
     uint32_t resyncWindowSeconds() const override { return values.resyncSeconds; }
+    bool measure() const override { return values.measure; }
+    std::optional<uint32_t> toleranceLsb() const override { return values.tolerance; }
 
     ComparisonOptions values;
 };

@@ -9,6 +9,7 @@
 #include "compare/block_pipe.h"
 #include "compare/comparison_run.h"
 #include "compare/gap_search.h"
+#include "compare/pair_measure.h"
 #include "wav/file_slot.h"
 #include "wav/frame_source.h"
 
@@ -102,6 +103,9 @@ struct RunState {
     uint64_t differenceLimit = 0;
     GapSearchSettings resync;         // windowFrames 0: no resynchronisation
     std::unique_ptr<GapSearch> gaps;  // opened at the first difference that needs it
+    // Measuring: every frame compared goes through it, and the difference limit stops nothing.
+    std::unique_ptr<PairMeasurer> measure;
+    std::optional<uint32_t> tolerance;
 };
 
 // Compares both streams from where they stand, logs the detail lines, the end line and the
