@@ -353,7 +353,9 @@ TEST_F(FolderCheck, BadShardReportsAreNamed) {
     const Case cases[] = {
         {{first, absent}, {"vemilo-cli: " + absent + ": cannot be opened: No such file or directory\n", missing2}},
         {{first, garbage},
-         {"vemilo-cli: " + garbage + ": is not a vemilo-cli --json or --jsonl report (line 1: not JSON)\n", missing2}},
+         {"vemilo-cli: " + garbage +
+              ": is not a vemilo-cli --json or --jsonl report (line 1: the report ends inside a value)\n",
+          missing2}},
         {{first, third},
          {"vemilo-cli: " + third + ": shard count 3 here, 2 in " + first + "\n", missing2,
           "vemilo-cli: " + third + ": overlaps " + first + ": both hold a/1.wav\n"}},
