@@ -42,6 +42,33 @@ std::string fieldShowingADifference(const Json& pair) {
     return "";
 }
 
+// Why a pair passed as "within tolerance" may not be: it must have differed, every sample by at
+// most its tolerance, and agreed in every other way (no gap, both files compared to their ends).
+std::string toleranceMismatch(const Json& pair) {
+    if (pair.value("file1", Json()).is_null() || pair.value("file2", Json()).is_null() ||
+        !pair.value("format", Json()).is_object())
+        return "a \"within_tolerance\" pair must name both files and have a format";
+    const Json tolerance = pair.value("tolerance", Json());
+    const Json measure = pair.value("measure", Json());
+    const Json largest = measure.is_object() ? measure.value("largest", Json()) : Json();
+    if (!isCount(tolerance) || !isCount(largest) || largest.get<uint64_t>() > tolerance.get<uint64_t>())
+        return "a \"within_tolerance\" pair's measured largest difference must lie within its tolerance";
+    const Json differences = pair.value("differences", Json());
+    if (!isCount(differences) || differences.get<uint64_t>() == 0)
+        return "a \"within_tolerance\" pair whose fields show no difference";
+    // Its samples aside, it must have agreed as an identical pair does: no gap, both files to the end.
+    Json agreed = pair;
+    agreed["differences"] = uint64_t{0};
+    agreed["first_difference"] = nullptr;
+    agreed["last_difference"] = nullptr;
+    if (agreed.value("channels_differing", Json()).is_array()) {
+        for (Json& count : agreed["channels_differing"]) count = uint64_t{0};
+    }
+    if (const std::string field = fieldShowingADifference(agreed); !field.empty())
+        return "field \"" + field + "\" does not fit a \"within_tolerance\" pair";
+    return "";
+}
+
 // Why the pair's own fields do not bear out its verdict; empty when they do.
 std::string verdictMismatch(const Json& pair, PairVerdict verdict) {
     const bool has[2] = {!pair.value("file1", Json()).is_null(), !pair.value("file2", Json()).is_null()};
@@ -55,6 +82,7 @@ std::string verdictMismatch(const Json& pair, PairVerdict verdict) {
                 return std::string("a \"missing\" pair's message must be \"") + expected + "\"";
             return "";
         }
+        case PairVerdict::WithinTolerance: return toleranceMismatch(pair);
         case PairVerdict::Identical:
         case PairVerdict::Different: break;
     }
@@ -71,8 +99,8 @@ std::string verdictMismatch(const Json& pair, PairVerdict verdict) {
 }  // namespace
 
 std::optional<PairVerdict> verdictNamed(const std::string& name) {
-    for (const PairVerdict verdict :
-         {PairVerdict::Identical, PairVerdict::Different, PairVerdict::Trouble, PairVerdict::Missing}) {
+    for (const PairVerdict verdict : {PairVerdict::Identical, PairVerdict::Different, PairVerdict::Trouble,
+                                      PairVerdict::Missing, PairVerdict::WithinTolerance}) {
         if (name == pairVerdictName(verdict)) return verdict;
     }
     return std::nullopt;
@@ -86,7 +114,9 @@ std::optional<std::string> ReportChecker::checkPair(const Json& pair, std::strin
     const Json verdictField = pair.value("verdict", Json());
     const auto verdict = verdictField.is_string() ? verdictNamed(verdictField.get<std::string>()) : std::nullopt;
     if (!verdict) {
-        problem = "field \"verdict\" is missing or not one of identical, different, trouble, missing";
+        problem =
+            "field \"verdict\" is missing or not one of identical, different, trouble, missing, "
+            "within_tolerance";
         return std::nullopt;
     }
     const auto path = pair.value("path", Json()).is_string() ? nameOf(pair, "path") : std::nullopt;
@@ -126,7 +156,8 @@ std::optional<ReportTrailer> ReportChecker::checkTrailer(const Json& trailer, st
     if (!read) return std::nullopt;
     const Summary& said = read->summary;
     if (said.pairs != counted_.pairs || said.identical != counted_.identical || said.different != counted_.different ||
-        said.trouble != counted_.trouble || said.missing != counted_.missing) {
+        said.trouble != counted_.trouble || said.missing != counted_.missing ||
+        said.withinTolerance != counted_.withinTolerance) {
         problem =
             "the summary says \"" + summaryLine(said) + "\", but the lines hold \"" + summaryLine(counted_) + "\"";
         return std::nullopt;

@@ -133,6 +133,14 @@ std::optional<ReportTrailer> readTrailer(const Json& json, std::string& problem)
         }
         *counts[i] = count.get<uint64_t>();
     }
+    // Written only where a tolerance let some pair pass within it.
+    if (summary.contains("within_tolerance")) {
+        if (!summary["within_tolerance"].is_number_unsigned()) {
+            problem = "summary field \"within_tolerance\" is not a whole number";
+            return std::nullopt;
+        }
+        trailer.summary.withinTolerance = summary["within_tolerance"].get<uint64_t>();
+    }
     if (json.contains("trees")) {
         const Json& trees = json["trees"];
         const Json entries = trees.is_object() ? trees.value("entries", Json()) : Json();

@@ -149,7 +149,7 @@ void finishMeasure(const RunState& run, Reporter& reporter, RunOutcome& outcome)
                      decibelText(channel.nullDepthDb).c_str(), where.c_str());
     }
     if (measured.differingFrames != 0) reporter.logLine("原因: " + measured.cause.japanese());
-    if (run.tolerance && measured.integerPcm) {
+    if (run.tolerance && measured.integerPcm && measured.differingFrames != 0) {
         logFormatted(reporter, "許容差±%uLSB: 最大%.0fLSB、%s", *run.tolerance, measured.largest,
                      verdictOf(outcome) == Verdict::WithinTolerance ? "許容差内です。" : "許容差を超えています。");
     }
