@@ -254,7 +254,7 @@ Verdict mergeReports(const MergeOptions& options, std::FILE* out, std::FILE* err
         inputs[i].path = options.reports[i];
         try {
             inputs[i].reader = std::make_unique<ReportReader>(inputs[i].path);
-            inputs[i].checker = std::make_unique<ReportChecker>(inputs[i].reader->header().shard);
+            inputs[i].checker = std::make_unique<ReportChecker>(inputs[i].reader->header());
         } catch (const ReportFault& fault) {
             faults.add(inputs[i].path, fault.text());
         }

@@ -98,6 +98,11 @@ std::string verdictMismatch(const Json& pair, PairVerdict verdict) {
 
 }  // namespace
 
+ReportChecker::ReportChecker(const ReportHeader& header) : shard_(header.shard) {
+    const Json tolerance = header.options ? header.options->value("tolerance", Json()) : Json();
+    if (tolerance.is_number_unsigned()) tolerance_ = tolerance.get<uint64_t>();
+}
+
 std::optional<PairVerdict> verdictNamed(const std::string& name) {
     for (const PairVerdict verdict : {PairVerdict::Identical, PairVerdict::Different, PairVerdict::Trouble,
                                       PairVerdict::Missing, PairVerdict::WithinTolerance}) {
@@ -144,6 +149,10 @@ std::optional<std::string> ReportChecker::checkPair(const Json& pair, std::strin
     }
     if (const std::string mismatch = verdictMismatch(pair, *verdict); !mismatch.empty()) {
         problem = mismatch;
+        return std::nullopt;
+    }
+    if (*verdict == PairVerdict::WithinTolerance && pair.value("tolerance", Json()) != Json(tolerance_.value_or(0))) {
+        problem = "a \"within_tolerance\" pair's tolerance is not its run's";
         return std::nullopt;
     }
     countPair(counted_, *verdict);

@@ -14,7 +14,11 @@ namespace vemilo::archive {
 
 class ReportChecker {
 public:
-    explicit ReportChecker(std::optional<Shard> shard) : shard_(shard) {}
+    // The report's shard, and the tolerance its run passed pairs within, if any.
+    explicit ReportChecker(std::optional<Shard> shard, std::optional<uint64_t> tolerance = std::nullopt)
+        : shard_(shard), tolerance_(tolerance) {}
+    // The same, as a report's header says them.
+    explicit ReportChecker(const ReportHeader& header);
 
     // The pair's path when the pair is sound; else nothing, with the problem naming the field.
     std::optional<std::string> checkPair(const nlohmann::ordered_json& pair, std::string& problem);
@@ -26,6 +30,7 @@ public:
 
 private:
     std::optional<Shard> shard_;
+    std::optional<uint64_t> tolerance_;
     Summary counted_;
     std::optional<std::string> lastPath_;
 };

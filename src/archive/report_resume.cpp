@@ -80,7 +80,7 @@ bool takeUpReport(const std::string& path, const ReportHeader& run, TakenUpRepor
             return false;
         }
         taken.header = reader.header();
-        ReportChecker checker(run.shard);
+        ReportChecker checker(reader.header());
         while (const auto pair = reader.nextPair()) {
             if (!checker.checkPair(*pair, problem)) throw ReportFault{reader.line(), problem};
         }

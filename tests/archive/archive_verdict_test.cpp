@@ -23,6 +23,7 @@ namespace {
 using namespace vemilo::testing;
 using namespace vemilo::writer;
 using json = nlohmann::json;
+namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 using Lines = std::vector<std::string>;
 
@@ -204,6 +205,57 @@ TEST_F(ArchiveTree, AGapLineSaysWhatWasLeftUncompared) {
               "different\ttake.wav\t1 gap: 100 frames missing from file 2, 0 inserted, the first at frame 5000; every "
               "other frame agreed; ファイル1の残り700サンプルは比較されませんでした。");
     EXPECT_EQ(run.status, 1);
+}
+
+// A tolerance passes integer PCM whose every sample lies within it, as its own verdict: exit 0,
+// counted apart from identical in every report, read back as such by a merge, and a forged one
+// beyond its tolerance refused.
+TEST_F(ArchiveTree, ATolerancePassesOnlyWithinItAndIsCountedApart) {
+    Bytes dithered = audio, louder = audio;
+    for (size_t i = 0; i < audio.size(); i += 2) {
+        const auto value = static_cast<int16_t>(audio[i] | (audio[i + 1] << 8));
+        const auto nudged = static_cast<int16_t>(value + (i % 6 == 0 ? 1 : i % 6 == 2 ? -1 : 0));
+        dithered[i] = static_cast<uint8_t>(nudged);
+        dithered[i + 1] = static_cast<uint8_t>(nudged >> 8);
+        const auto far = static_cast<int16_t>(value + (i == 200 ? 3 : 0));
+        louder[i] = static_cast<uint8_t>(far);
+        louder[i + 1] = static_cast<uint8_t>(far >> 8);
+    }
+    put("one/same.wav", wav);
+    put("two/same.wav", wav);
+    put("one/dither.wav", wav);
+    put("two/dither.wav", canonicalWav(kMono, dithered));
+    put("one/far.wav", wav);
+    put("two/far.wav", canonicalWav(kMono, louder));
+    const CliRun text = folders({"--tolerance=2"});
+    EXPECT_EQ(text.status, 1);
+    EXPECT_EQ(text.outLines().front().rfind("identical within ±2 LSB\tdither.wav\t", 0), 0u) << text.out;
+    EXPECT_EQ(text.outLines().back(),
+              "3 pairs: 1 identical, 1 identical within tolerance, 1 different, 0 trouble, 0 missing");
+    fs::remove(dir.file("one/far.wav"));
+    fs::remove(dir.file("two/far.wav"));
+    EXPECT_EQ(folders({"--tolerance=2"}).status, 0);
+    EXPECT_EQ(folders({}).status, 1) << "without a tolerance a dithered copy is different";
+    const std::string report = dir.file("report.jsonl");
+    ASSERT_EQ(folders({"--tolerance=2", "--jsonl", "--output=" + report}).status, 0);
+    const CliRun merged = runTool({"--merge-reports", report});
+    EXPECT_EQ(merged.status, 0) << merged.err;
+    EXPECT_EQ(json::parse(merged.out)["summary"]["within_tolerance"], 1);
+    // The run's tolerance in the header, then the pair's own.
+    const std::string whole = readWhole(report);
+    const size_t inHeader = whole.find("\"tolerance\":2"), inPair = whole.find("\"tolerance\":2", inHeader + 1);
+    ASSERT_NE(inPair, std::string::npos);
+    const std::tuple<size_t, const char*, const char*> forgeries[] = {
+        {inHeader, "\"tolerance\":1", "pair's tolerance is not its run's"},
+        {inPair, "\"tolerance\":0", "largest difference must lie within its tolerance"}};
+    for (const auto& [at, replacement, fault] : forgeries) {
+        std::string forged = whole;
+        forged.replace(at, 13, replacement);
+        writeWhole(report, forged);
+        const CliRun refused = runTool({"--merge-reports", report});
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_NE(refused.err.find(fault), std::string::npos) << refused.err;
+    }
 }
 
 // A path longer than PATH_MAX is walked and opened folder by folder, and reported relative.

@@ -138,6 +138,31 @@ TEST_F(GapSearchTest, ChangedSamplesSilenceAndTheWindow) {
     EXPECT_EQ(outcome.end, ComparisonEnd::LimitExceeded);
 }
 
+// The rules that decide between readings of one difference: near the end the window still bounds
+// a gap; where dropping and inserting the same number of frames explain it equally, the frames
+// are missing from file 2.
+TEST_F(GapSearchTest, TheWindowNearTheEndAndTheSideThatWinsATie) {
+    const PcmFormat mono{1, 1, 8000, 16};
+    const Bytes noise = noiseFrames(mono, 5 * 8000, 24);
+    // Fewer frames than a match needs are left after these gaps: only both ends meeting tells.
+    const uint64_t near = noise.size() / 2 - 150;
+    RunOutcome outcome = compare(mono, noise, edited(noise, 2, {{Edit::Drop, near, 100}}), 1);
+    EXPECT_EQ(outcome.gaps, (std::vector<Gap>{{Gap::Kind::Missing, near, near, 100}}));
+    const uint64_t beyond = noise.size() / 2 - 8150;  // 8001 frames: one past a window of a second
+    outcome = compare(mono, noise, edited(noise, 2, {{Edit::Drop, beyond, 8001}}), 1);
+    EXPECT_TRUE(outcome.gaps.empty()) << "a gap longer than the window, near the end";
+    EXPECT_NE(verdictOf(outcome), Verdict::Identical);
+
+    // A stretch of period 10 with 5 frames dropped reads as well as 5 frames inserted.
+    Bytes periodic = noiseFrames(mono, 1000, 25);
+    const Bytes cycle = noiseFrames(mono, 10, 26);
+    for (int i = 0; i < 2000; ++i) periodic.insert(periodic.end(), cycle.begin(), cycle.end());
+    outcome = compare(mono, periodic, edited(periodic, 2, {{Edit::Drop, 1000, 5}}));
+    ASSERT_EQ(outcome.gaps.size(), 1u);
+    EXPECT_EQ(outcome.gaps[0].kind, Gap::Kind::Missing);
+    EXPECT_EQ(outcome.gaps[0].frames, 5u);
+}
+
 TEST_F(GapSearchTest, EveryWidthAndChannelCount) {
     const PcmFormat formats[] = {{1, 1, 8000, 8},   {1, 1, 44100, 16}, {1, 2, 48000, 24},
                                  {3, 2, 48000, 32}, {1, 6, 48000, 24}, {3, 1, 8000, 64}};
