@@ -76,6 +76,8 @@ os.system(f'cp {work}/hi1.wav {work}/hi2.wav')
 # A 24-bit 96 kHz master of the full size, a copy of it and its FLAC.
 write(f'{work}/m96.wav', 96000, 2, 24, big)
 os.system(f'cp {work}/m96.wav {work}/c96.wav')
+# The 44.1 kHz master with its polarity inverted: every sample differs.
+os.system(f'sox -D {work}/a.wav {work}/inverted.wav vol -1')
 write(f'{work}/silent.wav', 44100, 2, 16, big // 2, fill=bytes(16 * 2**20))
 for folder in ('one', 'two'):
     os.mkdir(f'{work}/{folder}')
@@ -144,6 +146,8 @@ t, l = in_turn(f'{cli} {m96} {c96}', f'cat {m96} > /dev/null & cat {c96} > /dev/
 case(f'identical pair, 96 kHz 24-bit, {mib} MiB, against both read at once (cat & cat)', t, l, 1.2)
 t, l = in_turn(f'{cli} {m96} {work}/m96.flac', f'flac -t -s {work}/m96.flac')
 case(f'WAV master against its FLAC copy, 96 kHz 24-bit, against flac -t on the FLAC alone', t, l, 1.0)
+t, l = in_turn(f'{cli} --measure {a} {work}/inverted.wav', f'{cli} {a} {b}', ({1}, {0}))
+case(f'--measure, every sample differs (polarity inverted), against the identical pair unmeasured', t, l, 1.3)
 
 cmp, _ = timed(f'cmp -s {a} {b}', {0})
 match, _ = timed(f'{cli} --align --match-samples 32767 {work}/m1.wav {work}/m2.wav', {1})
@@ -151,7 +155,8 @@ peaks = {name: peak_kib(command) / 1024 for name, command in (
     ('44.1 kHz pair', f'{cli} {a} {b}'), ('192 kHz 24-bit pair', f'{cli} {work}/hi1.wav {work}/hi2.wav'),
     ('--continuous', f'{cli} --continuous {work}/one {work}/two'),
     ('--resync, three gaps', f'{cli} --resync {a} {work}/gaps.wav'),
-    ('96 kHz 24-bit pair', f'{cli} {m96} {c96}'), ('WAV against FLAC', f'{cli} {m96} {work}/m96.flac'))}
+    ('96 kHz 24-bit pair', f'{cli} {m96} {c96}'), ('WAV against FLAC', f'{cli} {m96} {work}/m96.flac'),
+    ('--measure, polarity inverted', f'{cli} --measure {a} {work}/inverted.wav'))}
 
 print(f'medians of 5 runs, warm page cache, {os.cpu_count()} cores')
 print(f'| case | vemilo | limit | ratio | goal |')
