@@ -285,6 +285,13 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
         const uint64_t counted = outcome.differences + uint64_t{outcome.gaps.size()};
         logFormatted(reporter, "相違点がありました。(%llu)", static_cast<unsigned long long>(counted));
     }
+    // "一致しました" after zero skip or a match point covers only the frames compared: what was
+    // passed over at the start is said, as the command line's report counts it.
+    if (outcome.skipped[0] != 0 || outcome.skipped[1] != 0) {
+        logFormatted(reporter, "比較しなかった先頭のサンプル: ファイル1 %llu、ファイル2 %llu",
+                     static_cast<unsigned long long>(outcome.skipped[0]),
+                     static_cast<unsigned long long>(outcome.skipped[1]));
+    }
     if (!outcome.gaps.empty()) {
         uint64_t missing = 0, inserted = 0;
         for (const Gap& gap : outcome.gaps) (gap.kind == Gap::Kind::Missing ? missing : inserted) += gap.frames;

@@ -278,7 +278,8 @@ TEST_F(ComparisonRunTest, MatchPointAlignsALeadIn) {
     EXPECT_EQ(host.log[6], "[debug] 一致点pos 0:0 1:100 (side)1");
     EXPECT_EQ(host.log[7], "ファイル2: 一致点がありました(0→100)");
     EXPECT_EQ(host.log[9], "[debug]file2 pos 444");
-    EXPECT_EQ(tail(10), (Lines{"file1,file2が同時に終わりました。", "一致しました。", "比較サンプル(44100)"}));
+    EXPECT_EQ(tail(10), (Lines{"file1,file2が同時に終わりました。", "一致しました。",
+                               "比較しなかった先頭のサンプル: ファイル1 0、ファイル2 100", "比較サンプル(44100)"}));
 
     choosePair(kCd, leadIn, kCd, common);
     EXPECT_EQ(run(), RunResult::Identical);
@@ -344,6 +345,7 @@ TEST_F(ComparisonRunTest, SilentTracksCompareLikeAnyOtherPair) {
     choose(1, "3.wav", canonicalWav(kCd, noiseFrames(kCd, 50)));
     EXPECT_EQ(run(), RunResult::Identical);
     EXPECT_EQ(tail(), (Lines{"file1が終わりました。", "一致しました。",
+                             "比較しなかった先頭のサンプル: ファイル1 500、ファイル2 0",
                              "ファイル2の残り50サンプルは比較されませんでした。", "比較サンプル(0)"}));
     EXPECT_EQ(verdictOf(outcome), Verdict::Different);
 }
@@ -461,8 +463,8 @@ TEST_F(ComparisonRunTest, FilesReadAheadCompareAsFilesReadInTurn) {
     ASSERT_TRUE(outcome.firstDifference);
     EXPECT_EQ((*outcome.firstDifference)[0], 5 * kCompareBlockBytes + 12345);
     EXPECT_EQ((*outcome.lastDifference)[1], frames - 3u);
-    const std::string first = formatText("相違点 %10u(1:%x 2:%x)", 5 * kCompareBlockBytes + 12346,
-                                         44 + 5 * kCompareBlockBytes + 12345, 44 + 5 * kCompareBlockBytes + 12345);
+    const auto at = static_cast<unsigned long long>(5 * kCompareBlockBytes + 12345);
+    const std::string first = formatText("相違点 %10llu(1:%llx 2:%llx)", at + 1, 44 + at, 44 + at);
     EXPECT_NE(std::find_if(host.log.begin(), host.log.end(),
                            [&](const std::string& line) { return line.rfind(first, 0) == 0; }),
               host.log.end())
@@ -483,7 +485,9 @@ TEST_F(ComparisonRunTest, FilesReadAheadCompareAsFilesReadInTurn) {
     host.options.values.resyncSeconds = 0;
     choose(1, "2.wav", canonicalWav(slow, audio));
     host.onYield = [&] {
-        if (host.yields == 3) ASSERT_EQ(::truncate(dir.file("2.wav").c_str(), 44 + 4 * kCompareBlockBytes), 0);
+        if (host.yields == 3) {
+            ASSERT_EQ(::truncate(dir.file("2.wav").c_str(), 44 + 4 * kCompareBlockBytes), 0);
+        }
     };
     (void)run();
     EXPECT_EQ(verdictOf(outcome), Verdict::Trouble);

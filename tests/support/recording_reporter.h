@@ -43,7 +43,14 @@ public:
     std::vector<int> progressHistory;
 
     // Every option off, so that each test turns on what it exercises.
-    FixedOptions options{ComparisonOptions{false, false, false, "200", "200"}};
+    FixedOptions options{everyOptionOff()};
+
+    static ComparisonOptions everyOptionOff() {
+        ComparisonOptions off;
+        off.zeroSkip = false;
+        off.matchPoint = false;
+        return off;
+    }
 };
 
 }  // namespace vemilo::testing
