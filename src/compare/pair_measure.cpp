@@ -47,29 +47,43 @@ struct IntegerFigures {
     int32_t largest = 0;
     int32_t largestX = 0;  // file 1's largest magnitude
     int32_t differing = 0;
+    int32_t starts = 0;                  // stretches of differing samples begun in the chunk
     int32_t polarity = 1, constant = 1;  // as 0 or 1, so that the loop stays free of branches
     uint32_t bits = 0;
 };
 
-// The chunk's figures in one loop the compiler can run several samples at a time, on the widest
-// vector instructions the processor has.
+// One sample's share of the chunk's figures; starts counts a difference after an agreeing sample.
+inline void addSample(IntegerFigures& f, int32_t x, int32_t y, bool agreedBefore, uint8_t& differs, uint8_t& silent,
+                      int32_t dc, int32_t lowest, int32_t highest) {
+    const int32_t d = x - y;
+    f.squared1 += int64_t{x} * x;
+    f.squaredDifference += int64_t{d} * d;
+    const int32_t magnitude = d < 0 ? -d : d;
+    f.largest = magnitude > f.largest ? magnitude : f.largest;
+    const int32_t level = x < 0 ? -x : x;
+    f.largestX = level > f.largestX ? level : f.largestX;
+    f.differing += d != 0;
+    f.starts += (d != 0) & agreedBefore;
+    f.polarity &= (y == -x) | ((x == lowest) & (y == highest));
+    f.constant &= d == dc;
+    f.bits |= static_cast<uint32_t>(y);
+    differs |= d != 0;
+    silent &= y == 0;
+}
+
+// The chunk's figures, and the frames that differ or where file 2 is silent, in one loop the
+// compiler can run several samples at a time, on the widest vector instructions the processor has.
+// The first sample is taken alone, so that the loop reads the sample before from the chunk.
 __attribute__((target_clones("avx2", "default"))) IntegerFigures integerFigures(const int32_t* x, const int32_t* y,
-                                                                                size_t n, int32_t dc, int32_t lowest,
+                                                                                size_t n, bool inStretch,
+                                                                                uint8_t* differs, uint8_t* silent,
+                                                                                int32_t dc, int32_t lowest,
                                                                                 int32_t highest) {
     IntegerFigures f;
-    for (size_t i = 0; i < n; ++i) {
-        const int32_t d = x[i] - y[i];
-        f.squared1 += int64_t{x[i]} * x[i];
-        f.squaredDifference += int64_t{d} * d;
-        const int32_t magnitude = d < 0 ? -d : d;
-        f.largest = magnitude > f.largest ? magnitude : f.largest;
-        const int32_t level = x[i] < 0 ? -x[i] : x[i];
-        f.largestX = level > f.largestX ? level : f.largestX;
-        f.differing += d != 0;
-        f.polarity &= (y[i] == -x[i]) | ((x[i] == lowest) & (y[i] == highest));
-        f.constant &= d == dc;
-        f.bits |= static_cast<uint32_t>(y[i]);
-    }
+    if (n == 0) return f;
+    addSample(f, x[0], y[0], !inStretch, differs[0], silent[0], dc, lowest, highest);
+    for (size_t i = 1; i < n; ++i)
+        addSample(f, x[i], y[i], x[i - 1] == y[i - 1], differs[i], silent[i], dc, lowest, highest);
     return f;
 }
 
@@ -128,6 +142,36 @@ __attribute__((target_clones("avx2", "default"))) void gatherIntegers(const uint
             const uint32_t raw = last[0] | (last[1] << 8) | (static_cast<uint32_t>(last[2]) << 16);
             out[n - 1] = static_cast<int32_t>(raw << 8) >> 8;
         }
+    }
+}
+
+// What a chunk of one channel adds up to where the two files agree.
+struct EqualFigures {
+    int64_t squared = 0;
+    int32_t largest = 0;
+    uint32_t bits = 0;
+};
+
+__attribute__((target_clones("avx2", "default"))) EqualFigures equalFigures(const int32_t* x, size_t n) {
+    EqualFigures f;
+    for (size_t i = 0; i < n; ++i) {
+        f.squared += int64_t{x[i]} * x[i];
+        const int32_t level = x[i] < 0 ? -x[i] : x[i];
+        f.largest = level > f.largest ? level : f.largest;
+        f.bits |= static_cast<uint32_t>(x[i]);
+    }
+    return f;
+}
+
+// Both channels of 16-bit stereo frames in one pass: a frame is one 32-bit word, split in two,
+// which runs several frames at a time where the channel-by-channel gather cannot.
+__attribute__((target_clones("avx2", "default"))) void gatherStereo16(const uint8_t* bytes, size_t n, int32_t* left,
+                                                                      int32_t* right) {
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t frame;
+        std::memcpy(&frame, bytes + 4 * i, sizeof frame);
+        left[i] = static_cast<int16_t>(frame & 0xFFFFu);
+        right[i] = static_cast<int16_t>(frame >> 16);
     }
 }
 
@@ -190,6 +234,10 @@ struct PairMeasurer::State {
         if (channel.gainLow > channel.gainHigh) channel.gain = false;
     }
 
+    template <int Bytes>
+    void gatherChunk(const uint8_t* frames, size_t n, int32_t* out) const;
+    template <int Bytes>
+    void addEqualIntegers(const uint8_t* a, uint64_t count);
     template <int Bytes, bool Float>
     void addDifferent(const uint8_t* a, const uint8_t* b, uint64_t count, uint64_t frame1);
     template <typename T>
@@ -207,8 +255,55 @@ struct PairMeasurer::State {
     void addEqual(const uint8_t* a, uint64_t count);
 };
 
+// A chunk of frames, each channel's samples apart: channel c at out + c x kChunk.
+template <int Bytes>
+void PairMeasurer::State::gatherChunk(const uint8_t* frames, size_t n, int32_t* out) const {
+    if (Bytes == 2 && channels == 2 && format.blockAlign == 4) {
+        gatherStereo16(frames, n, out, out + kChunk);
+        return;
+    }
+    for (uint16_t c = 0; c < channels; ++c)
+        gatherIntegers<Bytes>(frames + size_t{c} * slotBytes, format.blockAlign, n, out + size_t{c} * kChunk);
+}
+
+// Where the files agree only file 1's levels count, and which channels could stand for others.
+template <int Bytes>
+void PairMeasurer::State::addEqualIntegers(const uint8_t* a, uint64_t count) {
+    std::vector<int32_t> largest(channels, 0);
+    for (uint64_t start = 0; start < count; start += kChunk) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, count - start));
+        gatherChunk<Bytes>(a + start * format.blockAlign, n, xi.data());
+        for (uint16_t c = 0; c < channels; ++c) {
+            const int32_t* x = xi.data() + size_t{c} * kChunk;
+            const EqualFigures f = equalFigures(x, n);
+            Channel& channel = perChannel[c];
+            channel.sumSquared1 += static_cast<double>(f.squared);
+            channel.bitsOfFile2 |= f.bits;
+            largest[c] = std::max(largest[c], f.largest);
+            for (uint16_t d = 0; d < channels; ++d) {
+                uint8_t& alive = orders[size_t{c} * channels + d];
+                const int32_t* other = xi.data() + size_t{d} * kChunk;
+                if (alive && d != c) alive = std::equal(x, x + n, other);
+            }
+        }
+    }
+    for (uint16_t c = 0; c < channels; ++c) {
+        Channel& channel = perChannel[c];
+        channel.polarity = channel.polarity && largest[c] == 0;
+        channel.dc = channel.dc && (!channel.dcSet || channel.dcValue == 0);
+        channel.dcSet = true;
+        channel.inStretch = false;
+        if (largest[c] != 0) constrainGain(channel, largest[c], largest[c]);
+    }
+    inDropout = false;
+}
+
 template <int Bytes, bool Float>
 void PairMeasurer::State::addEqual(const uint8_t* a, uint64_t count) {
+    if constexpr (!Float && Bytes <= 3) {
+        addEqualIntegers<Bytes>(a, count);
+        return;
+    }
     const uint16_t frameBytes = format.blockAlign;
     for (uint16_t c = 0; c < channels; ++c) {
         Channel& channel = perChannel[c];
@@ -251,13 +346,14 @@ void PairMeasurer::State::addDifferent(const uint8_t* a, const uint8_t* b, uint6
     // A chunk at a time, each channel's samples gathered so that every measure is one plain loop.
     for (uint64_t start = 0; start < count; start += kChunk) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, count - start));
-        for (uint16_t c = 0; c < channels; ++c) {
-            const uint8_t* atA = a + start * format.blockAlign + size_t{c} * slotBytes;
-            const uint8_t* atB = b + start * format.blockAlign + size_t{c} * slotBytes;
-            if constexpr (kIntegers) {
-                gatherIntegers<Bytes>(atA, format.blockAlign, n, xi.data() + size_t{c} * kChunk);
-                gatherIntegers<Bytes>(atB, format.blockAlign, n, yi.data() + size_t{c} * kChunk);
-            } else {
+        if constexpr (kIntegers) {
+            gatherChunk<Bytes>(a + start * format.blockAlign, n, xi.data());
+            gatherChunk<Bytes>(b + start * format.blockAlign, n, yi.data());
+            measureChunk<Value>(xi.data(), yi.data(), n, frame1 + start);
+        } else {
+            for (uint16_t c = 0; c < channels; ++c) {
+                const uint8_t* atA = a + start * format.blockAlign + size_t{c} * slotBytes;
+                const uint8_t* atB = b + start * format.blockAlign + size_t{c} * slotBytes;
                 double* x = xd.data() + size_t{c} * kChunk;
                 double* y = yd.data() + size_t{c} * kChunk;
                 for (size_t i = 0; i < n; ++i, atA += format.blockAlign, atB += format.blockAlign) {
@@ -265,10 +361,6 @@ void PairMeasurer::State::addDifferent(const uint8_t* a, const uint8_t* b, uint6
                     y[i] = sampleAt<Bytes, Float>(atB);
                 }
             }
-        }
-        if constexpr (kIntegers) {
-            measureChunk<Value>(xi.data(), yi.data(), n, frame1 + start);
-        } else {
             measureChunk<Value>(xd.data(), yd.data(), n, frame1 + start);
         }
     }
@@ -283,7 +375,6 @@ void PairMeasurer::State::measureChunk(const T* xs, const T* ys, size_t n, uint6
         const T* x = xs + size_t{c} * kChunk;
         const T* y = ys + size_t{c} * kChunk;
         measureChannel(perChannel[c], x, y, n, frame1);
-        markFrames(x, y, n, frameDiffers.data(), file2Silent.data());
     }
     for (uint16_t c = 0; c < channels; ++c) {
         for (uint16_t d = 0; d < channels; ++d) {
@@ -331,8 +422,10 @@ void PairMeasurer::State::measureChannel(Channel& channel, const T* x, const T* 
     uint64_t differing = 0;
     double largestX = 0;
     if constexpr (std::is_integral_v<T>) {
-        const IntegerFigures f = integerFigures(x, y, n, static_cast<int32_t>(channel.dcValue),
-                                                static_cast<int32_t>(lowest), static_cast<int32_t>(highest));
+        const IntegerFigures f = integerFigures(x, y, n, channel.inStretch, frameDiffers.data(), file2Silent.data(),
+                                                static_cast<int32_t>(channel.dcValue), static_cast<int32_t>(lowest),
+                                                static_cast<int32_t>(highest));
+        channel.stretches += static_cast<uint64_t>(f.starts);
         channel.sumSquared1 += static_cast<double>(f.squared1);
         channel.sumSquaredDifference += static_cast<double>(f.squaredDifference);
         channel.largest = std::max(channel.largest, static_cast<double>(f.largest));
@@ -359,6 +452,7 @@ void PairMeasurer::State::measureChannel(Channel& channel, const T* x, const T* 
         channel.largest = largest;
         channel.polarity = polarity;
         channel.dc = constant;
+        markFrames(x, y, n, frameDiffers.data(), file2Silent.data());
     }
     channel.differing += differing;
     if (differing != 0) noteWhere(channel, x, y, n, frame1);
@@ -381,7 +475,10 @@ void PairMeasurer::State::noteWhere(Channel& channel, const T* x, const T* y, si
     while (x[last] == y[last]) --last;
     channel.first = std::min(channel.first, frame1 + first);
     channel.last = frame1 + last;
-    channel.stretches += (first != 0 || !channel.inStretch ? 1 : 0) + stretchStarts(x, y, first, last);
+    // Integer chunks have counted their stretches with their figures.
+    if constexpr (!std::is_integral_v<T>) {
+        channel.stretches += (first != 0 || !channel.inStretch ? 1 : 0) + stretchStarts(x, y, first, last);
+    }
 }
 
 // The gain every sample of a chunk allows: most chunks only confirm the bounds found before, at a

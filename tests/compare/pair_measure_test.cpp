@@ -126,6 +126,12 @@ TEST(PairMeasure, EachSimpleRelationIsNamedInEveryLayout) {
          [](auto& s, size_t f, int c, int n) { return at(s, f, (c + 1) % n, n); }, false, true},
         {"dropouts", Kind::Dropouts,
          [](auto& s, size_t f, int c, int n) { return f % 1000 < 30 ? 0.0 : at(s, f, c, n); }},
+        // Rotated over the whole of one span the engine hands over; the channels tell apart elsewhere.
+        {"channels rotated over one stretch only", Kind::NoSimpleRelation,
+         [](auto& s, size_t f, int c, int n) {
+             return f >= 1554 && f < 2331 ? at(s, f, (c + 1) % n, n) : at(s, f, c, n);
+         },
+         false, true},
         {"polarity on the last channel only", Kind::PolarityInverted,
          [](auto& s, size_t f, int c, int n) { return c == n - 1 ? -at(s, f, c, n) : at(s, f, c, n); }, false, true},
         {"polarity with a DC offset", Kind::NoSimpleRelation,
@@ -145,10 +151,15 @@ TEST(PairMeasure, EachSimpleRelationIsNamedInEveryLayout) {
             const PairMeasureResult result = measure(layout, one, changed(one, layout.channels, c.change));
             EXPECT_EQ(result.cause.kind, c.kind) << result.cause.english();
             EXPECT_EQ(result.frames, 5000u);
-            if (std::string(c.name) == "gain of 0.8") EXPECT_NEAR(result.cause.gainDb, -1.94, 0.01);
-            if (std::string(c.name) == "polarity on the last channel only")
+            if (std::string(c.name) == "gain of 0.8") {
+                EXPECT_NEAR(result.cause.gainDb, -1.94, 0.01);
+            }
+            if (std::string(c.name) == "polarity on the last channel only") {
                 EXPECT_EQ(result.cause.channel, layout.channels - 1);
-            if (c.kind == Kind::Dropouts) EXPECT_EQ(result.cause.dropouts, 5u);
+            }
+            if (c.kind == Kind::Dropouts) {
+                EXPECT_EQ(result.cause.dropouts, 5u);
+            }
         }
     }
 }
@@ -183,6 +194,30 @@ TEST(PairMeasure, RequantisationNamesTheDepthAndFiguresAreExact) {
         EXPECT_NEAR(measured.residueRmsDbfs, 20 * std::log10(std::sqrt(squared / 4000) / 8388608.0), 1e-9);
         EXPECT_NEAR(measured.nullDepthDb, 10 * std::log10(squared / level), 1e-9);
         EXPECT_EQ(measured.firstFrame, first);
+    }
+}
+
+// Where differences lie: stretches that run across the measurer's chunks and the engine's spans are
+// counted once, in integers and in floats alike.
+TEST(PairMeasure, StretchesAcrossChunksAreCountedOnce) {
+    for (const Layout& layout : {Layout{16, false, 2}, Layout{24, false, 1}, Layout{32, true, 2}}) {
+        SCOPED_TRACE(layout.bits);
+        const Samples one = noise(layout, 4000, 11);
+        const auto inStretch = [](size_t f) {
+            return f == 0 || (f >= 1000 && f < 1100) || (f >= 2040 && f < 3080) || f == 3500 || f == 3502 || f == 3999;
+        };
+        const Samples two = changed(one, layout.channels, [&](auto& s, size_t f, int c, int n) {
+            return at(s, f, c, n) + (inStretch(f) && c == 0 ? 1 : 0);
+        });
+        const PairMeasureResult result = measure(layout, one, two);
+        const ChannelMeasure& changedChannel = result.channels[0];
+        EXPECT_EQ(changedChannel.stretches, 6u);
+        EXPECT_EQ(changedChannel.firstFrame, 0u);
+        EXPECT_EQ(changedChannel.lastFrame, 3999u);
+        EXPECT_EQ(changedChannel.differingSamples, 1u + 100 + 1040 + 3);
+        if (layout.channels == 2) {
+            EXPECT_EQ(result.channels[1].stretches, 0u);
+        }
     }
 }
 
