@@ -312,6 +312,7 @@ void MainWindow::applySettings(const WindowSettings& settings) {
     options_->setMatchPoint(settings.matchPoint);
     options_->setContinuousMode(settings.continuousMode);
     options_->setDetailDisplay(settings.detailDisplay);
+    options_->setMeasure(settings.measure);
     options_->setMatchLengthText(toQString(settings.matchLength));
     options_->setDifferenceLimitText(toQString(settings.differenceLimit));
 }
@@ -324,6 +325,7 @@ WindowSettings MainWindow::currentSettings() const {
     settings.matchPoint = options_->matchPoint();
     settings.continuousMode = options_->continuousMode();
     settings.detailDisplay = options_->detailDisplay();
+    settings.measure = options_->measure();
     settings.matchLength = options_->matchLengthEditText().toStdString();
     settings.differenceLimit = options_->differenceLimitEditText().toStdString();
     return settings;

@@ -26,6 +26,10 @@ OptionControls::OptionControls(QWidget* parent) : QObject(parent) {
     place(new QLabel(QStringLiteral("最大表示行"), group_), "differenceLimitLabel", 240, 32, 60, 13);
     place(new QLabel(QStringLiteral("一致検出ｻﾝﾌﾟﾙ数"), group_), "matchLengthLabel", 104, 34, 93, 13);
     continuousCheck_ = place(new QCheckBox(QStringLiteral("連続モード"), group_), "continuousCheck", 8, 39, 74, 17);
+    // Beside the designed options, in the group's free right-hand corner.
+    measureCheck_ = place(new QCheckBox(QStringLiteral("測定"), group_), "measureCheck", 312, 16, 57, 17);
+    measureCheck_->setToolTip(QStringLiteral("ファイルの終わりまで読み、相違の大きさと原因を示します"));
+    measureCheck_->setAccessibleDescription(measureCheck_->toolTip());
     matchLength_.edit = place(new QLineEdit(QStringLiteral("200"), group_), "matchLengthEdit", 120, 49, 41, 21);
     matchLength_.spin = place(new SpinControl(group_, 1, 32767, 100, 200), "matchLengthSpin", 161, 49, 17, 21);
     matchLength_.emptyMessage = QStringLiteral("サンプル数を指定してください");
@@ -54,13 +58,14 @@ void OptionControls::connectHandlers() {
 }
 
 QList<QWidget*> OptionControls::tabChain() const {
-    return {zeroSkipCheck_,   matchPointCheck_, matchLength_.edit,
-            continuousCheck_, detailsCheck_,    differenceLimit_.edit};
+    return {zeroSkipCheck_, matchPointCheck_,      matchLength_.edit, continuousCheck_,
+            detailsCheck_,  differenceLimit_.edit, measureCheck_};
 }
 
 bool OptionControls::zeroSkip() const { return zeroSkipCheck_->isChecked(); }
 bool OptionControls::matchPoint() const { return matchPointCheck_->isChecked(); }
 bool OptionControls::detailDisplay() const { return detailsCheck_->isChecked(); }
+bool OptionControls::measure() const { return measureCheck_->isChecked(); }
 bool OptionControls::continuousMode() const { return continuousCheck_->isChecked(); }
 std::string OptionControls::matchLengthText() const { return matchLength_.edit->text().toStdString(); }
 std::string OptionControls::differenceLimitText() const { return differenceLimit_.edit->text().toStdString(); }
@@ -71,6 +76,7 @@ void OptionControls::setZeroSkip(bool on) { zeroSkipCheck_->setChecked(on); }
 void OptionControls::setMatchPoint(bool on) { matchPointCheck_->setChecked(on); }
 void OptionControls::setContinuousMode(bool on) { continuousCheck_->setChecked(on); }
 void OptionControls::setDetailDisplay(bool on) { detailsCheck_->setChecked(on); }
+void OptionControls::setMeasure(bool on) { measureCheck_->setChecked(on); }
 void OptionControls::setMatchLengthText(const QString& text) { matchLength_.edit->setText(text); }
 void OptionControls::setDifferenceLimitText(const QString& text) { differenceLimit_.edit->setText(text); }
 

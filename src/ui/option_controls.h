@@ -1,5 +1,5 @@
 #pragma once
-// The group "比較オプション": four check boxes and two number fields, each an edit box with a spin
+// The group "比較オプション": five check boxes and two number fields, each an edit box with a spin
 // control. The controls are the option values; the engine reads them when it needs them.
 
 #include <QList>
@@ -33,6 +33,7 @@ public:
     bool detailDisplay() const override;
     std::string matchLengthText() const override;
     std::string differenceLimitText() const override;
+    bool measure() const override;
     bool continuousMode() const;
 
     // Set as a user would: each runs the control's change handling.
@@ -40,6 +41,7 @@ public:
     void setMatchPoint(bool on);
     void setContinuousMode(bool on);
     void setDetailDisplay(bool on);
+    void setMeasure(bool on);
     void setMatchLengthText(const QString& text);
     void setDifferenceLimitText(const QString& text);
     QString matchLengthEditText() const;
@@ -67,6 +69,7 @@ private:
     QCheckBox* matchPointCheck_;
     QCheckBox* detailsCheck_;
     QCheckBox* continuousCheck_;
+    QCheckBox* measureCheck_;
     NumberField matchLength_;
     NumberField differenceLimit_;
 };

@@ -22,6 +22,7 @@ WindowSettings readSettings(const IniStore& ini) {
     settings.detailDisplay = ini.readBoolean("setting", "missout", false);
     settings.matchLength = ini.readText("setting", "icchi_sample", "200");
     settings.differenceLimit = ini.readText("setting", "missout_count", "200");
+    settings.measure = ini.readBoolean("setting", "measure", false);
     return settings;
 }
 
@@ -38,6 +39,7 @@ void saveInto(const std::string& path, const WindowSettings& settings) {
     ini.writeBoolean("setting", "repeat", settings.continuousMode);
     ini.writeBoolean("setting", "missout", settings.detailDisplay);
     ini.writeText("setting", "missout_count", settings.differenceLimit);
+    ini.writeBoolean("setting", "measure", settings.measure);
     ini.save();
 }
 

@@ -14,6 +14,7 @@ struct WindowSettings {
     bool matchPoint = false;
     bool continuousMode = false;
     bool detailDisplay = false;
+    bool measure = false;
     std::string matchLength = "200";  // the edit box's text, whatever it holds
     std::string differenceLimit = "200";
 };
@@ -38,8 +39,8 @@ struct LoadedSettings {
 };
 LoadedSettings loadSettings(const SettingsFiles& files);
 
-// Writes the eight keys in their order (Top, Left, zeroskip, matchpoint, icchi_sample, repeat,
-// missout, missout_count) into the file beside the program, or, when that cannot be written, into
+// Writes the nine keys in their order (Top, Left, zeroskip, matchpoint, icchi_sample, repeat,
+// missout, missout_count, measure) into the file beside the program, or, when that cannot be written, into
 // the user's. Each write replaces the whole file at once and keeps what others put in it. Throws
 // "<path> に書き込めません" for the file beside the program when neither can be written; the old
 // files stay as they were.

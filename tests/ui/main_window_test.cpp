@@ -353,6 +353,35 @@ private slots:
         QVERIFY2(log.contains(QStringLiteral("一致しました。")), qPrintable(log));
     }
 
+    // The measure box reads the pair to its end and names why it differs; unchecked, the run stops
+    // at the first difference as before.
+    void theMeasureBoxNamesTheCause() {
+        TempDir settings;
+        RecordingDialogs dialogs;
+        const writer::PcmFormat format{};
+        std::vector<uint8_t> audio = writer::noiseFrames(format, 3000);
+        writer::writeCanonicalWav(settings.file("one.wav"), format, audio);
+        for (size_t i = 0; i + 1 < audio.size(); i += 2) {
+            const auto negated = static_cast<uint16_t>(-static_cast<int16_t>(audio[i] | audio[i + 1] << 8));
+            audio[i] = static_cast<uint8_t>(negated);
+            audio[i + 1] = static_cast<uint8_t>(negated >> 8);
+        }
+        writer::writeCanonicalWav(settings.file("two.wav"), format, audio);
+        auto window = makeWindow(settings);
+        const Controls c(*window);
+        const TraceSink previous = setTraceSink({});
+        window->openFiles(
+            {QString::fromStdString(settings.file("one.wav")), QString::fromStdString(settings.file("two.wav"))});
+        c.runAction->trigger();
+        QVERIFY(!c.logView->toPlainText().contains(QStringLiteral("原因: ")));
+        c.measure->setChecked(true);
+        c.runAction->trigger();
+        setTraceSink(previous);
+        const QString log = c.logView->toPlainText();
+        QVERIFY2(log.contains(QStringLiteral("原因: 極性反転")), qPrintable(log));
+        QVERIFY2(log.contains(QStringLiteral("測定 チャンネル1: ")), qPrintable(log));
+    }
+
     void theFolderPickerLeavesTheWindowUsableAndSpeaksJapanese() {
         TempDir settings;
         auto window = makeWindow(settings);

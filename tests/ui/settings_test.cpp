@@ -47,7 +47,7 @@ private slots:
         }
         QCOMPARE(QString::fromStdString(readAll(settings.file("vemilo3.ini"))),
                  QStringLiteral("[position]\nTop=169\nLeft=208\n[setting]\nzeroskip=1\nmatchpoint=1\nicchi_sample=200\n"
-                                "repeat=0\nmissout=0\nmissout_count=200\n"));
+                                "repeat=0\nmissout=0\nmissout_count=200\nmeasure=0\n"));
     }
 
     void roundTrip() {
@@ -61,6 +61,7 @@ private slots:
             c.zeroSkip->setChecked(false);
             c.continuous->setChecked(true);
             c.details->setChecked(true);
+            c.measure->setChecked(true);
             c.matchLengthEdit->setText(QString());
             c.differenceLimitEdit->setText(QStringLiteral("1000"));
         }
@@ -71,6 +72,7 @@ private slots:
         QVERIFY(!c.matchPoint->isChecked());
         QVERIFY(c.continuous->isChecked());
         QVERIFY(c.details->isChecked());
+        QVERIFY(c.measure->isChecked());
         QCOMPARE(c.matchLengthEdit->text(), QString());
         QCOMPARE(c.differenceLimitEdit->text(), QStringLiteral("1000"));
         QVERIFY(dialogs.errors.isEmpty());
@@ -216,7 +218,7 @@ private slots:
                  QStringLiteral(
                      "; kept by "
                      "hand\n[other]\nmine=1\n\n[setting]\nfont=Gothic\nzeroskip=0\nmatchpoint=0\nicchi_sample=200\n"
-                     "repeat=0\nmissout=0\nmissout_count=200\n[position]\nTop=9\nLeft=7\n[last]\nx=y\n"));
+                     "repeat=0\nmissout=0\nmissout_count=200\nmeasure=0\n[position]\nTop=9\nLeft=7\n[last]\nx=y\n"));
     }
 
     void aSaveInterruptedBeforeItsRenameLeavesTheOldFile() {

@@ -77,6 +77,7 @@ struct Controls {
           matchPoint(findControl<QCheckBox>(w, "matchPointCheck")),
           details(findControl<QCheckBox>(w, "detailsCheck")),
           continuous(findControl<QCheckBox>(w, "continuousCheck")),
+          measure(findControl<QCheckBox>(w, "measureCheck")),
           matchLengthEdit(findControl<QLineEdit>(w, "matchLengthEdit")),
           matchLengthSpin(findControl<widgets::SpinControl>(w, "matchLengthSpin")),
           differenceLimitEdit(findControl<QLineEdit>(w, "differenceLimitEdit")),
@@ -102,6 +103,7 @@ struct Controls {
     QCheckBox* matchPoint;
     QCheckBox* details;
     QCheckBox* continuous;
+    QCheckBox* measure;
     QLineEdit* matchLengthEdit;
     widgets::SpinControl* matchLengthSpin;
     QLineEdit* differenceLimitEdit;
