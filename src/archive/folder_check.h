@@ -17,7 +17,7 @@ namespace vemilo::archive {
 
 struct FolderCheckOptions {
     std::string folder1, folder2;
-    ComparisonOptions comparison{.zeroSkip = false, .matchPoint = false};
+    ComparisonOptions comparison = ComparisonOptions::exact();
     unsigned jobs = 0;  // 0: one per processor core
     bool verbose = false;
     ReportFormat format = ReportFormat::Text;

@@ -16,7 +16,7 @@ struct CliOptions {
     Mode mode = Mode::Compare;
     std::vector<Mode> modes;  // every mode option given; more than one is a usage error
     // Exact unless asked otherwise: every frame from the first frame of each file's data.
-    ComparisonOptions comparison{.zeroSkip = false, .matchPoint = false};
+    ComparisonOptions comparison = ComparisonOptions::exact();
     bool trace = false;
     bool json = false;
     bool verbose = false;

@@ -36,6 +36,14 @@ struct ComparisonOptions {
     uint32_t resyncSeconds = 0;  // 0: no resynchronisation
     bool measure = false;
     std::optional<uint32_t> tolerance;  // LSB; nothing: only identical passes
+
+    // Every frame from the first frame of each file's data: no zero skip, no match point.
+    static ComparisonOptions exact() {
+        ComparisonOptions options;
+        options.zeroSkip = false;
+        options.matchPoint = false;
+        return options;
+    }
 };
 
 class FixedOptions : public OptionSource {

@@ -12,6 +12,8 @@
 #include <optional>
 #include <stdexcept>
 
+#include "wav/wav_error.h"
+
 namespace vemilo::ui {
 namespace {
 
@@ -168,7 +170,7 @@ void IniStore::save(const std::function<void()>& beforeRename) const {
     const std::string target = fileBehind(path_);
     // A file made read-only is left as it is, as writing it in place would be refused.
     if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
-        throw std::runtime_error(path_ + " に書き込めません: " + std::strerror(EACCES));
+        throw std::runtime_error(path_ + " に書き込めません: " + japaneseWriteReason(EACCES));
     }
     std::string text;
     for (const std::string& line : lines_) text += line + "\n";
@@ -176,7 +178,7 @@ void IniStore::save(const std::function<void()>& beforeRename) const {
     // A temporary file in the same folder, so that the rename never crosses file systems.
     std::string temporary = target + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) throw std::runtime_error(path_ + " に書き込めません: " + std::strerror(errno));
+    if (fd < 0) throw std::runtime_error(path_ + " に書き込めません: " + japaneseWriteReason(errno));
     struct stat old {};
     const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : [] {
         const mode_t mask = ::umask(0);
@@ -186,7 +188,7 @@ void IniStore::save(const std::function<void()>& beforeRename) const {
     const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
     const int writeError = errno;
     if (::close(fd) != 0 || !written) {
-        const std::string reason = std::strerror(written ? errno : writeError);
+        const std::string reason = japaneseWriteReason(written ? errno : writeError);
         ::unlink(temporary.c_str());
         throw std::runtime_error(path_ + " に書き込めません: " + reason);
     }
@@ -197,7 +199,7 @@ void IniStore::save(const std::function<void()>& beforeRename) const {
         throw;
     }
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
-        const std::string reason = std::strerror(errno);
+        const std::string reason = japaneseWriteReason(errno);
         ::unlink(temporary.c_str());
         throw std::runtime_error(path_ + " に書き込めません: " + reason);
     }

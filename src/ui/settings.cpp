@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "ui/ini_store.h"
+#include "wav/wav_error.h"
 
 namespace vemilo::ui {
 namespace {
@@ -104,8 +105,10 @@ void saveSettings(const SettingsFiles& files, const WindowSettings& settings) {
     } catch (const std::runtime_error& beside) {
         if (files.userConfig.empty()) throw;
         try {
-            std::error_code ignored;
-            std::filesystem::create_directories(std::filesystem::path(files.userConfig).parent_path(), ignored);
+            // A folder that cannot be made is the reason, not the file then missing in it.
+            std::error_code made;
+            std::filesystem::create_directories(std::filesystem::path(files.userConfig).parent_path(), made);
+            if (made) throw std::runtime_error(files.userConfig + " に書き込めません: " + japaneseWriteReason(made.value()));
             saveInto(files.userConfig, settings);
         } catch (const std::runtime_error& user) {
             // Said once: the file this save ended on, and why.

@@ -58,6 +58,20 @@ std::string japaneseReason(const WavError& error) {
     return "";
 }
 
+std::string japaneseWriteReason(int systemError) {
+    switch (systemError) {
+        case EACCES:
+        case EPERM: return "書き込みの権限がありません";
+        case ENOENT: return "フォルダが見つかりません";
+        case ENOTDIR: return "途中にフォルダでないものがあります";
+        case EROFS: return "読み取り専用のファイルシステムです";
+        case ENOSPC: return "ディスクの空きがありません";
+        case EDQUOT: return "ディスクの割り当てを超えました";
+        case EISDIR: return "フォルダです";
+        default: return std::strerror(systemError);
+    }
+}
+
 std::string cannotReadMessage(int side, const std::string& path, const WavError& error) {
     return formatText("ファイル%d %s を読めません: %s", side + 1, escapeControlCharacters(path).c_str(),
                       japaneseReason(error).c_str());

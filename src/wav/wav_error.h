@@ -42,6 +42,9 @@ inline std::string describeError(const WavError& error) {
 // The reason in the window's language, for message boxes and log lines: "ファイルが見つかりません".
 std::string japaneseReason(const WavError& error);
 
+// Why the system refused to write or create a file, in the window's language: "書き込みの権限がありません".
+std::string japaneseWriteReason(int systemError);
+
 // "ファイル1 PATH を読めません: REASON", the path escaped as log lines escape it.
 std::string cannotReadMessage(int side, const std::string& path, const WavError& error);
 

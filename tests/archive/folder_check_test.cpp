@@ -375,7 +375,9 @@ TEST_F(FolderCheck, BadShardReportsAreNamed) {
         for (const std::string& fault : c.faults) expected += fault;
         EXPECT_EQ(run.err, expected);
         // A fault in the headers is found before anything is written.
-        if (c.reports.back() != copy) EXPECT_EQ(run.out, "");
+        if (c.reports.back() != copy) {
+            EXPECT_EQ(run.out, "");
+        }
     }
     EXPECT_EQ(runTool({"--merge-reports", first, second}).status, 2);  // the pair whose rates differ
 }

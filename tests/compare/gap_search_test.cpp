@@ -57,7 +57,7 @@ protected:
         chooseFile(slots[0], 0, dir.file("1.wav"), host);
         chooseFile(slots[1], 1, dir.file("2.wav"), host);
         host.log.clear();
-        host.options.values = RecordingReporter::everyOptionOff();
+        host.options.values = ComparisonOptions::exact();
         host.options.values.resyncSeconds = seconds;
         return runComparison(slots, host, host.options);
     }

@@ -43,14 +43,7 @@ public:
     std::vector<int> progressHistory;
 
     // Every option off, so that each test turns on what it exercises.
-    FixedOptions options{everyOptionOff()};
-
-    static ComparisonOptions everyOptionOff() {
-        ComparisonOptions off;
-        off.zeroSkip = false;
-        off.matchPoint = false;
-        return off;
-    }
+    FixedOptions options{ComparisonOptions::exact()};
 };
 
 }  // namespace vemilo::testing

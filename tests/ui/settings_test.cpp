@@ -153,7 +153,7 @@ private slots:
         makeWindow(settings).reset();
         // Said once, naming the file the save ended on and the reason.
         QCOMPARE(dialogs.errors, QStringList{QString::fromStdString(settings.file("config/vemilo/vemilo3.ini")) +
-                                             QStringLiteral(" に書き込めません: Not a directory.")});
+                                             QStringLiteral(" に書き込めません: 途中にフォルダでないものがあります.")});
     }
 
     // The file a start reads is the one the last close wrote: after a save fell back to the
@@ -202,6 +202,24 @@ private slots:
         QCOMPARE(dialogs.errors.size(), 1);
         QVERIFY(dialogs.errors.front().contains(QStringLiteral("に書き込めません")));
         QCOMPARE(readAll(file), std::string("[position]\nTop=1\n"));
+    }
+
+    // A folder the user may not write: the reason is the refused folder, in the window's language,
+    // not the missing file that followed from it.
+    void aConfigFolderThatCannotBeMadeIsNamedWithItsReason() {
+        if (runningAsRoot()) {  // root may write anywhere
+            const auto status = rerunAsNobody({"SettingsTest", "aConfigFolderThatCannotBeMadeIsNamedWithItsReason"});
+            if (!status) QSKIP("running as root, and runuser cannot run this test as nobody");
+            QCOMPARE(*status, 0);
+            return;
+        }
+        TempDir home;
+        RecordingDialogs dialogs;
+        ::chmod(home.path().c_str(), 0555);
+        makeWindow(home).reset();
+        ::chmod(home.path().c_str(), 0700);
+        QCOMPARE(dialogs.errors, QStringList{QString::fromStdString(home.file("config/vemilo/vemilo3.ini")) +
+                                             QStringLiteral(" に書き込めません: 書き込みの権限がありません.")});
     }
 
     void whatOthersPutInTheFileIsKept() {
@@ -254,7 +272,7 @@ private slots:
             ini.writeText("setting", "icchi_sample", std::string(6000, '9'));
             ini.save();
         } catch (const std::runtime_error& error) {
-            refused = std::string(error.what()) == path + " に書き込めません: No space left on device";
+            refused = std::string(error.what()) == path + " に書き込めません: ディスクの空きがありません";
         }
         const std::string after = readAll(path);
         std::system(("umount '" + disk + "'").c_str());
