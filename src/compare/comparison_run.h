@@ -85,7 +85,11 @@ struct RunOutcome {
     // Frame indexes from the start of each file's data, as {file 1, file 2}.
     std::optional<std::array<uint64_t, 2>> firstDifference;
     std::optional<std::array<uint64_t, 2>> lastDifference;
-    std::vector<uint64_t> differingFrames;    // 0-based ordinals among the compared frames, as counted
+    std::vector<uint64_t> differingFrames;  // 0-based ordinals among the compared frames, as counted
+    // For each of those frames, its largest difference on any channel against full scale: 1/32768
+    // for one LSB of 16-bit PCM, up to 2 for full scale against its negation; 1 where the
+    // encoding gives no scale.
+    std::vector<double> differenceLevels;
     std::vector<uint64_t> channelsDiffering;  // per channel: frames in which that channel differs
     std::vector<uint64_t> maxAbsDifference;   // per channel, integer PCM of 8 to 32 bits only
     // Why a pair compared to its end still cannot pass: a file whose data chunk declares more than

@@ -83,12 +83,15 @@ void noteDifference(const RunState& run, RunOutcome& outcome) {
     if (!outcome.firstDifference) outcome.firstDifference = at;
     outcome.lastDifference = at;
     outcome.differingFrames.push_back(outcome.comparedFrames);
+    outcome.differenceLevels.push_back(1.0);
 
     if (format.channels == 0 || format.blockAlign % format.channels != 0) return;
     const uint32_t channelBytes = format.blockAlign / format.channels;
     outcome.channelsDiffering.resize(format.channels, 0);
     const bool integer = format.isDecodableInteger();
+    const bool floats = format.isFloat() && format.bytesPerSample() <= channelBytes;
     if (integer) outcome.maxAbsDifference.resize(format.channels, 0);
+    double level = 0;
     for (uint32_t channel = 0; channel < format.channels; ++channel) {
         const uint8_t* a = file1.next() + static_cast<size_t>(channel) * channelBytes;
         const uint8_t* b = file2.next() + static_cast<size_t>(channel) * channelBytes;
@@ -98,8 +101,15 @@ void noteDifference(const RunState& run, RunOutcome& outcome) {
             const int64_t difference = integerSample(a, format.bitsPerSample) - integerSample(b, format.bitsPerSample);
             const uint64_t magnitude = static_cast<uint64_t>(difference < 0 ? -difference : difference);
             outcome.maxAbsDifference[channel] = std::max(outcome.maxAbsDifference[channel], magnitude);
+            level = std::max(level, std::ldexp(static_cast<double>(magnitude), 1 - format.bitsPerSample));
+        } else if (floats) {
+            const double difference =
+                std::fabs(floatSample(a, format.bitsPerSample) - floatSample(b, format.bitsPerSample));
+            // NaN and infinity against a number: as large as a difference can be drawn.
+            level = std::max(level, std::isfinite(difference) ? difference : 2.0);
         }
     }
+    if (integer || floats) outcome.differenceLevels.back() = level;
 }
 
 // The rest of a span, from a differing frame on, measured in one pass rather than frame by frame:
