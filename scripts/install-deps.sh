@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-translations-l10n fonts-ipafont-gothic
-  nlohmann-json3-dev nettle-dev libsndfile1-dev libflac-dev
+  nlohmann-json3-dev nettle-dev libsndfile1-dev libflac-dev libxcb1-dev
 )
 if [ "${1:-}" = "--tests" ]; then
   packages+=(

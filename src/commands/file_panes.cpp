@@ -1,5 +1,6 @@
 #include "commands/file_panes.h"
 
+#include <sys/stat.h>
 #include <QCursor>
 #include <QLineEdit>
 #include <QMenu>
@@ -37,7 +38,7 @@ void FilePanes::chooseFolder(int side) {
     const QString chosen = widgets::dialogs().chooseFolder(QStringLiteral("ディレクトリを開くダイアログ"));
     // A cancelled picker changes nothing, so the caption keeps naming the list's folder.
     if (chosen.isEmpty()) return;
-    panes_[side].folderButton->setText(chosen);
+    showFolderCaption(side, chosen);
     panes_[side].list->showFolder(chosen.toStdString());
 }
 
@@ -57,7 +58,7 @@ void FilePanes::copyFolder(int from, int to) {
                                              : QStringLiteral("フォルダ2が設定されていません"));
         return;
     }
-    panes_[to].folderButton->setText(folder);
+    showFolderCaption(to, folder);
     panes_[to].list->showFolder(folder.toStdString());
 }
 
@@ -69,6 +70,11 @@ void FilePanes::watchFolders() {
 
 void FilePanes::offerDroppedFile(const QStringList& paths) {
     if (paths.isEmpty()) return;
+    if (paths.size() >= 2) {
+        assignFile(0, paths[0].toStdString());
+        assignFile(1, paths[1].toStdString());
+        return;
+    }
     droppedPath_ = paths.front().toStdString();
     // Opened once the drop is over: until the dragging program lets go of the pointer, a menu
     // cannot take it and would close at once.
@@ -80,13 +86,26 @@ void FilePanes::assignDroppedFile(int side) { assignFile(side, droppedPath_); }
 void FilePanes::assignFile(int side, const std::string& path) {
     const SidePane& pane = panes_[side];
     pane.pathEdit->setText(widgets::toQString(path));
+    // A mistyped path would otherwise empty the list of a folder the user did not mean.
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) {
+        chooseFile(side, path);
+        return;
+    }
     const size_t separator = path.rfind('/');
     const std::string folderPart = separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
     const std::string namePart = separator == std::string::npos ? path : path.substr(separator + 1);
-    pane.folderButton->setText(widgets::toQString(folderPart));
+    showFolderCaption(side, widgets::toQString(folderPart));
     pane.list->showFolder(folderPart);
     pane.list->selectRow(widgets::findFileRow(*pane.list, namePart));
     chooseFile(side, path);
+}
+
+void FilePanes::showFolderCaption(int side, const QString& folder) {
+    QPushButton* button = panes_[side].folderButton;
+    button->setText(folder);
+    const QString name = side == 0 ? QStringLiteral("フォルダ1") : QStringLiteral("フォルダ2");
+    button->setAccessibleName(name + QStringLiteral(": ") + (folder.isEmpty() ? QStringLiteral("未設定") : folder));
 }
 
 void FilePanes::selectNextFile() {

@@ -54,12 +54,16 @@ public:
     void copyFolder(int from, int to);
     // Once a second: a list whose folder's count of WAV files changed is read again.
     void watchFolders();
-    // A drop: keeps the first path and opens the drop menu at the cursor.
+    // A drop: one file opens the drop menu at the cursor for it; two or more fill file 1 and
+    // file 2 with the first two, in the order given.
     void offerDroppedFile(const QStringList& paths);
     // The drop menu's choice: the dropped file becomes the side's file, its folder the side's folder.
     void assignDroppedFile(int side);
-    // Names a file for a side as a drop would, without the menu (files given at start).
+    // Names a file for a side as a drop would, without the menu (files given at start). A path
+    // that names no file is reported and leaves the side's folder and list as they were.
     void assignFile(int side, const std::string& path);
+    // The folder button's caption, and the name a screen reader gives it: the folder it shows.
+    void showFolderCaption(int side, const QString& folder);
     // The hidden next-file button: the row below the selection of list 1 becomes file 1.
     void selectNextFile();
     // A step of continuous mode: selects the side's next row and shows its path; the path, for the

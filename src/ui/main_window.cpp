@@ -18,6 +18,8 @@
 #include <QScrollArea>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -25,8 +27,10 @@
 #include <climits>
 
 #include "commands/run_command.h"
+#include "ui/keyboard_move.h"
 #include "ui/option_controls.h"
 #include "ui/settings.h"
+#include "wav/text_format.h"
 #include "widgets/designed_geometry.h"
 #include "widgets/dialogs.h"
 #include "widgets/file_list_box.h"
@@ -41,7 +45,11 @@ using namespace vemilo::widgets;
 namespace {
 
 constexpr int kClientWidth = 442;
-constexpr int kPanelHeight = 481;
+// The designed 481, and the time scale under the progress bar.
+constexpr int kPanelHeight = 481 + widgets::ProgressStrip::kScaleHeight;
+constexpr int kDesignedListHeight = 57;
+constexpr int kDesignedFolderGroupHeight = 191;
+constexpr int kSecondFolderTop = 103;
 constexpr int kLogHeight = 180;
 constexpr int kStatusHeight = 25;
 // The log never shrinks below a few lines and its scroll bar.
@@ -62,9 +70,11 @@ MainWindow::MainWindow(SettingsFiles settingsFiles, QWidget* parent)
     runCommand_ = std::make_unique<commands::RunCommand>(fileSlots_, reporter(), *options_, *filePanes_,
                                                          [this] { return options_->continuousMode(); });
     runCommand_->onCompared = [this](const RunOutcome& outcome) { markDifferences(outcome); };
+    progressBar_->onDifferenceChosen = [this](uint64_t number) { showDifferenceInLog(number); };
     connectHandlers();
     fitToAvailableHeight(availableHeight());
     startUp();
+    layoutPanel();
 }
 
 MainWindow::~MainWindow() {
@@ -86,13 +96,16 @@ void MainWindow::buildControls() {
     panelScroll_->setFrameShape(QFrame::NoFrame);
     panelScroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     panelScroll_->setWidgetResizable(true);
+    // Not a stop of its own: Tab goes through the controls inside it, which it scrolls into view.
+    panelScroll_->setFocusPolicy(Qt::NoFocus);
     controlsPanel_ = new QWidget(panelScroll_);
     controlsPanel_->setObjectName(QStringLiteral("controlsPanel"));
     controlsPanel_->setFixedHeight(kPanelHeight);
     panelScroll_->setWidget(controlsPanel_);
     logView_ = new QPlainTextEdit(central);
     logView_->setObjectName(QStringLiteral("logView"));
-    logView_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // A difference line stays one line, its file 2 values included: wider ones scroll sideways.
+    logView_->setLineWrapMode(QPlainTextEdit::NoWrap);
     logView_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     logView_->setFont(layoutFont(LayoutFace::MsGothic, 9));
     logView_->setAccessibleName(QStringLiteral("ログ"));
@@ -114,8 +127,21 @@ void MainWindow::buildControls() {
 
     auto* panelAnchors = new RightAnchors(controlsPanel_, kClientWidth);
 
+    // Group titles stand on the frame line, as on the designed platform, so that the line passes
+    // above the first row of controls instead of through it. Every pane shows the focus.
+    const QString frames = QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 3px; margin-top: 6px; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px;"
+        " padding: 0 2px; background: palette(window); }");
+    const QString focusFrames = QStringLiteral(
+        "QListView, QPlainTextEdit { border: 1px solid palette(dark); padding: 1px; }"
+        "QListView:focus, QPlainTextEdit:focus { border: 2px solid palette(highlight); padding: 0px; }");
+    controlsPanel_->setStyleSheet(frames + focusFrames);
+    logView_->setStyleSheet(focusFrames);
+
     auto* folderGroup =
         place(new QGroupBox(QStringLiteral("フォルダから指定"), controlsPanel_), "folderGroup", 16, 4, 412, 191);
+    folderGroup_ = folderGroup;
     auto* folderAnchors = new RightAnchors(folderGroup, 412);
     auto* fileGroup =
         place(new QGroupBox(QStringLiteral("wavファイル"), controlsPanel_), "fileGroup", 16, 201, 412, 73);
@@ -126,6 +152,7 @@ void MainWindow::buildControls() {
         const int folderTop = side == 0 ? 16 : 103;
         auto* folderLabel = place(new QLabel(QStringLiteral("フォルダ") + QLatin1String(suffix), folderGroup),
                                   side == 0 ? "folderLabel1" : "folderLabel2", 8, folderTop, 49, 12);
+        folderLabels_[side] = folderLabel;
         folderLabel->setFont(layoutFont(LayoutFace::MsPGothic, 9));
         pane.folderButton =
             place(new QPushButton(folderGroup), side == 0 ? "folderButton1" : "folderButton2", 63, folderTop, 332, 18);
@@ -151,19 +178,23 @@ void MainWindow::buildControls() {
         pane.infoPane = side == 0 ? place(new QPlainTextEdit(controlsPanel_), "infoPane1", 16, 280, 161, 82)
                                   : place(new QPlainTextEdit(controlsPanel_), "infoPane2", 183, 279, 161, 83);
         pane.infoPane->setAccessibleName(QStringLiteral("ファイル") + QLatin1String(suffix) + QStringLiteral("の情報"));
+        // Read, selected and copied, never typed into; Tab moves on.
+        pane.infoPane->setReadOnly(true);
+        pane.infoPane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        pane.infoPane->setTabChangesFocus(true);
         pane.infoPane->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         pane.infoPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         pane.infoPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         pane.infoPane->setFont(layoutFont(LayoutFace::MsGothic, 9));
         // Six summary lines must fit the designed height without a scroll bar.
         pane.infoPane->document()->setDocumentMargin(0);
-        pane.infoPane->setFrameStyle(QFrame::Box | QFrame::Plain);
     }
 
     nextFileButton_ =
         place(new QPushButton(QStringLiteral("Button2"), controlsPanel_), "nextFileButton", 350, 338, 75, 25);
     nextFileButton_->hide();
-    progressBar_ = place(new ProgressStrip(controlsPanel_), "progressBar", 16, 369, 412, 17);
+    progressBar_ = place(new ProgressStrip(controlsPanel_), "progressBar", 16, 369, 412,
+                         ProgressStrip::kBarHeight + ProgressStrip::kScaleHeight);
     progressBar_->setRange(0, 100);
     progressBar_->setValue(0);
     progressBar_->setTextVisible(false);
@@ -174,10 +205,18 @@ void MainWindow::buildControls() {
 
     for (QWidget* w : std::initializer_list<QWidget*>{folderGroup, fileGroup, progressBar_}) panelAnchors->add(w);
 
-    QList<QWidget*> tabOrder = {logView_,          sides_[0].folderButton, sides_[0].list,     sides_[1].folderButton,
-                                sides_[1].list,    sides_[0].pathEdit,     sides_[1].pathEdit, sides_[0].infoPane,
-                                sides_[1].infoPane};
-    tabOrder << options_->tabChain() << nextFileButton_;
+    for (QWidget* w : {static_cast<QWidget*>(fileGroup), static_cast<QWidget*>(sides_[0].infoPane),
+                       static_cast<QWidget*>(sides_[1].infoPane), static_cast<QWidget*>(nextFileButton_),
+                       static_cast<QWidget*>(progressBar_), static_cast<QWidget*>(options_->group())}) {
+        belowLists_.emplace_back(w, w->y());
+    }
+    controlsPanel_->installEventFilter(this);
+
+    // Reading order, from the top; the log last, after which Tab comes back to the top.
+    QList<QWidget*> tabOrder = {sides_[0].folderButton, sides_[0].list,     sides_[1].folderButton,
+                                sides_[1].list,         sides_[0].pathEdit, sides_[1].pathEdit,
+                                sides_[0].infoPane,     sides_[1].infoPane, progressBar_};
+    tabOrder << options_->tabChain() << nextFileButton_ << logView_;
     for (qsizetype i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     // Fires once control is back in the event loop: after a handler, or at a pause of long work,
@@ -223,6 +262,9 @@ void MainWindow::buildMenus() {
         menuBar()->setFocus(Qt::ShortcutFocusReason);
         menuBar()->setActiveAction(menuBar()->actions().value(0));
     });
+    // Ctrl+Q quits as closing the window does, settings saved.
+    auto* quitKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quitKey, &QShortcut::activated, this, &QWidget::close);
     QMenu* folderMenu = menuBar()->addMenu(QStringLiteral("フォルダ"));
     QMenu* syncMenu = folderMenu->addMenu(QStringLiteral("同期"));
     syncActions_ = {syncMenu->addAction(QStringLiteral("1→2")), syncMenu->addAction(QStringLiteral("2→1"))};
@@ -292,9 +334,13 @@ void MainWindow::startUp() {
     setAcceptDrops(true);
     fileSlots_ = FileSlots{};
     // Both lists start in the working folder; their captions say so, so that 同期 works at once.
-    for (const commands::SidePane& pane : sides_) {
-        if (pane.folderButton->text().isEmpty()) pane.folderButton->setText(toQString(pane.list->folder()));
+    for (int side = 0; side < 2; ++side) {
+        if (sides_[side].folderButton->text().isEmpty()) {
+            filePanes_->showFolderCaption(side, toQString(sides_[side].list->folder()));
+        }
     }
+    // The first thing to choose is a file of folder 1.
+    sides_[0].list->setFocus(Qt::OtherFocusReason);
     for (const commands::SidePane& pane : sides_) {
         pane.folderButton->setFont(layoutFont(LayoutFace::MsPGothic, 9));
         pane.pathEdit->setFont(layoutFont(LayoutFace::MsPGothic, 9));
@@ -344,7 +390,12 @@ void MainWindow::placeFrame(int attempt) {
         return;
     }
     if (!savedFramePosition_) return;
-    move(reachablePosition(*savedFramePosition_, frameGeometry().size()));
+    // A position saved at another scale or on a larger screen may leave part of the window out
+    // of reach: the whole frame is brought onto the screen, shortened if it is too tall.
+    const QSize frameExtra = frameGeometry().size() - size();
+    const QRect fitted = fittedFrame(QRect(*savedFramePosition_, frameGeometry().size()));
+    if (fitted.height() < frameGeometry().height()) fitToAvailableHeight(fitted.height() - frameExtra.height());
+    move(fitted.topLeft());
     savedFramePosition_.reset();
 }
 
@@ -357,30 +408,24 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
-QPoint MainWindow::reachablePosition(QPoint framePosition, QSize frameSize) const {
-    // The title bar must lie on some screen, or the window cannot be moved back with the mouse.
-    const int titleHeight = std::max(frameGeometry().height() - geometry().height(), 20);
-    QRect titleBar(framePosition, QSize(frameSize.width(), titleHeight));
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    QScreen* nearest = nullptr;
-    int nearestDistance = INT_MAX;
-    for (QScreen* screen : screens) {
-        const QRect area = screen->availableGeometry();
-        if (area.intersects(titleBar)) return framePosition;
-        const QPoint delta = area.center() - titleBar.center();
-        const int distance = delta.manhattanLength();
-        if (distance < nearestDistance) {
-            nearestDistance = distance;
-            nearest = screen;
+QRect MainWindow::fittedFrame(QRect frame) const {
+    QScreen* holding = QGuiApplication::primaryScreen();
+    qint64 most = 0;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        const QRect shared = screen->availableGeometry().intersected(frame);
+        const qint64 area = qint64{shared.width()} * shared.height();
+        if (area > most) {
+            most = area;
+            holding = screen;
         }
     }
-    if (!nearest) return framePosition;
-    const QRect area = nearest->availableGeometry();
-    // Moved only as far as needed: onto the screen, and the whole title bar within it if it fits.
-    const int left =
-        std::clamp(framePosition.x(), area.left(), std::max(area.left(), area.right() + 1 - frameSize.width()));
-    const int top = std::clamp(framePosition.y(), area.top(), std::max(area.top(), area.bottom() + 1 - titleHeight));
-    return QPoint(left, top);
+    if (!holding) return frame;
+    // Moved only as far as needed, and never above or left of the area when it does not fit.
+    const QRect area = holding->availableGeometry();
+    frame.setSize(frame.size().boundedTo(area.size()));
+    frame.moveLeft(std::clamp(frame.left(), area.left(), area.right() + 1 - frame.width()));
+    frame.moveTop(std::clamp(frame.top(), area.top(), area.bottom() + 1 - frame.height()));
+    return frame;
 }
 
 int MainWindow::availableHeight() const {
@@ -411,10 +456,42 @@ void MainWindow::fitToAvailableHeight(int height) {
 }
 
 void MainWindow::fitPanel(int windowHeight) {
-    // The controls take their designed height while the log keeps a few lines; below that they
-    // scroll.
+    // The controls take their height while the log keeps a few lines; below that they scroll.
     const int inside = windowHeight - menuBar()->sizeHint().height() - kStatusHeight;
-    panelScroll_->setFixedHeight(std::clamp(inside - kMinLogHeight, kMinLogHeight, kPanelHeight));
+    const int panel = controlsPanel_->height();
+    int shown = std::clamp(inside - kMinLogHeight, kMinLogHeight, panel);
+    // The fold never cuts the strip: it shows whole while the log keeps its few lines, else it
+    // waits below the fold, where Tab scrolls it into view.
+    const QRect strip = progressBar_->geometry();
+    if (shown < panel && shown > strip.top() && shown <= strip.bottom()) {
+        shown = inside - (strip.bottom() + 1) >= kMinLogHeight ? strip.bottom() + 1 : strip.top();
+    }
+    panelScroll_->setFixedHeight(shown);
+}
+
+void MainWindow::layoutPanel() {
+    const int listHeight = sides_[0].list->wholeRowsHeight(kDesignedListHeight + listGrowth_);
+    const int grown = listHeight - kDesignedListHeight;  // a few pixels less than designed, for whole rows
+    const auto setTopAndHeight = [](QWidget* widget, int top, int height) {
+        widget->setGeometry(widget->x(), top, widget->width(), height);
+    };
+    for (int side = 0; side < 2; ++side) {
+        const int folderTop = side == 0 ? folderLabels_[0]->y() : kSecondFolderTop + grown;
+        folderLabels_[side]->move(folderLabels_[side]->x(), folderTop);
+        sides_[side].folderButton->move(sides_[side].folderButton->x(), folderTop);
+        setTopAndHeight(sides_[side].list, folderTop + 24, listHeight);
+    }
+    setTopAndHeight(folderGroup_, folderGroup_->y(), kDesignedFolderGroupHeight + 2 * grown);
+    for (const auto& [widget, top] : belowLists_) widget->move(widget->x(), top + 2 * grown);
+    controlsPanel_->setFixedHeight(kPanelHeight + 2 * grown);
+    // The information panes share the width the other controls take, a small gap between them.
+    constexpr int kMargin = 16, kGap = 6;
+    // Until the window is shown the panel has no width of its own yet: the designed one.
+    const int inner = (controlsPanel_->isVisible() ? controlsPanel_->width() : kClientWidth) - 2 * kMargin;
+    const int first = (inner - kGap) / 2;
+    QPlainTextEdit* const panes[] = {sides_[0].infoPane, sides_[1].infoPane};
+    panes[0]->setGeometry(kMargin, panes[0]->y(), first, panes[0]->height());
+    panes[1]->setGeometry(kMargin + first + kGap, panes[1]->y(), inner - first - kGap, panes[1]->height());
 }
 
 void MainWindow::keepMinimumSize() {
@@ -437,6 +514,9 @@ QSize MainWindow::designedSize() const {
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     keepMinimumSize();
+    // Height beyond the designed window: half to the two lists, half to the log.
+    listGrowth_ = std::max(0, height() - designedSize().height()) / 4;
+    layoutPanel();
     fitPanel(height());
 }
 
@@ -464,36 +544,81 @@ void MainWindow::runComparison() {
             if (path != fileSlots_[side].path) chooseTypedFile(side);
         }
     }
-    if (!runCommand_->isRunning()) progressBar_->clearMarks();
+    if (!runCommand_->isRunning()) {
+        // Every run starts from nothing: a run that compares nothing must not show the last one's.
+        progressBar_->clearMarks();
+        progressValue_ = 0;
+        progressBar_->setValue(0);
+    }
     runCommand_->run();
     showPendingOutput();
 }
 
 void MainWindow::markDifferences(const RunOutcome& outcome) {
-    if (outcome.differingFrames.empty() || outcome.comparable == 0) {
+    // The strip is file 1 from its first frame to its last: what zero skip or a match point passed
+    // over, what was compared, and what was left when the comparison ended.
+    const uint64_t skipped = outcome.skipped[0];
+    const uint64_t compared = outcome.comparedFrames;
+    const uint64_t total = skipped + compared + outcome.uncompared[0];
+    if (total == 0) {
         progressBar_->clearMarks();
         return;
     }
-    const auto placeOf = [&](uint64_t frame) {
-        return static_cast<double>(frame) / static_cast<double>(outcome.comparable);
-    };
-    std::vector<double> places;
-    places.reserve(outcome.differingFrames.size());
-    for (uint64_t frame : outcome.differingFrames) places.push_back(placeOf(frame));
-    // Numbered as the detail lines number them: from 1 at the first compared frame.
-    QString tip = QStringLiteral("最初の相違点 %1 / 最後の相違点 %2")
-                      .arg(outcome.differingFrames.front() + 1)
-                      .arg(outcome.differingFrames.back() + 1);
-    // A run stopped at the limit must not look complete: what was never compared is greyed.
-    const bool stopped = outcome.end == ComparisonEnd::LimitExceeded;
-    if (stopped) tip += QStringLiteral("\n相違数の上限で停止: フレーム%1").arg(outcome.comparedFrames + 1);
-    progressBar_->setMarks(std::move(places), tip);
-    progressBar_->setStoppedAt(stopped ? std::optional(placeOf(outcome.comparedFrames)) : std::nullopt);
+    const double rate = fileSlots_[0].format.sampleRate;
+    const auto placeOf = [&](uint64_t frame) { return static_cast<double>(frame) / static_cast<double>(total); };
+    const auto secondsOf = [&](uint64_t frame) { return rate > 0 ? static_cast<double>(frame) / rate : 0.0; };
+    std::vector<ProgressStrip::Difference> differences;
+    differences.reserve(outcome.differingFrames.size());
+    for (size_t i = 0; i < outcome.differingFrames.size(); ++i) {
+        const uint64_t frame = skipped + outcome.differingFrames[i];
+        const double level = i < outcome.differenceLevels.size() ? outcome.differenceLevels[i] : 1.0;
+        // Numbered as the detail lines number them: from 1 at the first compared frame.
+        differences.push_back({placeOf(frame), level, outcome.differingFrames[i] + 1, secondsOf(frame)});
+    }
+    std::vector<ProgressStrip::Range> notCompared;
+    if (skipped != 0) notCompared.push_back({0.0, placeOf(skipped)});
+    if (outcome.uncompared[0] != 0) notCompared.push_back({placeOf(skipped + compared), 1.0});
+    QStringList tip;
+    if (!differences.empty()) {
+        tip << QStringLiteral("最初の相違点 %1 / 最後の相違点 %2")
+                   .arg(differences.front().number)
+                   .arg(differences.back().number);
+    }
+    // A run stopped at the limit must not look complete.
+    if (outcome.end == ComparisonEnd::LimitExceeded) {
+        tip << QStringLiteral("相違数の上限で停止: フレーム%1").arg(compared + 1);
+    }
+    if (skipped != 0 || outcome.skipped[1] != 0) {
+        tip << QStringLiteral("比較しなかった先頭のサンプル: ファイル1 %1、ファイル2 %2")
+                   .arg(skipped)
+                   .arg(outcome.skipped[1]);
+    }
+    const double seconds = secondsOf(total);
+    progressBar_->setResult(std::move(differences), std::move(notCompared), seconds, tip.join(u'\n'));
+}
+
+void MainWindow::showDifferenceInLog(uint64_t number) {
+    showPendingOutput();
+    const QString line = toQString(formatText("相違点 %10llu(", static_cast<unsigned long long>(number)));
+    QTextCursor found = logView_->document()->find(line);
+    if (found.isNull()) {
+        // Without difference details the log has no line to show.
+        statusBar_->showMessage(QStringLiteral("相違点 %1: 相違詳細表示がオフのため、ログに行がありません").arg(number),
+                                10000);
+        return;
+    }
+    found.movePosition(QTextCursor::StartOfBlock);
+    found.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    logView_->setTextCursor(found);
+    logView_->centerCursor();
+    statusBar_->showMessage(QStringLiteral("相違点 %1").arg(number), 10000);
 }
 
 void MainWindow::runWindowCommand(WindowCommand command) {
     switch (command) {
         case WindowCommand::Move:
+            // By keyboard where the window manager offers it; else as the platform moves windows.
+            if (startKeyboardMove(*this)) break;
             if (QWindow* window = windowHandle()) window->startSystemMove();
             break;
         case WindowCommand::MoveToTopLeft:
@@ -532,6 +657,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == controlsPanel_ && event->type() == QEvent::Resize) layoutPanel();
     // Text fields would paste a dropped file's address into themselves; a file dropped anywhere
     // on the window is offered as file 1 or file 2 instead. Dropped text still goes in.
     switch (event->type()) {

@@ -11,6 +11,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "commands/file_panes.h"
 #include "compare/comparison_run.h"
@@ -19,6 +21,7 @@
 #include "wav/reporter.h"
 
 class QAction;
+class QGroupBox;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
@@ -81,6 +84,9 @@ private:
     QSize fittedSize() const;
     int availableHeight() const;
     void fitPanel(int windowHeight);
+    // The panel's controls for the window's size: the lists share the height beyond the designed
+    // window with the log, in whole rows; the information panes share the width.
+    void layoutPanel();
 
 public:
     // Fits the window into an inside height (the screen's available height less the frame).
@@ -90,11 +96,15 @@ private:
     void applySettings(const WindowSettings& settings);
     // Puts the outer frame at the saved corner once the window is framed, on a screen.
     void placeFrame(int attempt);
-    QPoint reachablePosition(QPoint framePosition, QSize frameSize) const;
+    // The frame moved (and shortened if need be) to lie wholly within the available area of the
+    // screen that holds most of it, or of the primary screen when none does.
+    QRect fittedFrame(QRect frame) const;
     // Shows the log lines and the progress held back since the last time.
     void showPendingOutput();
-    // Marks where the comparison found differences along the progress bar.
+    // Maps the run on the progress bar: where frames differed, by how much, what was not compared.
     void markDifferences(const RunOutcome& outcome);
+    // Scrolls the log to the detail line of the difference with this number.
+    void showDifferenceInLog(uint64_t number);
     WindowSettings currentSettings() const;
 
     // Reporter: the log pane, the information panes, message boxes, the progress bar.
@@ -111,6 +121,10 @@ private:
     QWidget* controlsPanel_ = nullptr;
     QScrollArea* panelScroll_ = nullptr;
     int fitHeight_ = INT_MAX;
+    int listGrowth_ = 0;  // pixels each list is given beyond its designed height, before whole rows
+    QGroupBox* folderGroup_ = nullptr;
+    std::array<QWidget*, 2> folderLabels_{};
+    std::vector<std::pair<QWidget*, int>> belowLists_;  // panel controls below the lists, by designed top
     QPlainTextEdit* logView_ = nullptr;
     QStatusBar* statusBar_ = nullptr;
     std::array<commands::SidePane, 2> sides_;

@@ -19,7 +19,7 @@ namespace vemilo::ui {
 using namespace vemilo::widgets;
 
 OptionControls::OptionControls(QWidget* parent) : QObject(parent) {
-    group_ = place(new QGroupBox(QStringLiteral("比較オプション"), parent), "optionsGroup", 16, 392, 377, 83);
+    group_ = place(new QGroupBox(QStringLiteral("比較オプション"), parent), "optionsGroup", 16, 405, 377, 83);
     zeroSkipCheck_ = place(new QCheckBox(QStringLiteral("ゼロスキップ"), group_), "zeroSkipCheck", 8, 16, 73, 17);
     matchPointCheck_ = place(new QCheckBox(QStringLiteral("一致点を探す"), group_), "matchPointCheck", 104, 16, 97, 17);
     detailsCheck_ = place(new QCheckBox(QStringLiteral("相違詳細表示"), group_), "detailsCheck", 224, 16, 97, 17);

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+#include <algorithm>
 
 namespace vemilo::widgets {
 namespace {
@@ -53,11 +54,23 @@ public:
     }
 
 private:
-    // Message boxes open in the middle of the screen, wherever the window stands.
+    // Message boxes open over the middle of the window they speak for (of the screen when there
+    // is none), within the screen, with a title and a close button but no minimise or maximise.
     void showCentredAndWait(QMessageBox& box) {
+        box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
         box.adjustSize();
-        const QScreen* screen = box.parentWidget() ? box.parentWidget()->screen() : QGuiApplication::primaryScreen();
-        if (screen) box.move(screen->availableGeometry().center() - box.rect().center());
+        const QWidget* owner = box.parentWidget() ? box.parentWidget()->window() : nullptr;
+        const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+        if (screen) {
+            const QRect area = screen->availableGeometry();
+            QRect placed(QPoint(), box.size());
+            placed.moveCenter(owner && owner->isVisible() ? owner->frameGeometry().center() : area.center());
+            placed.moveLeft(
+                std::clamp(placed.left(), area.left(), std::max(area.left(), area.right() + 1 - placed.width())));
+            placed.moveTop(
+                std::clamp(placed.top(), area.top(), std::max(area.top(), area.bottom() + 1 - placed.height())));
+            box.move(placed.topLeft());
+        }
         openBoxes_.push_back(&box);
         box.exec();
         openBoxes_.removeAll(QPointer<QMessageBox>(&box));

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
+#include <QStyle>
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 
@@ -143,6 +145,21 @@ void FileListBox::mousePressEvent(QMouseEvent* event) {
     QListView::mousePressEvent(event);
     const QModelIndex clicked = indexAt(event->position().toPoint());
     if (clicked.isValid() && clicked.row() == before && before >= 0 && onUserSelect) onUserSelect();
+}
+
+int FileListBox::rowHeight() const {
+    // What the view's delegate asks of the style for a row of text.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.text = QStringLiteral("Ag");
+    option.features |= QStyleOptionViewItem::HasDisplay;
+    return std::max(1, style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this).height());
+}
+
+int FileListBox::wholeRowsHeight(int wanted) const {
+    const int frame = 2 * frameWidth();
+    const int rows = std::max(1, (wanted - frame) / rowHeight());
+    return rows * rowHeight() + frame;
 }
 
 int findFileRow(const FileListBox& list, const std::string& name) {

@@ -44,6 +44,10 @@ public:
     std::string selectedPath() const;
     // Where a row is drawn, in the viewport's coordinates.
     QRect rowRect(int index) const;
+    // The height of one row, whether or not the list has any.
+    int rowHeight() const;
+    // The height nearest to wanted, and not above it, that shows whole rows only (one at least).
+    int wholeRowsHeight(int wanted) const;
 
     // Shows the folder named by path: empty changes nothing, the folder already shown keeps rows
     // and selection, another is read afresh. Throws when the folder cannot be read.

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -161,14 +162,13 @@ private slots:
         QCOMPARE(c_->pathEdit[0]->text(), QString::fromStdString(folder("a") + "/1.wav"));
     }
 
-    void dropAssignsTheFirstFile() {
+    void dropOfOneFileAsksForItsSideAndTwoFillBoth() {
         wav("a", "x.wav");
         wav("b", "Y.wav");
         wav("b", "z.wav");
         pickFolders("a", "a");
         const QString dropped = QString::fromStdString(folder("b") + "/z.wav");
-        window_->filePanes().offerDroppedFile(
-            {dropped, QString::fromStdString(folder("a") + "/x.wav"), QStringLiteral("/etc/passwd")});
+        window_->filePanes().offerDroppedFile({dropped});
         QCOMPARE(window_->filePanes().droppedPath(), dropped.toStdString());
         QTRY_VERIFY(c_->dropMenu->isVisible());
         c_->dropMenu->hide();
@@ -180,12 +180,26 @@ private slots:
         QCOMPARE(window_->fileSlots()[1].path, dropped.toStdString());
         QCOMPARE(c_->list[0]->folder(), folder("a"));  // the other pane is untouched
 
-        // Letter case counts in the row lookup: no row is selected then.
+        // Letter case counts: y.wav names no file, which is said, and the panes stay as they were.
         window_->filePanes().offerDroppedFile({QString::fromStdString(folder("b") + "/y.wav")});
         window_->filePanes().assignDroppedFile(1);
-        QCOMPARE(c_->list[1]->selectedRow(), -1);
+        QCOMPARE(c_->list[1]->selectedRow(), 1);
+        QCOMPARE(dialogs_->messages.size(), 1);
+        QVERIFY(dialogs_->messages.front().endsWith(QStringLiteral("ファイルが見つかりません")));
         QCOMPARE(widgets::findFileRow(*c_->list[1], "Y.wav"), 0);
         QCOMPARE(widgets::findFileRow(*c_->list[1], "y.wav"), 2);
+        dialogs_->messages.clear();
+
+        // Two files at once: file 1 and file 2 in the order given, without the menu; a third is ignored.
+        c_->dropMenu->hide();
+        window_->filePanes().offerDroppedFile({QString::fromStdString(folder("b") + "/Y.wav"),
+                                               QString::fromStdString(folder("a") + "/x.wav"),
+                                               QStringLiteral("/etc/passwd")});
+        QCOMPARE(window_->fileSlots()[0].path, folder("b") + "/Y.wav");
+        QCOMPARE(window_->fileSlots()[1].path, folder("a") + "/x.wav");
+        QCOMPARE(c_->list[1]->folder(), folder("a"));
+        QVERIFY(!c_->dropMenu->isVisible());
+        QVERIFY(dialogs_->messages.isEmpty());
 
         // A very long path works like any other.
         std::string deep = folder("c");
@@ -257,6 +271,49 @@ private slots:
         QCOMPARE(window_->fileSlots()[1].path, folder("a") + "/2.wav");
         QVERIFY(
             logLines(*window_).contains(QStringLiteral("ファイル2:") + QString::fromStdString(folder("a") + "/2.wav")));
+
+        // A mistyped path is named, and folder 1 keeps its folder, list and selection.
+        const QString caption = c_->folderButton[0]->text();
+        c_->pathEdit[0]->setText(QString::fromStdString(folder("a") + "/nowhere/1.wav"));
+        QTest::keyClick(c_->pathEdit[0], Qt::Key_Return);
+        QCOMPARE(c_->list[0]->folder(), folder("a"));
+        QCOMPARE(c_->list[0]->selectedRow(), 0);
+        QCOMPARE(c_->folderButton[0]->text(), caption);
+        QVERIFY(dialogs_->messages.last().endsWith(QStringLiteral("ファイルが見つかりません")));
+    }
+
+    // One Tab order through every control, forward and back, in reading order; no stop that
+    // cannot be seen, and none that keeps the focus.
+    void tabWalksEveryControlInReadingOrder() {
+        wav("a", "1.wav");
+        pickFolders("a", "a");
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(c_->list[0]));  // where a start leaves it
+        const QList<QWidget*> order = {
+            c_->folderButton[0], c_->list[0],         c_->folderButton[1], c_->list[1],     c_->pathEdit[0],
+            c_->pathEdit[1],     c_->infoPane[0],     c_->infoPane[1],     c_->progressBar, c_->zeroSkip,
+            c_->matchPoint,      c_->matchLengthEdit, c_->continuous,      c_->details,     c_->differenceLimitEdit,
+            c_->measure,         c_->logView};
+        c_->folderButton[0]->setFocus(Qt::TabFocusReason);
+        for (qsizetype i = 1; i <= order.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), order[i % order.size()]);
+        }
+        for (qsizetype i = order.size() - 1; i >= 0; --i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+            QCOMPARE(QApplication::focusWidget(), order[i]);
+        }
+        // The information panes can be read and copied, never typed into.
+        const QString info = c_->infoPane[0]->toPlainText();
+        c_->infoPane[0]->setFocus();
+        QTest::keyClicks(c_->infoPane[0], QStringLiteral("XYZQ"));
+        QCOMPARE(c_->infoPane[0]->toPlainText(), info);
+        QVERIFY(c_->infoPane[0]->isReadOnly());
+        QVERIFY(c_->infoPane[0]->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+        // Ctrl+Q closes the window as its close button does.
+        QTest::keyClick(window_.get(), Qt::Key_Q, Qt::ControlModifier);
+        QTRY_VERIFY(!window_->isVisible());
     }
 
     // The keyboard reaches everything: Tab leaves the log, F5 and Ctrl+Return run, F10 opens the
@@ -456,7 +513,7 @@ private slots:
         window_->runComparison();
         QCOMPARE(c_->progressBar->marks(), (std::vector<double>{0.0, 0.25, 0.9999}));
         QCOMPARE(c_->progressBar->toolTip(), QStringLiteral("最初の相違点 1 / 最後の相違点 10000"));
-        QVERIFY(!c_->progressBar->stoppedAt());
+        QVERIFY(c_->progressBar->notCompared().empty());
         // Marks at the first and the last frame stand inside the bar's frame, not on it.
         QCOMPARE(widgets::ProgressStrip::column(0.0, 412), 3);
         QCOMPARE(widgets::ProgressStrip::column(1.0, 412), 412 - 4);
@@ -465,7 +522,7 @@ private slots:
         c_->differenceLimitEdit->setText(QStringLiteral("1"));
         window_->runComparison();
         QCOMPARE(c_->progressBar->marks(), (std::vector<double>{0.0}));
-        QCOMPARE(c_->progressBar->stoppedAt(), std::optional<double>(2500.0 / 10000));
+        QCOMPARE(c_->progressBar->notCompared(), (std::vector<widgets::ProgressStrip::Range>{{2500.0 / 10000, 1.0}}));
         QCOMPARE(c_->progressBar->toolTip(),
                  QStringLiteral("最初の相違点 1 / 最後の相違点 1\n相違数の上限で停止: フレーム2501"));
         c_->differenceLimitEdit->setText(QStringLiteral("200"));
@@ -477,7 +534,125 @@ private slots:
         userSelects(c_->list[0], 0);
         window_->runComparison();
         QVERIFY(c_->progressBar->marks().empty());
-        QVERIFY(c_->progressBar->toolTip().isEmpty());
+        QCOMPARE(c_->progressBar->toolTip(), QString());
+        QCOMPARE(c_->progressBar->accessibleDescription(), QStringLiteral("相違点はありません"));
+    }
+
+    // A click on the strip, or the arrow keys on it, bring the difference's detail line into view.
+    void choosingADifferenceOnTheStripShowsItsLine() {
+        const PcmFormat format{1, 1, 8000, 16};
+        std::vector<uint8_t> audio = noiseFrames(format, 80000);
+        std::vector<uint8_t> changed = audio;
+        for (int frame : {100, 40000, 79000}) changed[frame * 2 + 1] ^= 0x40;
+        writeCanonicalWav(folder("a") + "/p.wav", format, audio);
+        writeCanonicalWav(folder("b") + "/p.wav", format, changed);
+        pickFolders("a", "b");
+        userSelects(c_->list[0], 0);
+        userSelects(c_->list[1], 0);
+        c_->zeroSkip->setChecked(false);
+        c_->matchPoint->setChecked(false);
+        c_->details->setChecked(true);
+        window_->runComparison();
+        widgets::ProgressStrip& strip = *c_->progressBar;
+        QCOMPARE(strip.accessibleDescription(), QStringLiteral("相違点3箇所 (最初 0:00.0、最後 0:09.9)"));
+        const auto selectedLine = [&] { return c_->logView->textCursor().selectedText(); };
+        QTest::mouseClick(&strip, Qt::LeftButton, {},
+                          QPoint(widgets::ProgressStrip::column(0.5, strip.width()) + 1, 8));
+        QVERIFY2(selectedLine().startsWith(QStringLiteral("相違点      40001(")), qPrintable(selectedLine()));
+        QCOMPARE(strip.chosen(), std::optional<size_t>(1));
+        strip.setFocus();
+        QTest::keyClick(&strip, Qt::Key_Right);
+        QVERIFY(selectedLine().startsWith(QStringLiteral("相違点      79001(")));
+        QTest::keyClick(&strip, Qt::Key_Home);
+        QVERIFY(selectedLine().startsWith(QStringLiteral("相違点        101(")));
+        QVERIFY(strip.accessibleDescription().startsWith(QStringLiteral("相違点 101 (0:00.0)")));
+        // A click far from any difference chooses none.
+        QTest::mouseClick(&strip, Qt::LeftButton, {}, QPoint(widgets::ProgressStrip::column(0.25, strip.width()), 8));
+        QCOMPARE(strip.chosen(), std::optional<size_t>(0));
+        // Without details there is no line: the status bar says so.
+        c_->details->setChecked(false);
+        window_->runComparison();
+        QTest::keyClick(&strip, Qt::Key_End);
+        QVERIFY(window_->statusBar()->currentMessage().contains(QStringLiteral("相違詳細表示がオフ")));
+    }
+
+    // What zero skip passed over is greyed, said in the tooltip, and the bar's heights follow
+    // the size of each difference.
+    void theStripGreysWhatWasSkippedAndShowsHowLarge() {
+        std::vector<uint8_t> audio = silentFrames(kCd, 1000);
+        appendBytes(audio, noiseFrames(kCd, 3000, 5));
+        std::vector<uint8_t> changed = audio;
+        changed[(1000 + 10) * 4] ^= 0x01;        // 1 LSB
+        changed[(1000 + 2000) * 4 + 1] ^= 0x40;  // 16384 LSB
+        writeCanonicalWav(folder("a") + "/q.wav", kCd, audio);
+        writeCanonicalWav(folder("b") + "/q.wav", kCd, changed);
+        pickFolders("a", "b");
+        userSelects(c_->list[0], 0);
+        userSelects(c_->list[1], 0);
+        c_->matchPoint->setChecked(false);
+        window_->runComparison();
+        QVERIFY(logLines(*window_).contains(
+            QStringLiteral("比較しなかった先頭のサンプル: ファイル1 1000、ファイル2 1000")));
+        const widgets::ProgressStrip& strip = *c_->progressBar;
+        QCOMPARE(strip.notCompared(), (std::vector<widgets::ProgressStrip::Range>{{0.0, 0.25}}));
+        QCOMPARE(strip.marks(), (std::vector<double>{1010.0 / 4000, 3000.0 / 4000}));
+        QVERIFY(
+            strip.toolTip().contains(QStringLiteral("比較しなかった先頭のサンプル: ファイル1 1000、ファイル2 1000")));
+        QVERIFY(strip.accessibleDescription().contains(QStringLiteral("比較しなかった範囲 0:00.0〜0:00.0")));
+        using widgets::ProgressStrip;
+        QVERIFY(ProgressStrip::barShare(1.0 / 32768) < 0.3);
+        QVERIFY(ProgressStrip::barShare(0.5) > 0.9);
+        QCOMPARE(ProgressStrip::barShare(2.0), 1.0);
+        QCOMPARE(ProgressStrip::barShare(0.0), ProgressStrip::barShare(1e-12));
+    }
+
+    // The time scale: readable labels, never crowded, whatever the length.
+    void theTimeScaleLabelsStandApart() {
+        using widgets::ProgressStrip;
+        const auto texts = [](double seconds, int width) {
+            QStringList labels;
+            for (const auto& [place, text] : ProgressStrip::timeScale(seconds, width)) labels << text;
+            return labels;
+        };
+        QCOMPARE(texts(3.018, 412),
+                 (QStringList{"0:00.0", "0:00.5", "0:01.0", "0:01.5", "0:02.0", "0:02.5", "0:03.0"}));
+        QCOMPARE(texts(300, 412), (QStringList{"0:00", "1:00", "2:00", "3:00", "4:00", "5:00"}));
+        QCOMPARE(texts(4 * 3600, 412).first(), QStringLiteral("0:00"));
+        QCOMPARE(texts(4 * 3600, 412).last(), QStringLiteral("4:00:00"));
+        for (const double seconds : {0.01, 1.0, 59.0, 3599.0, 1e6}) {
+            const auto labels = ProgressStrip::timeScale(seconds, 412);
+            for (size_t i = 1; i < labels.size(); ++i) {
+                QVERIFY((labels[i].first - labels[i - 1].first) * 405 >= 56);
+            }
+        }
+        QVERIFY(ProgressStrip::timeScale(0, 412).empty());
+    }
+
+    // Every run starts its progress from nothing: a run that compares nothing shows none.
+    void theProgressBarStartsEachRunAtZero() {
+        wav("a", "1.wav");
+        writeCanonicalWav(folder("b") + "/empty.wav", kCd, {});
+        pickFolders("a", "a");
+        userSelects(c_->list[0], 0);
+        userSelects(c_->list[1], 0);
+        window_->runComparison();
+        QCOMPARE(c_->progressBar->value(), 100);
+        window_->filePanes().assignFile(1, folder("b") + "/empty.wav");
+        window_->runComparison();
+        QCOMPARE(c_->progressBar->value(), 0);
+    }
+
+    // Screen readers hear the folder each button shows, and the drop menu's items by name.
+    void accessibleNamesCarryTheState() {
+        pickFolders("a", "b");
+        QCOMPARE(c_->folderButton[1]->accessibleName(), QStringLiteral("フォルダ2: ") + c_->folderButton[1]->text());
+        QVERIFY(c_->folderButton[1]->text().contains(QString::fromStdString(folder("b"))));
+        QAccessibleInterface* menu = QAccessible::queryAccessibleInterface(c_->dropMenu);
+        QVERIFY(menu);
+        QCOMPARE(menu->childCount(), 2);
+        QCOMPARE(menu->child(0)->text(QAccessible::Name), QStringLiteral("ファイル1"));
+        QCOMPARE(menu->child(1)->text(QAccessible::Name), QStringLiteral("ファイル2"));
+        QVERIFY(QAccessible::queryAccessibleInterface(c_->infoPane[0])->state().readOnly);
     }
 
     void windowLogMatchesTheCommandLine() {

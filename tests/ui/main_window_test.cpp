@@ -51,14 +51,23 @@ private slots:
         auto window = makeWindow(settings);
         const Controls c(*window);
         QCOMPARE(window->windowTitle(), QStringLiteral("Vemilo v3.00β1"));
-        QCOMPARE(c.folderGroup->geometry(), QRect(16, 4, 412, 191));
-        QCOMPARE(c.list[1]->geometry(), QRect(16, 127, 377, 57));
+        // The lists show whole rows: as many as the designed 57 pixels hold. What lies below them
+        // moves up by what they gave.
+        const int row = c.list[1]->rowHeight();
+        const int frame = c.list[1]->height() - c.list[1]->maximumViewportSize().height();
+        QCOMPARE((c.list[1]->height() - frame) % row, 0);
+        QVERIFY(c.list[1]->height() <= 57 && c.list[1]->height() > 57 - row);
+        const int grown = c.list[1]->height() - 57;
+        QCOMPARE(c.folderGroup->geometry(), QRect(16, 4, 412, 191 + 2 * grown));
+        QCOMPARE(c.list[1]->geometry(), QRect(16, 127 + grown, 377, 57 + grown));
         QCOMPARE(c.pathEdit[1]->geometry(), QRect(64, 43, 332, 21));
-        QCOMPARE(c.infoPane[1]->geometry(), QRect(183, 279, 161, 83));
-        QCOMPARE(c.progressBar->geometry(), QRect(16, 369, 412, 17));
-        QCOMPARE(c.optionsGroup->geometry(), QRect(16, 392, 377, 83));
+        // The information panes share the width, the progress bar has its time scale under it.
+        QCOMPARE(c.infoPane[0]->geometry(), QRect(16, 280 + 2 * grown, 202, 82));
+        QCOMPARE(c.infoPane[1]->geometry(), QRect(224, 279 + 2 * grown, 202, 83));
+        QCOMPARE(c.progressBar->geometry(), QRect(16, 369 + 2 * grown, 412, 30));
+        QCOMPARE(c.optionsGroup->geometry(), QRect(16, 405 + 2 * grown, 377, 83));
         QCOMPARE(c.differenceLimitEdit->geometry(), QRect(240, 48, 41, 21));
-        QCOMPARE(c.controlsPanel->height(), 481);
+        QCOMPARE(c.controlsPanel->height(), 494 + 2 * grown);
         QCOMPARE(window->statusBar()->height(), 25);
         QVERIFY(c.nextFileButton->isHidden());
         QCOMPARE(c.optionsGroup->title(), QStringLiteral("比較オプション"));
@@ -83,13 +92,16 @@ private slots:
         QCOMPARE(dialogs.messages, QStringList{QStringLiteral("ファイル1が指定されていません")});
     }
 
-    void growingStretchesAnchoredControlsAndGivesHeightToTheLog() {
+    // Wider, the anchored controls stretch and the panes share the width; taller, the lists and
+    // the log share the height, the lists in whole rows.
+    void growingStretchesAnchoredControlsAndSharesHeightWithTheLists() {
         ShownWindow shown;
         QVERIFY(shown.exposed());
         auto& window = shown.window;
         const Controls& c = shown.c;
         const QSize before = window->size();
-        const int memoBefore = c.logView->height();
+        const int logBefore = c.logView->height();
+        const int listBefore = c.list[0]->height();
         const QRect infoBefore = c.infoPane[0]->geometry();
         const QRect options = c.optionsGroup->geometry();
         const QWidget* stretched[] = {c.folderGroup, c.folderButton[0], c.list[0], c.pathEdit[0], c.progressBar};
@@ -99,10 +111,15 @@ private slots:
         QTRY_COMPARE(window->width(), before.width() + 300);
         for (int i = 0; i < widths.size(); ++i) QCOMPARE(stretched[i]->width(), widths[i] + 300);
         QCOMPARE(c.folderButton[0]->x(), 63);
-        QCOMPARE(c.logView->height(), memoBefore + 200);
-        QCOMPARE(c.infoPane[0]->geometry(), infoBefore);
-        QCOMPARE(c.optionsGroup->geometry(), options);
-        QCOMPARE(c.controlsPanel->height(), 481);
+        QCOMPARE(c.infoPane[0]->width() + c.infoPane[1]->width(), infoBefore.width() * 2 + 300);
+        // Each list is given a quarter of the height gained, in whole rows.
+        QCOMPARE(c.list[0]->height(), c.list[0]->wholeRowsHeight(57 + 200 / 4));
+        const int grown = c.list[0]->height() - listBefore;
+        QVERIFY(grown > 0);
+        QCOMPARE(c.list[1]->height(), c.list[0]->height());
+        QCOMPARE(c.infoPane[0]->y(), infoBefore.y() + 2 * grown);
+        QCOMPARE(c.optionsGroup->y(), options.y() + 2 * grown);
+        QTRY_COMPARE(c.logView->height(), logBefore + 200 - 2 * grown);
     }
 
     void neverSmallerThanTheDesignedWindow() {
@@ -111,8 +128,9 @@ private slots:
         auto window = makeWindow(settings);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        // It opens at its designed size: 442 wide, the menu bar and 686 below it.
-        const QSize designed(442, window->menuBar()->height() + 686);
+        // It opens at its designed size: 442 wide, the menu bar and 686 below it, and the
+        // strip's time scale.
+        const QSize designed(442, window->menuBar()->height() + 686 + 13);
         QCOMPARE(window->size(), designed);
         window->resize(300, 300);
         QTRY_COMPARE(window->size(), designed);
@@ -140,7 +158,7 @@ private slots:
         window->resize(442, 300);  // still no smaller than what fits
         QTRY_COMPARE(window->height(), 470);
         window->fitToAvailableHeight(2000);  // a large screen: the designed size, nothing scrolls
-        QTRY_COMPARE(window->height(), window->menuBar()->height() + 686);
+        QTRY_COMPARE(window->height(), window->menuBar()->height() + 686 + 13);
         QTRY_VERIFY(!scroll->verticalScrollBar()->isVisible());
     }
 
