@@ -15,7 +15,7 @@ if [ "${1:-}" = "--tests" ]; then
     googletest libgtest-dev
     sox flac ffmpeg libsndfile1-dev sndfile-programs parallel
     clang libclang-rt-14-dev clang-format clang-tidy
-    xvfb xauth openbox xdotool wmctrl x11-utils
+    xvfb xauth openbox xdotool wmctrl x11-utils x11-apps imagemagick
     dpkg-dev lintian
   )
 fi

@@ -34,11 +34,11 @@ sleep 2
 window=$(xdotool search --name "Vemilo v3" | head -1)
 eval "$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print "X=" $NF} /Absolute upper-left Y/ {print "Y=" $NF}
                                      /^ *Width:/ {print "WIDTH=" $NF} /^ *Height:/ {print "HEIGHT=" $NF}')"
-menu=$((HEIGHT / scale - 686))
+menu=$((HEIGHT / scale - 699))
 click() { xdotool mousemove $((X + $1 * scale)) $((Y + $2 * scale)) click 1; sleep 0.5; }
 click 92 $((menu + 4 + 40 + 2 + 5))          # list 1, row 1
 click 92 $((menu + 4 + 127 + 2 + 12 + 5))    # list 2, row 2
-click $((16 + 224 + 8)) $((menu + 392 + 16 + 8))  # 相違詳細表示
+click $((16 + 224 + 8)) $((menu + 400 + 16 + 8))  # 相違詳細表示
 click 18 $((menu / 2))                        # 実行
 sleep 1.5
 xwd -root -silent >"$shots/screen.xwd"

@@ -25,12 +25,14 @@
 #include <QWindow>
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 
 #include "commands/run_command.h"
 #include "ui/keyboard_move.h"
 #include "ui/option_controls.h"
 #include "ui/settings.h"
 #include "wav/text_format.h"
+#include "wav/trace.h"
 #include "widgets/designed_geometry.h"
 #include "widgets/dialogs.h"
 #include "widgets/file_list_box.h"
@@ -58,6 +60,19 @@ constexpr int kMinLogHeight = 56;
 constexpr int kAssumedFrameHeight = 32;
 constexpr qint64 kScreenUpdateMs = 50;
 
+// VEMILO_TRACE_WINDOW set: where the focus goes, what the log and the status bar show, on the
+// diagnostic trace, for tests that drive the real window and for reports of keyboard trouble.
+bool windowTraced() {
+    static const bool traced = qEnvironmentVariableIsSet("VEMILO_TRACE_WINDOW");
+    return traced;
+}
+
+// At once: a test reads the trace while the window runs.
+void traceWindowLine(const std::string& line) {
+    traceText(line);
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 MainWindow::MainWindow(SettingsFiles settingsFiles, QWidget* parent)
@@ -72,6 +87,7 @@ MainWindow::MainWindow(SettingsFiles settingsFiles, QWidget* parent)
     runCommand_->onCompared = [this](const RunOutcome& outcome) { markDifferences(outcome); };
     progressBar_->onDifferenceChosen = [this](uint64_t number) { showDifferenceInLog(number); };
     connectHandlers();
+    if (windowTraced()) traceWindow();
     fitToAvailableHeight(availableHeight());
     startUp();
     layoutPanel();
@@ -134,8 +150,8 @@ void MainWindow::buildControls() {
         "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px;"
         " padding: 0 2px; background: palette(window); }");
     const QString focusFrames = QStringLiteral(
-        "QListView, QPlainTextEdit { border: 1px solid palette(dark); padding: 1px; }"
-        "QListView:focus, QPlainTextEdit:focus { border: 2px solid palette(highlight); padding: 0px; }");
+        "QListView, QPlainTextEdit { border: 1px solid palette(dark); }"
+        "QListView:focus, QPlainTextEdit:focus { border: 1px solid palette(highlight); }");
     controlsPanel_->setStyleSheet(frames + focusFrames);
     logView_->setStyleSheet(focusFrames);
 
@@ -314,6 +330,18 @@ void MainWindow::connectHandlers() {
     }
 }
 
+void MainWindow::traceWindow() {
+    // Places are the control's, from the window's inside top-left corner, as it stands now.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (!now || now->window() != this) return;
+        const QPoint at = now->mapTo(this, QPoint(0, 0));
+        traceWindowLine(formatText("focus %s %d %d %d %d\n", now->objectName().toUtf8().constData(), at.x(), at.y(),
+                             now->width(), now->height()));
+    });
+    connect(statusBar_, &QStatusBar::messageChanged, this,
+            [](const QString& message) { traceWindowLine("status " + message.toStdString() + "\n"); });
+}
+
 void MainWindow::startUp() {
     // Placement first: the window system chooses the position unless the settings give one.
     const LoadedSettings loaded = loadSettings(settingsFiles_);
@@ -471,7 +499,7 @@ void MainWindow::fitPanel(int windowHeight) {
 
 void MainWindow::layoutPanel() {
     const int listHeight = sides_[0].list->wholeRowsHeight(kDesignedListHeight + listGrowth_);
-    const int grown = listHeight - kDesignedListHeight;  // a few pixels less than designed, for whole rows
+    const int grown = listHeight - kDesignedListHeight;  // a few pixels either way, for whole rows
     const auto setTopAndHeight = [](QWidget* widget, int top, int height) {
         widget->setGeometry(widget->x(), top, widget->width(), height);
     };
@@ -694,6 +722,9 @@ void MainWindow::clearLog() {
 
 void MainWindow::showPendingOutput() {
     if (!pendingLog_.isEmpty()) {
+        if (windowTraced()) {
+            for (const QString& line : pendingLog_) traceWindowLine("log " + line.toStdString() + "\n");
+        }
         logView_->appendPlainText(pendingLog_.join(u'\n'));
         pendingLog_.clear();
     }

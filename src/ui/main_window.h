@@ -76,6 +76,7 @@ private:
     void buildControls();
     void buildMenus();
     void connectHandlers();
+    void traceWindow();
     void startUp();
     void keepMinimumSize();
     QSize designedSize() const;

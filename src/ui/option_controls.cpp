@@ -26,8 +26,8 @@ OptionControls::OptionControls(QWidget* parent) : QObject(parent) {
     place(new QLabel(QStringLiteral("最大表示行"), group_), "differenceLimitLabel", 240, 32, 60, 13);
     place(new QLabel(QStringLiteral("一致検出ｻﾝﾌﾟﾙ数"), group_), "matchLengthLabel", 104, 34, 93, 13);
     continuousCheck_ = place(new QCheckBox(QStringLiteral("連続モード"), group_), "continuousCheck", 8, 39, 74, 17);
-    // Beside the designed options, in the group's free right-hand corner.
-    measureCheck_ = place(new QCheckBox(QStringLiteral("測定"), group_), "measureCheck", 312, 16, 57, 17);
+    // Beside the designed options, in the group's free lower right-hand corner.
+    measureCheck_ = place(new QCheckBox(QStringLiteral("測定"), group_), "measureCheck", 306, 50, 57, 17);
     measureCheck_->setToolTip(QStringLiteral("ファイルの終わりまで読み、相違の大きさと原因を示します"));
     measureCheck_->setAccessibleDescription(measureCheck_->toolTip());
     matchLength_.edit = place(new QLineEdit(QStringLiteral("200"), group_), "matchLengthEdit", 120, 49, 41, 21);

@@ -158,7 +158,7 @@ int FileListBox::rowHeight() const {
 
 int FileListBox::wholeRowsHeight(int wanted) const {
     const int frame = 2 * frameWidth();
-    const int rows = std::max(1, (wanted - frame) / rowHeight());
+    const int rows = std::max(1, (wanted - frame + rowHeight() / 2) / rowHeight());
     return rows * rowHeight() + frame;
 }
 

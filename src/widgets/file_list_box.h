@@ -46,7 +46,7 @@ public:
     QRect rowRect(int index) const;
     // The height of one row, whether or not the list has any.
     int rowHeight() const;
-    // The height nearest to wanted, and not above it, that shows whole rows only (one at least).
+    // The height nearest to wanted that shows whole rows only (one at least).
     int wholeRowsHeight(int wanted) const;
 
     // Shows the folder named by path: empty changes nothing, the folder already shown keeps rows

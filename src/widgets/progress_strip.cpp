@@ -79,11 +79,12 @@ int ProgressStrip::column(double place, int width) {
 }
 
 double ProgressStrip::barShare(double level) {
+    // A fifth of the bar at least, so that the smallest difference still catches the eye.
     constexpr double kFloorDb = -120;
-    constexpr double kLeast = 0.12;
+    constexpr double kLeast = 0.2;
     if (!(level > 0)) return kLeast;
     const double db = 20 * std::log10(level);
-    return std::clamp((db - kFloorDb) / -kFloorDb, kLeast, 1.0);
+    return kLeast + (1 - kLeast) * std::clamp((db - kFloorDb) / -kFloorDb, 0.0, 1.0);
 }
 
 std::vector<std::pair<double, QString>> ProgressStrip::timeScale(double seconds, int width) {

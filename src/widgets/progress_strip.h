@@ -39,6 +39,7 @@ public:
     void clearMarks();
     bool hasResult() const { return hasResult_; }
     std::vector<double> marks() const;
+    const std::vector<Difference>& differences() const { return differences_; }
     const std::vector<Range>& notCompared() const { return notCompared_; }
     // The difference chosen last by click or key, as an index into the run's differences.
     std::optional<size_t> chosen() const { return chosen_; }
@@ -47,8 +48,8 @@ public:
 
     // The pixel column of a place, inside the bar's frame even at 0 and 1, so that a mark there shows.
     static int column(double place, int width);
-    // How much of the bar's height a difference of this level takes: -120 dBFS and below the least
-    // that still shows, full scale and above all of it.
+    // How much of the bar's height a difference of this level takes, by its dBFS: -120 and below
+    // a fifth, full scale and above all of it.
     static double barShare(double level);
     // The time scale's labels for a file of this length across this many pixels: each label's
     // place and its text ("1:30"), far enough apart to be read.

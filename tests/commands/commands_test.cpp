@@ -596,11 +596,14 @@ private slots:
         const widgets::ProgressStrip& strip = *c_->progressBar;
         QCOMPARE(strip.notCompared(), (std::vector<widgets::ProgressStrip::Range>{{0.0, 0.25}}));
         QCOMPARE(strip.marks(), (std::vector<double>{1010.0 / 4000, 3000.0 / 4000}));
+        QCOMPARE(strip.differences()[0].level, 1.0 / 32768);
+        QCOMPARE(strip.differences()[1].level, 16384.0 / 32768);
         QVERIFY(
             strip.toolTip().contains(QStringLiteral("比較しなかった先頭のサンプル: ファイル1 1000、ファイル2 1000")));
         QVERIFY(strip.accessibleDescription().contains(QStringLiteral("比較しなかった範囲 0:00.0〜0:00.0")));
         using widgets::ProgressStrip;
-        QVERIFY(ProgressStrip::barShare(1.0 / 32768) < 0.3);
+        QVERIFY(ProgressStrip::barShare(1.0 / 32768) < 0.5);
+        QVERIFY(ProgressStrip::barShare(1.0 / 32768) > ProgressStrip::barShare(1.0 / 8388608));
         QVERIFY(ProgressStrip::barShare(0.5) > 0.9);
         QCOMPARE(ProgressStrip::barShare(2.0), 1.0);
         QCOMPARE(ProgressStrip::barShare(0.0), ProgressStrip::barShare(1e-12));

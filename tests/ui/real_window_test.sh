@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Drives the real window under Xvfb with the openbox window manager, for what the offscreen tests
 # cannot see: the outer frame and the saved position, the title the window system shows, files
-# dragged from another program, activation moving away, closing during a run, files given at start.
+# dragged from another program, activation moving away, closing during a run, files given at start,
+# the whole window walked by Tab, the strip clicked, a keyboard move. The window's trace
+# (VEMILO_TRACE_WINDOW) tells where the focus went and what the log and the status bar showed.
 #   real_window_test.sh VEMILO DRAG_SOURCE MAKE_DEMO
 set -uo pipefail
 vemilo=$1 drag_source=$2 make_demo=$3
@@ -91,7 +93,7 @@ app=0 window=0
 start_app() {  # folder to start in, then arguments; QT_SCALE_FACTOR passes through
   local folder=$1
   shift
-  (cd "$folder" && exec "$work/app/vemilo" "$@") >"$work/out.log" 2>"$work/err.log" &
+  (cd "$folder" && VEMILO_TRACE_WINDOW=1 exec "$work/app/vemilo" "$@") >"$work/out.log" 2>"$work/err.log" &
   await_window $!
 }
 
@@ -117,7 +119,29 @@ measure() {
   read -r frame_left _ frame_top _ <<<"$extents"
   frame_x=$((client_x - frame_left))
   frame_y=$((client_y - frame_top))
-  menu_height=$((height - 686))
+  menu_height=$((height - 699))
+}
+
+# The focus as the trace last gave it: focus_name, and the control's centre on the screen
+# (focus_x, focus_y) from its place inside the window.
+last_focus() {
+  local line
+  line=$(grep '^focus ' "$work/out.log" | tail -n 1)
+  read -r _ focus_name fx fy fw fh <<<"$line"
+  focus_x=$((client_x + fx + fw / 2)) focus_y=$((client_y + fy + fh / 2))
+  focus_left=$((client_x + fx)) focus_width=$fw
+}
+
+# Tabs until the named control has the focus (at most 20 presses); sets what last_focus sets.
+tab_to() {
+  local press
+  for press in $(seq 20); do
+    last_focus
+    [ "$focus_name" = "$1" ] && return 0
+    xdo key Tab
+    sleep 0.15
+  done
+  return 1
 }
 
 close_app() {  # closes the window and waits for the program to end; sets closed_in (ms)
@@ -143,7 +167,7 @@ for round in 1 2; do
   if [ "$round" = 1 ]; then
     check "the title reads exactly 'Vemilo v3.00β1'" test "$(LC_ALL=C.UTF-8 xprop -id "$window" _NET_WM_NAME | cut -d'"' -f2)" = "Vemilo v3.00β1"
     check "the window opens at its designed inside width (got $width)" test "$width" = 442
-    check "below the menu bar the inside is 686 high (menu $menu_height)" test "$menu_height" -ge 15 -a "$menu_height" -le 40
+    check "below the menu bar the inside is 699 high (menu $menu_height)" test "$menu_height" -ge 15 -a "$menu_height" -le 40
   fi
   close_app
   check "close $round: Top and Left stay 200 and 300" test "$(setting Top),$(setting Left)" = "200,300"
@@ -153,6 +177,60 @@ start_app "$work/demo/folder1"
 measure
 check "a saved position off every screen is pulled back onto it (got $frame_x,$frame_y)" \
   test "$frame_x" -ge 0 -a "$frame_y" -ge 0 -a $((frame_x + width)) -le 1280
+close_app
+
+# 1b. Forward by Tab through every control, in reading order, from the first list where a start
+#     leaves the focus; back by Shift+Tab. An information pane takes no typed text.
+rm -f "$work/app/vemilo3.ini"
+start_app "$work/demo/folder1"
+measure
+xdo windowactivate --sync "$window" >/dev/null 2>&1
+sleep 0.5
+last_focus
+check "the first list has the focus at start (got ${focus_name:-nothing})" test "$focus_name" = fileList1
+expected="folderButton2 fileList2 pathEdit1 pathEdit2 infoPane1 infoPane2 progressBar zeroSkipCheck matchPointCheck"
+expected="$expected matchLengthEdit continuousCheck detailsCheck differenceLimitEdit measureCheck logView folderButton1 fileList1"
+walked=""
+for _ in $expected; do
+  xdo key Tab
+  sleep 0.15
+  last_focus
+  walked="${walked:+$walked }$focus_name"
+  # Where controls stand inside the window, for the clicks and drops below.
+  case $focus_name in
+    matchLengthEdit) number_x=$((fx + fw / 2)) number_y=$((fy + fh / 2)) ;;
+    detailsCheck) details_x=$((fx + 8)) details_y=$((fy + fh / 2)) ;;
+    progressBar) strip_x=$fx strip_y=$((fy + 8)) strip_width=$fw ;;
+    logView) log_x=$((fx + 100)) log_y=$((fy + 40)) ;;
+  esac
+  if [ "$focus_name" = infoPane2 ]; then
+    # The first pane as it stands, to compare once text was typed at it.
+    xwd -root -silent | convert xwd:- -crop "$((fw))x$((fh))+$((client_x + fx - fw - 6))+$((client_y + fy))" "$work/pane_before.rgb"
+  fi
+done
+check "Tab walks every control in reading order (got: $walked)" test "$walked" = "$expected"
+xdo key shift+Tab
+sleep 0.15
+last_focus
+check "Shift+Tab goes back (got $focus_name)" test "$focus_name" = folderButton1
+tab_to infoPane1
+xdo type --delay 20 "XYZQ"
+xdo key Tab
+sleep 0.3
+last_focus
+check "Tab leaves an information pane typed at" test "$focus_name" = infoPane2
+xwd -root -silent | convert xwd:- -crop "$((fw))x$((fh))+$((client_x + fx - fw - 6))+$((client_y + fy))" "$work/pane_after.rgb"
+check "typing into an information pane changes nothing in it" cmp -s "$work/pane_before.rgb" "$work/pane_after.rgb"
+close_app
+
+# 1c. At scale 2 a position saved at scale 1 would leave the window half off this screen: the whole
+#     frame is brought onto it.
+printf '[position]\nTop=320\nLeft=840\n' >"$work/app/vemilo3.ini"
+QT_SCALE_FACTOR=2 start_app "$work/demo/folder1"
+sleep 0.5
+measure
+check "at scale 2 a scale-1 position is fitted into the screen (frame $frame_x,$frame_y, inside ${width}x${height} at $client_x,$client_y)" \
+  test "$frame_x" -ge 0 -a "$frame_y" -ge 0 -a $((client_x + width)) -le 1280 -a $((client_y + height)) -le 1024
 close_app
 
 # 2. Files dragged from another program onto the log pane and onto a number box open the
@@ -184,10 +262,10 @@ drag_to() {  # x y: drags the file from the source window to a point of the scre
   sleep 0.8
 }
 xdo windowactivate --sync "$window" >/dev/null 2>&1
-drag_to $((client_x + 200)) $((client_y + menu_height + 481 + 60))           # the log pane
+drag_to $((client_x + log_x)) $((client_y + log_y))                      # the log pane
 xdo key Down Return                                                       # "ファイル1"
 sleep 0.8
-drag_to $((client_x + 16 + 120 + 15)) $((client_y + menu_height + 392 + 49 + 10))  # the match length box
+drag_to $((client_x + number_x)) $((client_y + number_y))                # the match length box
 xdo key Down Down Return                                                  # "ファイル2"
 sleep 0.8
 check "no error box after the drops" test "$(message_boxes)" = 0
@@ -200,7 +278,7 @@ check "the number box kept its number" test "$(sed -n 's/^icchi_sample=//p' "$wo
 start_app "$work/demo/folder1"
 measure
 xdo windowactivate --sync "$window" >/dev/null 2>&1
-xdo mousemove $((client_x + 16 + 120 + 15)) $((client_y + menu_height + 392 + 49 + 10)) click 1
+xdo mousemove $((client_x + number_x)) $((client_y + number_y)) click 1
 sleep 0.3
 xdo key ctrl+a BackSpace
 sleep 0.3
@@ -216,7 +294,7 @@ xdo key Escape
 sleep 0.3
 xdo key Escape
 sleep 0.3
-xdo mousemove $((client_x + 16 + 120 + 15)) $((client_y + menu_height + 392 + 49 + 10)) click 1
+xdo mousemove $((client_x + number_x)) $((client_y + number_y)) click 1
 sleep 0.3
 xdo key Tab
 sleep 0.8
@@ -225,12 +303,77 @@ box=$(wmctrl -l | awk '{ id = $1; $1 = $2 = $3 = ""; sub(/^ +/, ""); if ($0 == "
 eval "$(xwininfo -id "$box" | awk '/Absolute upper-left X/ {print "box_x=" $NF} /Absolute upper-left Y/ {print "box_y=" $NF}
                                    /^ *Width:/ {print "box_width=" $NF} /^ *Height:/ {print "box_height=" $NF}')"
 centre_x=$((box_x + box_width / 2)) centre_y=$((box_y + box_height / 2))
-check "the message box stands in the middle of the screen (its centre at $centre_x,$centre_y)" \
-  test $((centre_x - 640)) -ge -30 -a $((centre_x - 640)) -le 30 -a $((centre_y - 512)) -ge -40 -a $((centre_y - 512)) -le 40
+window_centre_x=$((client_x + width / 2)) window_centre_y=$((client_y + height / 2))
+check "the message box stands over the middle of the window (its centre at $centre_x,$centre_y, the window's at $window_centre_x,$window_centre_y)" \
+  test $((centre_x - window_centre_x)) -ge -30 -a $((centre_x - window_centre_x)) -le 30 \
+  -a $((centre_y - window_centre_y)) -ge -40 -a $((centre_y - window_centre_y)) -le 40
+# Its decorations (_MOTIF_WM_HINTS: flags, functions, decorations) hold neither the minimise (0x20)
+# nor the maximise (0x40) button, and the window manager offers no maximising.
+read -r _ _ box_decorations _ <<<"$(xprop -id "$box" _MOTIF_WM_HINTS | sed 's/.*= //; s/,//g')"
+actions=$(xprop -id "$box" _NET_WM_ALLOWED_ACTIONS)
+check "the message box has no minimise or maximise button (decorations ${box_decorations:-none})" \
+  test -n "$box_decorations" -a $((box_decorations & 0x60)) = 0
+check "the message box cannot be maximised" test -z "$(grep -oE '_NET_WM_ACTION_MAXIMIZE_(HORZ|VERT)' <<<"$actions")"
 xdo key Return
 sleep 0.5
 close_app
 kill "$source_pid" 2>/dev/null
+
+# 3b. With the window's own options a copy missing its first 500 frames passes, and the log says
+#     what was not compared; a click on the strip brings a difference's line into view; 移動(&M)
+#     moves the window by keyboard.
+python3 - "$work" <<'PY'
+import random, struct, sys, wave
+work = sys.argv[1]
+random.seed(7)
+frames = 44100 * 2
+samples = [random.randint(-20000, 20000) for _ in range(frames * 2)]
+def write(name, values):
+    with wave.open(f'{work}/{name}', 'wb') as out:
+        out.setnchannels(2)
+        out.setsampwidth(2)
+        out.setframerate(44100)
+        out.writeframes(struct.pack(f'<{len(values)}h', *values))
+write('master.wav', samples)
+write('late.wav', samples[500 * 2:])
+changed = list(samples)
+changed[frames] ^= 0x100  # the left channel of the middle frame
+write('changed.wav', changed)
+PY
+rm -f "$work/app/vemilo3.ini"
+start_app "$work" master.wav late.wav
+measure
+xdo windowactivate --sync "$window" >/dev/null 2>&1
+xdo key F5
+sleep 1.5
+check "a copy missing its first 500 frames passes" grep -qx 'log 一致しました。' "$work/out.log"
+check "and the log says which frames were not compared" \
+  grep -qx 'log 比較しなかった先頭のサンプル: ファイル1 500、ファイル2 0' "$work/out.log"
+close_app
+start_app "$work" master.wav changed.wav
+measure
+xdo windowactivate --sync "$window" >/dev/null 2>&1
+xdo mousemove $((client_x + details_x)) $((client_y + details_y)) click 1  # 相違詳細表示
+sleep 0.3
+xdo key F5
+sleep 1.5
+xdo mousemove $((client_x + strip_x + 3 + (strip_width - 7) / 2)) $((client_y + strip_y)) click 1
+sleep 0.5
+check "a click on the strip shows the difference's line in the log" grep -qx 'status 相違点 44101' "$work/out.log"
+xdo key End
+sleep 0.3
+check "and End on the strip, the last difference's" test "$(grep '^status ' "$work/out.log" | tail -n 1)" = 'status 相違点 44101'
+before_x=$frame_x
+xdo mousemove $((client_x + 150)) $((client_y + height - 8)) click 3  # the status bar's menu
+sleep 0.5
+xdo key m
+sleep 0.5
+for _ in 1 2 3 4 5 6 7 8 9 10; do xdo key Right; sleep 0.05; done
+xdo key Return
+sleep 0.5
+measure
+check "移動(&M) moves the window by keyboard (frame from x $before_x to $frame_x)" test "$frame_x" -gt "$before_x"
+close_app
 
 # 4. Files given at start are chosen as drops would be; closing during a long run ends the program
 #    within a second. Two sparse RF64 files of 16 GiB, sound at both ends, silence between.
@@ -264,7 +407,7 @@ check "both files given at start were walked" test "$(grep -c '^chunk: data' "$w
 start_app "$work/demo/folder1"
 measure
 xdo windowactivate --sync "$window" >/dev/null 2>&1
-xdo mousemove $((client_x + 200)) $((client_y + menu_height + 481 + 60)) click 1  # the log pane
+xdo mousemove $((client_x + log_x)) $((client_y + log_y)) click 1  # the log pane
 sleep 0.3
 xdo key Tab space
 sleep 1.5
