@@ -336,7 +336,7 @@ void MainWindow::traceWindow() {
         if (!now || now->window() != this) return;
         const QPoint at = now->mapTo(this, QPoint(0, 0));
         traceWindowLine(formatText("focus %s %d %d %d %d\n", now->objectName().toUtf8().constData(), at.x(), at.y(),
-                             now->width(), now->height()));
+                                   now->width(), now->height()));
     });
     connect(statusBar_, &QStatusBar::messageChanged, this,
             [](const QString& message) { traceWindowLine("status " + message.toStdString() + "\n"); });

@@ -108,7 +108,8 @@ void saveSettings(const SettingsFiles& files, const WindowSettings& settings) {
             // A folder that cannot be made is the reason, not the file then missing in it.
             std::error_code made;
             std::filesystem::create_directories(std::filesystem::path(files.userConfig).parent_path(), made);
-            if (made) throw std::runtime_error(files.userConfig + " に書き込めません: " + japaneseWriteReason(made.value()));
+            if (made)
+                throw std::runtime_error(files.userConfig + " に書き込めません: " + japaneseWriteReason(made.value()));
             saveInto(files.userConfig, settings);
         } catch (const std::runtime_error& user) {
             // Said once: the file this save ended on, and why.

@@ -157,6 +157,18 @@ private slots:
         QTRY_VERIFY(scroll->verticalScrollBar()->isVisible());
         window->resize(442, 300);  // still no smaller than what fits
         QTRY_COMPARE(window->height(), 470);
+        // Whatever the height, the fold of the panel never cuts the strip in two.
+        for (int height = 440; height <= 700; height += 4) {
+            window->fitToAvailableHeight(height);
+            QTRY_COMPARE(window->height(), height);
+            const int fold = scroll->height();
+            const QRect strip = c.progressBar->geometry();
+            QVERIFY2(fold <= strip.top() || fold > strip.bottom() || fold == c.controlsPanel->height(),
+                     qPrintable(QStringLiteral("fold %1 through the strip at %2..%3")
+                                    .arg(fold)
+                                    .arg(strip.top())
+                                    .arg(strip.bottom())));
+        }
         window->fitToAvailableHeight(2000);  // a large screen: the designed size, nothing scrolls
         QTRY_COMPARE(window->height(), window->menuBar()->height() + 686 + 13);
         QTRY_VERIFY(!scroll->verticalScrollBar()->isVisible());
