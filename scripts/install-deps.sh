@@ -2,7 +2,7 @@
 # Installs the Debian packages that Vemilo needs, skipping those present: to build and run it by
 # default, and with --tests also what the tests, the cross-checks, the fuzz targets and the
 # package check use.
-#   install-deps.sh [--tests]
+#   install-deps.sh [--package | --tests]   (--package: what scripts/package.sh needs besides)
 set -euo pipefail
 
 packages=(
@@ -10,13 +10,16 @@ packages=(
   qt6-base-dev qt6-translations-l10n fonts-ipafont-gothic
   nlohmann-json3-dev nettle-dev libsndfile1-dev libflac-dev libxcb1-dev
 )
+# Packaging: cpack needs file and dpkg-shlibdeps (dpkg-dev); the checks objdump and lintian.
+if [ "${1:-}" = "--package" ] || [ "${1:-}" = "--tests" ]; then
+  packages+=(file dpkg-dev binutils lintian)
+fi
 if [ "${1:-}" = "--tests" ]; then
   packages+=(
     googletest libgtest-dev
     sox flac ffmpeg libsndfile1-dev sndfile-programs parallel
     clang libclang-rt-14-dev clang-format clang-tidy
     xvfb xauth openbox xdotool wmctrl x11-utils x11-apps imagemagick
-    dpkg-dev lintian
   )
 fi
 

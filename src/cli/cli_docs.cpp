@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "cli/cli_options.h"
+#include "vemilo/version.h"
 
 namespace vemilo::cli {
 namespace {
@@ -41,9 +42,9 @@ std::string leftColumn(const CliOptionSpec& option) {
 
 std::string manualPage() {
     std::ostringstream page;
-    page << ".TH VEMILO\\-CLI 1 \"2026-12-09\" \"Vemilo 3.00\\(*b1\" \"User Commands\"\n"
+    page << ".TH VEMILO\\-CLI 1 \"" << kReleaseDate << "\" \"Vemilo " << kVersionRoff << "\" \"User Commands\"\n"
          << ".SH NAME\n"
-         << "vemilo\\-cli \\- tell whether two PCM WAV files hold the same audio, frame for frame\n"
+         << "vemilo\\-cli \\- tell whether two PCM audio files hold the same audio, frame for frame\n"
          << ".SH SYNOPSIS\n"
          << ".B vemilo\\-cli\n[\\fIOPTIONS\\fR] \\fIFILE1\\fR \\fIFILE2\\fR\n";
     for (const CliOptionSpec& option : cliOptionTable()) {
@@ -52,7 +53,8 @@ std::string manualPage() {
     }
     page << ".SH DESCRIPTION\n"
          << ".B vemilo\\-cli\n"
-            "compares two PCM WAV files (RIFF, RF64 or BW64) frame by frame, byte for byte, from the first frame of\n"
+            "compares two PCM audio files (WAV as RIFF, RF64, BW64 or W64; FLAC, AIFF, AIFF\\-C or CAF) frame by\n"
+            "frame, byte for byte, from the first frame of\n"
             "each file's data, and writes the same log as the Vemilo window to standard output: both files, each\n"
             "differing frame when asked, which file ended first and the verdict. Message texts go to standard\n"
             "error. With\n.B \\-\\-align\n"

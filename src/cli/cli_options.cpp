@@ -295,7 +295,7 @@ std::string buildHelp() {
     constexpr size_t kModeColumn = 47;
     constexpr size_t kOptionColumn = 39;
     std::string help = "Usage:\n";
-    help += helpEntry("vemilo-cli [OPTIONS] FILE1 FILE2", "compare two WAV files frame by frame", kModeColumn);
+    help += helpEntry("vemilo-cli [OPTIONS] FILE1 FILE2", "compare two PCM audio files frame by frame", kModeColumn);
     for (const CliOptionSpec& option : kOptions) {
         if (option.section == OptionSection::Mode) help += helpEntry(option.synopsis, option.help, kModeColumn);
     }

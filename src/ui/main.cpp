@@ -7,13 +7,14 @@
 
 #include "ui/application.h"
 #include "ui/main_window.h"
+#include "vemilo/version.h"
 #include "widgets/dialogs.h"
 
 namespace {
 
 constexpr const char* kHelp =
     "Usage: vemilo [FILE1 [FILE2]]\n"
-    "Opens the Vemilo window, which tells whether two PCM WAV files hold the same audio, frame for\n"
+    "Opens the Vemilo window, which tells whether two PCM audio files hold the same audio, frame for\n"
     "frame. Files named here are chosen as file 1 and file 2, as a drop on the window would.\n"
     "\n"
     "  --help     show this text\n"
@@ -32,7 +33,7 @@ std::optional<int> answerWithoutWindow(int argc, char** argv) {
             return std::fflush(stdout) == 0 ? 0 : 2;
         }
         if (argument == "--version") {
-            std::fputs("vemilo (Vemilo) 3.00\u03b21\n", stdout);
+            std::printf("vemilo (Vemilo) %s\n", vemilo::kVersionText);
             return std::fflush(stdout) == 0 ? 0 : 2;
         }
     }

@@ -31,6 +31,7 @@
 #include "ui/keyboard_move.h"
 #include "ui/option_controls.h"
 #include "ui/settings.h"
+#include "vemilo/version.h"
 #include "wav/text_format.h"
 #include "wav/trace.h"
 #include "widgets/designed_geometry.h"
@@ -77,7 +78,7 @@ void traceWindowLine(const std::string& line) {
 
 MainWindow::MainWindow(SettingsFiles settingsFiles, QWidget* parent)
     : QMainWindow(parent), settingsFiles_(std::move(settingsFiles)) {
-    setWindowTitle(QStringLiteral("Vemilo v3.00β1"));
+    setWindowTitle(QStringLiteral("Vemilo v") + QString::fromUtf8(kVersionText));
     setFont(layoutFont(LayoutFace::Tahoma, 8));
     buildControls();
     buildMenus();

@@ -276,8 +276,9 @@ TEST_F(ReportFaults, ForgedReportsAreTroubleForTheMergeAndNeverTakenUp) {
         EXPECT_EQ(merged.err.rfind("vemilo-cli: " + second + ": ", 0), 0u) << merged.err.substr(0, 300);
         EXPECT_NE(merged.err.find(forgery.fault), std::string::npos) << merged.err.substr(0, 300);
         EXPECT_FALSE(fs::exists(output));
-        if (std::string(forgery.name) == "a pair of the other shard")
+        if (std::string(forgery.name) == "a pair of the other shard") {
             EXPECT_NE(merged.err.find("belongs to shard 1 of 2, not to this report's shard 2"), std::string::npos);
+        }
         // Taken up, only an interruption is carried over; every forgery is refused, the file kept.
         const CliRun resumed = runTool(
             {"--folders", "--jsonl", "--jobs=1", "--shard=2/2", "--output=" + second, "--resume", one(), two()});
@@ -422,7 +423,9 @@ TEST_F(ReportFaults, OutputThatIsNotAReportIsLeftAlone) {
             const CliRun run = runTool(arguments);
             EXPECT_EQ(run.status, 2) << arguments[0];
             EXPECT_EQ(run.err.rfind("vemilo-cli: " + target + ": " + refusal, 0), 0u) << run.err;
-            if (fs::is_regular_file(target)) EXPECT_EQ(readWhole(target), before);
+            if (fs::is_regular_file(target)) {
+                EXPECT_EQ(readWhole(target), before);
+            }
         }
     }
     EXPECT_FALSE(fs::exists(dir.file("new.WAV")));
@@ -476,7 +479,9 @@ TEST_F(ReportFaults, AMergeKilledAtAnyMomentNeverLeavesAnOlderVerdict) {
         if (fs::exists(output)) {
             EXPECT_EQ(withoutTimes(nlohmann::json::parse(readWhole(output))), expected) << "trial " << trial;
         }
-        if (signals[trial % 3] != SIGKILL) EXPECT_FALSE(fs::exists(output + ".partial")) << "trial " << trial;
+        if (signals[trial % 3] != SIGKILL) {
+            EXPECT_FALSE(fs::exists(output + ".partial")) << "trial " << trial;
+        }
     }
     EXPECT_GT(killed, 0) << "no merge was interrupted: the shards are too small to test this";
 }

@@ -275,7 +275,7 @@ private slots:
             refused = std::string(error.what()) == path + " に書き込めません: ディスクの空きがありません";
         }
         const std::string after = readAll(path);
-        std::system(("umount '" + disk + "'").c_str());
+        QCOMPARE(std::system(("umount '" + disk + "'").c_str()), 0);
         QVERIFY(refused);
         QCOMPARE(after, std::string("[position]\nTop=1\n"));
     }
