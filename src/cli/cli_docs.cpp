@@ -101,27 +101,67 @@ std::string manualPage() {
     return page.str();
 }
 
+namespace {
+
+// The words offered for an option's value: a bash word list, "FILES" for file names, or nothing.
+const char* valueWords(const std::string& name) {
+    if (name == "--max-lines") return "200 500 1000 2000";
+    if (name == "--match-samples") return "200 1000 4096 32767";
+    if (name == "--resync-window") return "1 2 5 10";
+    if (name == "--tolerance") return "1 2 4 16";
+    if (name == "--shard") return "1/2 2/2 1/3 2/3 3/3 1/4 2/4 3/4 4/4";
+    if (name == "--check-md5" || name == "--output" || name == "--residue") return "FILES";
+    return nullptr;
+}
+
+}  // namespace
+
 std::string bashCompletion() {
-    std::string switches, valued;
+    std::string switches = " ", valued = " ", values;
     for (const CliOptionSpec& option : cliOptionTable()) {
         (option.value ? valued : switches) += std::string(option.name) + (option.value ? "= " : " ");
+        if (!option.value) continue;
+        const std::string name = option.name;
+        const char* words = valueWords(name);
+        std::string action = "COMPREPLY=()";
+        if (name == "--jobs") {
+            action =
+                "COMPREPLY=($(compgen -P \"$prefix\" -W \"$(seq 1 \"$(nproc 2>/dev/null || echo 8)\")\" -- "
+                "\"$value\"))";
+        } else if (words && std::string(words) == "FILES") {
+            action = "COMPREPLY=($(compgen -P \"$prefix\" -f -- \"$value\")); compopt -o filenames 2>/dev/null";
+        } else if (words) {
+            action = "COMPREPLY=($(compgen -P \"$prefix\" -W '" + std::string(words) + "' -- \"$value\"))";
+        }
+        values += "    " + name + ") " + action + " ;;\n";
     }
     return "# bash completion for vemilo-cli, written from its option table\n"
            "_vemilo_cli() {\n"
-           "  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}\n"
+           "  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} option= value= prefix=\n"
            "  local switches='" +
            switches +
            "'\n"
            "  local valued='" +
            valued +
            "'\n"
+           "  # bash splits --opt=value at \"=\" (COMP_WORDBREAKS): the value is then a word of its own.\n"
+           "  if [ \"$cur\" = \"=\" ]; then\n"
+           "    option=$prev\n"
+           "  elif [ \"$prev\" = \"=\" ] && [ \"$COMP_CWORD\" -ge 2 ]; then\n"
+           "    option=${COMP_WORDS[COMP_CWORD-2]} value=$cur\n"
+           "  elif [[ $cur == --*=* ]]; then\n"
+           "    option=${cur%%=*} value=${cur#*=} prefix=${cur%%=*}=\n"
+           "  elif [[ \" $valued \" == *\" $prev= \"* ]] && [[ $cur != -* ]]; then\n"
+           "    option=$prev value=$cur\n"
+           "  fi\n"
+           "  if [ -n \"$option\" ]; then\n"
+           "    case $option in\n" +
+           values +
+           "    *) COMPREPLY=() ;;\n"
+           "    esac\n"
+           "    return\n"
+           "  fi\n"
            "  case $cur in\n"
-           "    --jobs=*) COMPREPLY=($(compgen -P --jobs= -W \"$(seq 1 \"$(nproc 2>/dev/null || echo 8)\")\" -- "
-           "\"${cur#*=}\")); return ;;\n"
-           "    --shard=*) COMPREPLY=($(compgen -P --shard= -W '1/2 2/2 1/3 2/3 3/3 1/4 2/4 3/4 4/4' -- "
-           "\"${cur#*=}\")); return ;;\n"
-           "    --check-md5=*) COMPREPLY=($(compgen -P --check-md5= -f -- \"${cur#*=}\")); return ;;\n"
-           "    --*=*) return ;;\n"
            "    -*) COMPREPLY=($(compgen -W \"$switches $valued\" -- \"$cur\")); compopt -o nospace 2>/dev/null;\n"
            "        [ ${#COMPREPLY[@]} -eq 1 ] && [[ ${COMPREPLY[0]} != *= ]] && compopt +o nospace 2>/dev/null; "
            "return ;;\n"
@@ -148,11 +188,16 @@ std::string zshCompletion() {
                 help += c;
             }
         }
-        std::string action = ":";
         const std::string name = option.name;
-        if (name == "--check-md5") action = ":list:_files";
-        if (name == "--shard") action = ":shard K/N:(1/2 2/2 1/3 2/3 3/3 1/4 2/4 3/4 4/4)";
-        if (name == "--jobs") action = ":jobs:";
+        const char* words = valueWords(name);
+        std::string action = ":" + std::string(option.value ? option.value : "") + ":";
+        if (words && std::string(words) == "FILES") {
+            action += "_files";
+        } else if (words) {
+            action += "(" + std::string(words) + ")";
+        } else if (name == "--jobs") {
+            action += "(1 2 4 8 16)";
+        }
         arguments += "  '" + name + (option.value ? "=[" : "[") + help + "]" + (option.value ? action : "") + "' \\\n";
     }
     return "#compdef vemilo-cli\n"
