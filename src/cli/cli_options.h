@@ -20,15 +20,15 @@ struct CliOptions {
     bool trace = false;
     bool json = false;
     bool verbose = false;
-    bool pairByStem = false;            // --folders pairs x.wav with x.flac
-    bool quiet = false;                 // -s: nothing written, the exit status alone
-    bool resync = false;                // --resync given (its window is comparison.resyncSeconds)
-    bool jsonLines = false;             // --jsonl: one JSON object per line
-    std::optional<std::string> output;  // --output: the report's file
-    bool resume = false;                // --resume: take up the interrupted report in --output
-    std::optional<std::string> runId;   // --run-id: the name every shard's report carries
+    bool pairByStem = false;             // --folders pairs x.wav with x.flac
+    bool quiet = false;                  // -s: nothing written, the exit status alone
+    bool resync = false;                 // --resync given (its window is comparison.resyncSeconds)
+    bool jsonLines = false;              // --jsonl: one JSON object per line
+    std::optional<std::string> output;   // --output: the report's file
+    bool resume = false;                 // --resume: take up the interrupted report in --output
+    std::optional<std::string> runId;    // --run-id: the name every shard's report carries
     std::optional<std::string> residue;  // --residue: where a single pair's residue goes
-    unsigned jobs = 0;                  // 0: one per processor core
+    unsigned jobs = 0;                   // 0: one per processor core
     std::optional<archive::Shard> shard;
     std::string checksumList;  // --check-md5
     std::vector<std::string> paths;

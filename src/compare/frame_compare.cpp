@@ -149,8 +149,8 @@ void finishMeasure(const RunState& run, Reporter& reporter, RunOutcome& outcome)
             measured.integerPcm ? formatText("%.0fLSB", channel.largest) : formatText("%.9g", channel.largest);
         const std::string where =
             channel.firstFrame
-                ? formatText(" フレーム%llu〜%llu 区間%llu", static_cast<unsigned long long>(*channel.firstFrame + 1),
-                             static_cast<unsigned long long>(*channel.lastFrame + 1),
+                ? formatText(" フレーム%llu〜%llu 区間%llu", static_cast<unsigned long long>(*channel.firstFrame) + 1,
+                             static_cast<unsigned long long>(*channel.lastFrame) + 1,
                              static_cast<unsigned long long>(channel.stretches))
                 : std::string();
         logFormatted(reporter, "測定 チャンネル%zu: 相違%lluサンプル 最大%s(%s dBFS) 残差RMS %s dBFS ヌル深度 %s dB%s",

@@ -8,6 +8,14 @@
 
 #include "wav/text_format.h"
 
+// The loops below are built twice, for AVX2 and for any x86-64, and the processor's best runs.
+// clang does not clone templates; there the loops are built once, for any x86-64.
+#if defined(__x86_64__) && !defined(__clang__)
+#define VEMILO_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define VEMILO_VECTOR_CLONES
+#endif
+
 namespace vemilo {
 namespace {
 
@@ -74,11 +82,9 @@ inline void addSample(IntegerFigures& f, int32_t x, int32_t y, bool agreedBefore
 // The chunk's figures, and the frames that differ or where file 2 is silent, in one loop the
 // compiler can run several samples at a time, on the widest vector instructions the processor has.
 // The first sample is taken alone, so that the loop reads the sample before from the chunk.
-__attribute__((target_clones("avx2", "default"))) IntegerFigures integerFigures(const int32_t* x, const int32_t* y,
-                                                                                size_t n, bool inStretch,
-                                                                                uint8_t* differs, uint8_t* silent,
-                                                                                int32_t dc, int32_t lowest,
-                                                                                int32_t highest) {
+VEMILO_VECTOR_CLONES IntegerFigures integerFigures(const int32_t* x, const int32_t* y, size_t n, bool inStretch,
+                                                   uint8_t* differs, uint8_t* silent, int32_t dc, int32_t lowest,
+                                                   int32_t highest) {
     IntegerFigures f;
     if (n == 0) return f;
     addSample(f, x[0], y[0], !inStretch, differs[0], silent[0], dc, lowest, highest);
@@ -89,8 +95,7 @@ __attribute__((target_clones("avx2", "default"))) IntegerFigures integerFigures(
 
 // Whether g x lies within the tolerance of y for both bounds of g, at every sample.
 template <typename T>
-__attribute__((target_clones("avx2", "default"))) bool withinGain(const T* x, const T* y, size_t n, double low,
-                                                                  double high, double tolerance) {
+VEMILO_VECTOR_CLONES bool withinGain(const T* x, const T* y, size_t n, double low, double high, double tolerance) {
     int within = 1;
     for (size_t i = 0; i < n; ++i) {
         const double xv = static_cast<double>(x[i]), yv = static_cast<double>(y[i]);
@@ -101,8 +106,7 @@ __attribute__((target_clones("avx2", "default"))) bool withinGain(const T* x, co
 
 // Samples that differ where the one before did not, from index 1 on.
 template <typename T>
-__attribute__((target_clones("avx2", "default"))) uint64_t stretchStarts(const T* x, const T* y, size_t first,
-                                                                         size_t last) {
+VEMILO_VECTOR_CLONES uint64_t stretchStarts(const T* x, const T* y, size_t first, size_t last) {
     uint64_t starts = 0;
     for (size_t i = first + 1; i <= last; ++i) starts += (x[i] != y[i]) & (x[i - 1] == y[i - 1]);
     return starts;
@@ -110,8 +114,7 @@ __attribute__((target_clones("avx2", "default"))) uint64_t stretchStarts(const T
 
 // Frames in which any channel differs, and in which file 2 is silent on every channel.
 template <typename T>
-__attribute__((target_clones("avx2", "default"))) void markFrames(const T* x, const T* y, size_t n, uint8_t* differs,
-                                                                  uint8_t* silent) {
+VEMILO_VECTOR_CLONES void markFrames(const T* x, const T* y, size_t n, uint8_t* differs, uint8_t* silent) {
     for (size_t i = 0; i < n; ++i) {
         differs[i] |= x[i] != y[i];
         silent[i] &= y[i] == 0;
@@ -121,8 +124,7 @@ __attribute__((target_clones("avx2", "default"))) void markFrames(const T* x, co
 // One channel's samples of a chunk, from their interleaved frames, as integers. A 24-bit sample is
 // read with the byte after it, which every sample but the chunk's last has within the frames.
 template <int Bytes>
-__attribute__((target_clones("avx2", "default"))) void gatherIntegers(const uint8_t* bytes, size_t stride, size_t n,
-                                                                      int32_t* out) {
+VEMILO_VECTOR_CLONES void gatherIntegers(const uint8_t* bytes, size_t stride, size_t n, int32_t* out) {
     if constexpr (Bytes == 1) {
         for (size_t i = 0; i < n; ++i) out[i] = static_cast<int32_t>(bytes[i * stride]) - 128;
     } else if constexpr (Bytes == 2) {
@@ -152,7 +154,7 @@ struct EqualFigures {
     uint32_t bits = 0;
 };
 
-__attribute__((target_clones("avx2", "default"))) EqualFigures equalFigures(const int32_t* x, size_t n) {
+VEMILO_VECTOR_CLONES EqualFigures equalFigures(const int32_t* x, size_t n) {
     EqualFigures f;
     for (size_t i = 0; i < n; ++i) {
         f.squared += int64_t{x[i]} * x[i];
@@ -165,8 +167,7 @@ __attribute__((target_clones("avx2", "default"))) EqualFigures equalFigures(cons
 
 // Both channels of 16-bit stereo frames in one pass: a frame is one 32-bit word, split in two,
 // which runs several frames at a time where the channel-by-channel gather cannot.
-__attribute__((target_clones("avx2", "default"))) void gatherStereo16(const uint8_t* bytes, size_t n, int32_t* left,
-                                                                      int32_t* right) {
+VEMILO_VECTOR_CLONES void gatherStereo16(const uint8_t* bytes, size_t n, int32_t* left, int32_t* right) {
     for (size_t i = 0; i < n; ++i) {
         uint32_t frame;
         std::memcpy(&frame, bytes + 4 * i, sizeof frame);
@@ -582,7 +583,8 @@ std::vector<int> swappedOrder(const std::vector<uint8_t>& orders, int channels) 
     while (std::next_permutation(order.begin(), order.end())) {
         bool holds = true;
         for (int c = 0; c < channels && holds; ++c)
-            holds = orders[static_cast<size_t>(c * channels + order[static_cast<size_t>(c)])] != 0;
+            holds = orders[static_cast<size_t>(c) * static_cast<size_t>(channels) +
+                           static_cast<size_t>(order[static_cast<size_t>(c)])] != 0;
         if (holds) return order;
     }
     return {};

@@ -324,12 +324,14 @@ uint64_t DecodedFrameSource::decode(uint8_t* out, uint64_t frames) {
                      format.bytesPerSample(), out);
     }
     if (const int error = sf_error(file); error != SF_ERR_NO_ERROR) {
-        decodeError_ = formatText("%sの音声をフレーム%lluから先は復号できません: %s", containerName(info_.container),
-                                  static_cast<unsigned long long>(nextFrame_ + std::max<sf_count_t>(got, 0)),
-                                  sf_error_number(error));
-        readProblem_ = formatText("cannot decode past frame %llu: %s",
-                                  static_cast<unsigned long long>(nextFrame_ + std::max<sf_count_t>(got, 0)),
-                                  sf_error_number(error));
+        decodeError_ = formatText(
+            "%sの音声をフレーム%lluから先は復号できません: %s", containerName(info_.container),
+            static_cast<unsigned long long>(nextFrame_) + static_cast<unsigned long long>(std::max<sf_count_t>(got, 0)),
+            sf_error_number(error));
+        readProblem_ = formatText(
+            "cannot decode past frame %llu: %s",
+            static_cast<unsigned long long>(nextFrame_) + static_cast<unsigned long long>(std::max<sf_count_t>(got, 0)),
+            sf_error_number(error));
     }
     return static_cast<uint64_t>(std::max<sf_count_t>(got, 0));
 }
