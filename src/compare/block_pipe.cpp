@@ -3,7 +3,7 @@
 namespace vemilo {
 
 BlockPipe::BlockPipe(FrameSource& source, uint8_t* storage, uint64_t storageFrames, uint16_t frameBytes)
-    : source_(source), halfFrames_(storageFrames / 2), frameBytes_(frameBytes) {
+    : source_(source), halfFrames_(storageFrames / 2) {
     halves_[0] = storage;
     halves_[1] = storage + halfFrames_ * frameBytes;
     reader_ = std::thread([this] { read(); });

@@ -40,7 +40,6 @@ private:
     FrameSource& source_;
     uint8_t* halves_[2];
     uint64_t halfFrames_;
-    uint16_t frameBytes_;
     std::mutex mutex_;
     std::condition_variable changed_;
     Block filled_[2];
