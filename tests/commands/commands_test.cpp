@@ -61,6 +61,15 @@ class CommandsTest : public QObject {
         dialogs_->folderToChoose = QString::fromStdString(folder(two));
         window_->filePanes().chooseFolder(1);
     }
+    // Writes a pair into folders a and b, and selects it in both lists.
+    void choosePair(const std::string& name, const PcmFormat& format, const std::vector<uint8_t>& one,
+                    const std::vector<uint8_t>& two) {
+        writeCanonicalWav(folder("a") + "/" + name, format, one);
+        writeCanonicalWav(folder("b") + "/" + name, format, two);
+        pickFolders("a", "b");
+        userSelects(c_->list[0], 0);
+        userSelects(c_->list[1], 0);
+    }
     // Selects a row as the user would, with the keyboard.
     void userSelects(widgets::FileListBox* list, int row) {
         list->setFocus();
@@ -503,11 +512,7 @@ private slots:
         std::vector<uint8_t> audio = noiseFrames(format, 10000);
         std::vector<uint8_t> changed = audio;
         for (int frame : {0, 2500, 9999}) changed[frame * 2] ^= 0x10;
-        writeCanonicalWav(folder("a") + "/p.wav", format, audio);
-        writeCanonicalWav(folder("b") + "/p.wav", format, changed);
-        pickFolders("a", "b");
-        userSelects(c_->list[0], 0);
-        userSelects(c_->list[1], 0);
+        choosePair("p.wav", format, audio, changed);
         c_->zeroSkip->setChecked(false);
         c_->matchPoint->setChecked(false);
         window_->runComparison();
@@ -544,11 +549,7 @@ private slots:
         std::vector<uint8_t> audio = noiseFrames(format, 80000);
         std::vector<uint8_t> changed = audio;
         for (int frame : {100, 40000, 79000}) changed[frame * 2 + 1] ^= 0x40;
-        writeCanonicalWav(folder("a") + "/p.wav", format, audio);
-        writeCanonicalWav(folder("b") + "/p.wav", format, changed);
-        pickFolders("a", "b");
-        userSelects(c_->list[0], 0);
-        userSelects(c_->list[1], 0);
+        choosePair("p.wav", format, audio, changed);
         c_->zeroSkip->setChecked(false);
         c_->matchPoint->setChecked(false);
         c_->details->setChecked(true);
@@ -584,11 +585,7 @@ private slots:
         std::vector<uint8_t> changed = audio;
         changed[(1000 + 10) * 4] ^= 0x01;        // 1 LSB
         changed[(1000 + 2000) * 4 + 1] ^= 0x40;  // 16384 LSB
-        writeCanonicalWav(folder("a") + "/q.wav", kCd, audio);
-        writeCanonicalWav(folder("b") + "/q.wav", kCd, changed);
-        pickFolders("a", "b");
-        userSelects(c_->list[0], 0);
-        userSelects(c_->list[1], 0);
+        choosePair("q.wav", kCd, audio, changed);
         c_->matchPoint->setChecked(false);
         window_->runComparison();
         QVERIFY(logLines(*window_).contains(
@@ -665,11 +662,7 @@ private slots:
         appendBytes(changed, noiseFrames(kCd, 50, 8));
         appendBytes(changed, noiseFrames(kCd, 5000, 4));
         for (int frame : {500, 501, 4000}) changed[(120 + 50 + frame) * 4 + 1] ^= 0x40;
-        writeCanonicalWav(folder("a") + "/p.wav", kCd, audio);
-        writeCanonicalWav(folder("b") + "/p.wav", kCd, changed);
-        pickFolders("a", "b");
-        userSelects(c_->list[0], 0);
-        userSelects(c_->list[1], 0);
+        choosePair("p.wav", kCd, audio, changed);
         c_->details->setChecked(true);
         c_->matchLengthEdit->setText(QStringLiteral("150"));
         window_->runComparison();
