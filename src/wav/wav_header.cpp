@@ -205,35 +205,12 @@ WavContainer containerOf(const uint8_t* id) {
     return WavContainer::Riff;
 }
 
-}  // namespace
-
-WavError parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalking& keepWalking) {
-    WavReader reader;
-    if (const WavError refused = reader.open(path)) {
-        trace("open error\n");
-        return refused;
-    }
-    info.identity = reader.openedIdentity();
-    HeaderView view(reader);
-
-    uint8_t header[40] = {};
-    const uint32_t headerLength = view.read(header, sizeof header);
-    const bool wave = headerLength >= 12 &&
-                      (std::memcmp(header, "RIFF", 4) == 0 || containerOf(header) != WavContainer::Riff) &&
-                      std::memcmp(header + 8, "WAVE", 4) == 0;
-    const bool wave64 =
-        headerLength == sizeof header && std::memcmp(header, kW64Riff, 16) == 0 && isW64Guid(header + 24, "wave");
-    if (!wave && !wave64) return {WavProblem::NotWave, 0, 0};
-    info.container = wave64 ? WavContainer::W64 : containerOf(header);
-    view.seek(12);
-
+// The chunks of a RIFF, RF64 or BW64 file, from the one after "WAVE": the format, the audio and
+// its MD5, each size as ds64 gives it where the file has one.
+WavError walkRiff(HeaderView& view, WavFormatInfo& info, uint8_t (&formatBody)[kFormatBodyBytes], bool& formatSeen,
+                  const KeepWalking& keepWalking) {
     Ds64 ds64;
-    uint8_t formatBody[kFormatBodyBytes] = {};
-    bool formatSeen = false;
-    if (wave64) {
-        if (const WavError stopped = walkW64(view, info, formatBody, formatSeen, keepWalking)) return stopped;
-    }
-    for (uint64_t chunks = 1; !wave64 && view.position() < view.size(); ++chunks) {
+    for (uint64_t chunks = 1; view.position() < view.size(); ++chunks) {
         // The caller may let the window handle what is pending here; the walk keeps no reference into it.
         if (keepWalking && chunks % kChunksBetweenPauses == 0 && !keepWalking()) {
             return {WavProblem::Stopped, 0, view.position()};
@@ -280,6 +257,36 @@ WavError parseWavHeader(const std::string& path, WavFormatInfo& info, const Keep
         trace("skipnum=%d\n", skipped ? shownCount(*skipped) : -1);
         trace("data pos: 0x%x\n", low32(view.position()));
     }
+    return {};
+}
+
+}  // namespace
+
+WavError parseWavHeader(const std::string& path, WavFormatInfo& info, const KeepWalking& keepWalking) {
+    WavReader reader;
+    if (const WavError refused = reader.open(path)) {
+        trace("open error\n");
+        return refused;
+    }
+    info.identity = reader.openedIdentity();
+    HeaderView view(reader);
+
+    uint8_t header[40] = {};
+    const uint32_t headerLength = view.read(header, sizeof header);
+    const bool wave = headerLength >= 12 &&
+                      (std::memcmp(header, "RIFF", 4) == 0 || containerOf(header) != WavContainer::Riff) &&
+                      std::memcmp(header + 8, "WAVE", 4) == 0;
+    const bool wave64 =
+        headerLength == sizeof header && std::memcmp(header, kW64Riff, 16) == 0 && isW64Guid(header + 24, "wave");
+    if (!wave && !wave64) return {WavProblem::NotWave, 0, 0};
+    info.container = wave64 ? WavContainer::W64 : containerOf(header);
+    view.seek(12);
+
+    uint8_t formatBody[kFormatBodyBytes] = {};
+    bool formatSeen = false;
+    const WavError stopped = wave64 ? walkW64(view, info, formatBody, formatSeen, keepWalking)
+                                    : walkRiff(view, info, formatBody, formatSeen, keepWalking);
+    if (stopped) return stopped;
 
     info.formatTag = readU16LE(formatBody + 0);
     info.byteRate = readU32LE(formatBody + 8);
