@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <thread>
 
 #include "archive/output_file.h"
@@ -51,6 +52,49 @@ Verdict complain(std::FILE* err, const std::string& what, const std::string& pro
 }
 
 int64_t wholeNumber(const std::string& text) { return parseWholeNumber(text).value_or(-1); }
+
+// Compares each pair the walk gives on the jobs asked for, writing each line as it is done; only
+// a terminal shows progress.
+void compareEveryPair(const FolderCheckOptions& options, const std::function<std::optional<PairedPath>()>& walkShard,
+                      ReportStream& report, std::FILE* err) {
+    const ComparePair compare = [&](const PairedPath& pair, PairWorkspace& workspace) {
+        return reportOf(pair, options, workspace);
+    };
+    const FormatPair format = [&](const PairReport& done) { return report.format(done); };
+    const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    const bool progressShown = options.format == ReportFormat::Text && !options.output && ::isatty(::fileno(err)) == 1;
+    if (jobs == 1 && !progressShown) {
+        // One worker: no thread to hand pairs to and back.
+        PairWorkspace workspace;
+        while (const auto pair = walkShard()) report.write(comparePair(compare, format, *pair, workspace));
+    } else {
+        std::atomic<uint64_t> bytesRead{0}, reported{0};
+        ParallelPairs pairs(
+            walkShard,
+            [&](const PairedPath& pair, PairWorkspace& workspace) {
+                if (progressShown && pair.inFolder1 && pair.inFolder2) {
+                    bytesRead += fileBytes(joinPath(options.folder1, pair.names[0])) +
+                                 fileBytes(joinPath(options.folder2, pair.names[1]));
+                }
+                return compare(pair, workspace);
+            },
+            format,
+            [&](FormattedPair&& done) {
+                if (progressShown) std::fputs("\r\033[K", err);
+                report.write(done);
+                ++reported;
+            },
+            jobs);
+        const auto started = std::chrono::steady_clock::now();
+        pairs.wait([&] {
+            if (!progressShown) return;
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            std::fprintf(err, "\r%llu pairs, %.0f MiB/s ", static_cast<unsigned long long>(reported.load()),
+                         seconds > 0 ? static_cast<double>(bytesRead) / 1048576.0 / seconds : 0.0);
+            std::fflush(err);
+        });
+    }
+}
 
 }  // namespace
 
@@ -128,44 +172,7 @@ Verdict checkFolders(const FolderCheckOptions& options, std::FILE* out, std::FIL
         report.begin(header);
     }
 
-    const ComparePair compare = [&](const PairedPath& pair, PairWorkspace& workspace) {
-        return reportOf(pair, options, workspace);
-    };
-    const FormatPair format = [&](const PairReport& done) { return report.format(done); };
-    const unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
-    // Only a terminal shows progress.
-    const bool progressShown = options.format == ReportFormat::Text && !options.output && ::isatty(::fileno(err)) == 1;
-    if (jobs == 1 && !progressShown) {
-        // One worker: no thread to hand pairs to and back.
-        PairWorkspace workspace;
-        while (const auto pair = walkShard()) report.write(comparePair(compare, format, *pair, workspace));
-    } else {
-        std::atomic<uint64_t> bytesRead{0}, reported{0};
-        ParallelPairs pairs(
-            walkShard,
-            [&](const PairedPath& pair, PairWorkspace& workspace) {
-                if (progressShown && pair.inFolder1 && pair.inFolder2) {
-                    bytesRead += fileBytes(joinPath(options.folder1, pair.names[0])) +
-                                 fileBytes(joinPath(options.folder2, pair.names[1]));
-                }
-                return compare(pair, workspace);
-            },
-            format,
-            [&](FormattedPair&& done) {
-                if (progressShown) std::fputs("\r\033[K", err);
-                report.write(done);
-                ++reported;
-            },
-            jobs);
-        const auto started = std::chrono::steady_clock::now();
-        pairs.wait([&] {
-            if (!progressShown) return;
-            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            std::fprintf(err, "\r%llu pairs, %.0f MiB/s ", static_cast<unsigned long long>(reported.load()),
-                         seconds > 0 ? static_cast<double>(bytesRead) / 1048576.0 / seconds : 0.0);
-            std::fflush(err);
-        });
-    }
+    compareEveryPair(options, walkShard, report, err);
     const TreeRecord trees = walk.trees();
     report.finish(trees, utcNow());
     if (file && !finishWriting(file.get())) return complain(err, *options.output, std::strerror(errno));
