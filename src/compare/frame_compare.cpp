@@ -194,6 +194,102 @@ std::string differenceLine(uint64_t frameNumber, uint64_t offset1, uint64_t offs
     return line;
 }
 
+namespace {
+
+// Reads on each file whose frames were all compared. False when the run ends here: stopped by the
+// user, or a file that ran short of its declared frames.
+bool refillEmptied(RunState& run, Reporter& reporter, RunOutcome& outcome) {
+    FrameStream& file1 = run.files[0];
+    FrameStream& file2 = run.files[1];
+    bool read = false;
+    for (FrameStream* file : {&file1, &file2}) {
+        if (file->frames() != 0 || file->exhausted) continue;
+        if (!read) showProgress(file1.bufferOffset + file1.end, file1.source->fileBytes(), reporter);
+        file->refillAhead();
+        read = true;
+    }
+    if (read) {
+        // Any handler may run here: the run reads its own copies of the slots, and only the
+        // detail option anew, at each difference.
+        reporter.processPendingEvents();
+        if (reporter.stopRequested()) {
+            outcome.end = ComparisonEnd::Stopped;
+            return false;
+        }
+    }
+    // A file that ends while frames are still declared ends the comparison once the frames
+    // both hold are compared; the line names the file that ran short.
+    if (file1.frames() == 0) {
+        reporter.logLine("読み取りエラー 0==0");
+        outcome.end = ComparisonEnd::ReadError1;
+        return false;
+    }
+    if (file2.frames() == 0) {
+        reporter.logLine("読み取りエラー 1==0");
+        outcome.end = ComparisonEnd::ReadError2;
+        return false;
+    }
+    return true;
+}
+
+// The run's closing lines: the verdict, and what it does not cover.
+void sayWhatWasCompared(const RunState& run, Reporter& reporter, const RunOutcome& outcome) {
+    if (outcome.differences == 0 && outcome.gaps.empty()) {
+        reporter.logLine("一致しました。");
+    } else {
+        // Each gap counts once among the differences the verdict line gives.
+        const uint64_t counted = outcome.differences + uint64_t{outcome.gaps.size()};
+        logFormatted(reporter, "相違点がありました。(%llu)", static_cast<unsigned long long>(counted));
+    }
+    // "一致しました" after zero skip or a match point covers only the frames compared: what was
+    // passed over at the start is said, as the command line's report counts it.
+    if (outcome.skipped[0] != 0 || outcome.skipped[1] != 0) {
+        logFormatted(reporter, "比較しなかった先頭のサンプル: ファイル1 %llu、ファイル2 %llu",
+                     static_cast<unsigned long long>(outcome.skipped[0]),
+                     static_cast<unsigned long long>(outcome.skipped[1]));
+    }
+    if (!outcome.gaps.empty()) {
+        uint64_t missing = 0, inserted = 0;
+        for (const Gap& gap : outcome.gaps) (gap.kind == Gap::Kind::Missing ? missing : inserted) += gap.frames;
+        logFormatted(reporter, "欠落%lluサンプル、挿入%lluサンプル%s", static_cast<unsigned long long>(missing),
+                     static_cast<unsigned long long>(inserted),
+                     outcome.differences == 0 ? "。ほかのフレームはすべて一致しました。" : "");
+    }
+    // The verdict alone would read as success for a truncated copy: say what was never compared.
+    if (outcome.end == ComparisonEnd::File1Ended || outcome.end == ComparisonEnd::File2Ended) {
+        const int wentOn = outcome.end == ComparisonEnd::File1Ended ? 2 : 1;
+        logFormatted(reporter, "ファイル%dの残り%lluサンプルは比較されませんでした。", wentOn,
+                     static_cast<unsigned long long>(run.files[wentOn - 1].remaining));
+    }
+}
+
+// A copy cut short of its declared data, or a file changed under the run, must never pass
+// whatever its frames showed.
+void noteDamage(const RunState& run, RunOutcome& outcome) {
+    for (int side = 0; side < 2; ++side) {
+        const FrameStream& file = run.files[side];
+        if (file.slot.missingDataBytes != 0) {
+            outcome.damage.push_back(
+                formatText("ファイル%dのデータはヘッダーが示す長さより%lluバイト短く、途中で切れています。", side + 1,
+                           static_cast<unsigned long long>(file.slot.missingDataBytes)));
+        }
+        // The gap search reads on descriptors of its own: a file it could not open as the same one
+        // was read in part from another, so nothing past its first gap can be trusted.
+        const bool reopenedOther = run.gaps && run.gaps->openError(side).problem == WavProblem::Changed;
+        if (file.source->identity() != file.slot.identity || reopenedOther) {
+            outcome.damage.push_back(formatText("ファイル%dは比較中に変更されました。", side + 1));
+        } else if (run.gaps && run.gaps->openError(side)) {
+            outcome.damage.push_back(formatText("ファイル%dを再同期のために開き直せません: %s", side + 1,
+                                                describeError(run.gaps->openError(side)).c_str()));
+        }
+        if (const std::string found = file.source->damage(); !found.empty()) {
+            outcome.damage.push_back(formatText("ファイル%d: %s", side + 1, found.c_str()));
+        }
+    }
+}
+
+}  // namespace
+
 void compareFrames(RunState& run, Reporter& reporter, const OptionSource& options, RunOutcome& outcome) {
     FrameStream& file1 = run.files[0];
     FrameStream& file2 = run.files[1];
@@ -209,34 +305,7 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
     // anywhere in between.
     uint64_t agreeingSince = file1.frameIndex();
     while (!finished) {
-        bool read = false;
-        for (FrameStream* file : {&file1, &file2}) {
-            if (file->frames() != 0 || file->exhausted) continue;
-            if (!read) showProgress(file1.bufferOffset + file1.end, file1.source->fileBytes(), reporter);
-            file->refillAhead();
-            read = true;
-        }
-        if (read) {
-            // Any handler may run here: the run reads its own copies of the slots, and only the
-            // detail option anew, at each difference.
-            reporter.processPendingEvents();
-            if (reporter.stopRequested()) {
-                outcome.end = ComparisonEnd::Stopped;
-                break;
-            }
-        }
-        // A file that ends while frames are still declared ends the comparison once the frames
-        // both hold are compared; the line names the file that ran short.
-        if (file1.frames() == 0) {
-            reporter.logLine("読み取りエラー 0==0");
-            outcome.end = ComparisonEnd::ReadError1;
-            break;
-        }
-        if (file2.frames() == 0) {
-            reporter.logLine("読み取りエラー 1==0");
-            outcome.end = ComparisonEnd::ReadError2;
-            break;
-        }
+        if (!refillEmptied(run, reporter, outcome)) break;
 
         for (;;) {
             const uint64_t span = std::min({file1.frames(), file2.frames(), file1.remaining, file2.remaining});
@@ -288,56 +357,9 @@ void compareFrames(RunState& run, Reporter& reporter, const OptionSource& option
 
     outcome.uncompared = {file1.remaining, file2.remaining};
     for (FrameStream* file : {&file1, &file2}) file->stopReadingAhead();
-    if (outcome.differences == 0 && outcome.gaps.empty()) {
-        reporter.logLine("一致しました。");
-    } else {
-        // Each gap counts once among the differences the verdict line gives.
-        const uint64_t counted = outcome.differences + uint64_t{outcome.gaps.size()};
-        logFormatted(reporter, "相違点がありました。(%llu)", static_cast<unsigned long long>(counted));
-    }
-    // "一致しました" after zero skip or a match point covers only the frames compared: what was
-    // passed over at the start is said, as the command line's report counts it.
-    if (outcome.skipped[0] != 0 || outcome.skipped[1] != 0) {
-        logFormatted(reporter, "比較しなかった先頭のサンプル: ファイル1 %llu、ファイル2 %llu",
-                     static_cast<unsigned long long>(outcome.skipped[0]),
-                     static_cast<unsigned long long>(outcome.skipped[1]));
-    }
-    if (!outcome.gaps.empty()) {
-        uint64_t missing = 0, inserted = 0;
-        for (const Gap& gap : outcome.gaps) (gap.kind == Gap::Kind::Missing ? missing : inserted) += gap.frames;
-        logFormatted(reporter, "欠落%lluサンプル、挿入%lluサンプル%s", static_cast<unsigned long long>(missing),
-                     static_cast<unsigned long long>(inserted),
-                     outcome.differences == 0 ? "。ほかのフレームはすべて一致しました。" : "");
-    }
-    // The verdict alone would read as success for a truncated copy: say what was never compared.
-    if (outcome.end == ComparisonEnd::File1Ended || outcome.end == ComparisonEnd::File2Ended) {
-        const int wentOn = outcome.end == ComparisonEnd::File1Ended ? 2 : 1;
-        logFormatted(reporter, "ファイル%dの残り%lluサンプルは比較されませんでした。", wentOn,
-                     static_cast<unsigned long long>(run.files[wentOn - 1].remaining));
-    }
+    sayWhatWasCompared(run, reporter, outcome);
     if (run.measure) finishMeasure(run, reporter, outcome);
-    // A copy cut short of its declared data, or a file changed under the run, must never pass
-    // whatever its frames showed.
-    for (int side = 0; side < 2; ++side) {
-        const FrameStream& file = run.files[side];
-        if (file.slot.missingDataBytes != 0) {
-            outcome.damage.push_back(
-                formatText("ファイル%dのデータはヘッダーが示す長さより%lluバイト短く、途中で切れています。", side + 1,
-                           static_cast<unsigned long long>(file.slot.missingDataBytes)));
-        }
-        // The gap search reads on descriptors of its own: a file it could not open as the same one
-        // was read in part from another, so nothing past its first gap can be trusted.
-        const bool reopenedOther = run.gaps && run.gaps->openError(side).problem == WavProblem::Changed;
-        if (file.source->identity() != file.slot.identity || reopenedOther) {
-            outcome.damage.push_back(formatText("ファイル%dは比較中に変更されました。", side + 1));
-        } else if (run.gaps && run.gaps->openError(side)) {
-            outcome.damage.push_back(formatText("ファイル%dを再同期のために開き直せません: %s", side + 1,
-                                                describeError(run.gaps->openError(side)).c_str()));
-        }
-        if (const std::string found = file.source->damage(); !found.empty()) {
-            outcome.damage.push_back(formatText("ファイル%d: %s", side + 1, found.c_str()));
-        }
-    }
+    noteDamage(run, outcome);
     for (const std::string& line : outcome.damage) reporter.logLine(line);
     for (int side = 0; side < 2; ++side) {
         if (const std::string remark = run.files[side].source->remark(); !remark.empty())
