@@ -74,6 +74,50 @@ void traceWindowLine(const std::string& line) {
     std::fflush(stdout);
 }
 
+// One file's controls: its folder button and list in the folder group, its path in the file group,
+// its information pane below them. Returns the folder's label.
+QLabel* buildSide(commands::SidePane& pane, int side, QWidget* panel, QWidget* folderGroup, QWidget* fileGroup,
+                  RightAnchors& folderAnchors, RightAnchors& fileAnchors) {
+    const char* const suffix = side == 0 ? "1" : "2";
+    const int folderTop = side == 0 ? 16 : 103;
+    auto* folderLabel = place(new QLabel(QStringLiteral("フォルダ") + QLatin1String(suffix), folderGroup),
+                              side == 0 ? "folderLabel1" : "folderLabel2", 8, folderTop, 49, 12);
+    folderLabel->setFont(layoutFont(LayoutFace::MsPGothic, 9));
+    pane.folderButton =
+        place(new QPushButton(folderGroup), side == 0 ? "folderButton1" : "folderButton2", 63, folderTop, 332, 18);
+    pane.folderButton->setFocusPolicy(Qt::StrongFocus);  // reachable by Tab, pressed by Space
+    // A visible face even while its caption is empty, so that a newcomer finds it.
+    pane.folderButton->setStyleSheet(QStringLiteral("QPushButton { text-align: left; padding-left: 4px; }"));
+    pane.folderButton->setToolTip(side == 0 ? QStringLiteral("フォルダ1を選ぶ") : QStringLiteral("フォルダ2を選ぶ"));
+    pane.folderButton->setAccessibleName(pane.folderButton->toolTip());
+    pane.list = place(new FileListBox(folderGroup), side == 0 ? "fileList1" : "fileList2", 16, folderTop + 24, 377, 57);
+    pane.list->setAccessibleName(QStringLiteral("フォルダ") + QLatin1String(suffix) + QStringLiteral("のファイル"));
+    folderAnchors.add(pane.folderButton);
+    folderAnchors.add(pane.list);
+
+    place(new QLabel(QStringLiteral("ファイル") + QLatin1String(suffix), fileGroup),
+          side == 0 ? "fileLabel1" : "fileLabel2", 8, side == 0 ? 16 : 44, 40, 13);
+    pane.pathEdit =
+        place(new QLineEdit(fileGroup), side == 0 ? "pathEdit1" : "pathEdit2", 64, side == 0 ? 16 : 43, 332, 21);
+    pane.pathEdit->setAccessibleName(QStringLiteral("ファイル") + QLatin1String(suffix));
+    fileAnchors.add(pane.pathEdit);
+
+    pane.infoPane = side == 0 ? place(new QPlainTextEdit(panel), "infoPane1", 16, 280, 161, 82)
+                              : place(new QPlainTextEdit(panel), "infoPane2", 183, 279, 161, 83);
+    pane.infoPane->setAccessibleName(QStringLiteral("ファイル") + QLatin1String(suffix) + QStringLiteral("の情報"));
+    // Read, selected and copied, never typed into; Tab moves on.
+    pane.infoPane->setReadOnly(true);
+    pane.infoPane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    pane.infoPane->setTabChangesFocus(true);
+    pane.infoPane->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    pane.infoPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pane.infoPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pane.infoPane->setFont(layoutFont(LayoutFace::MsGothic, 9));
+    // Six summary lines must fit the designed height without a scroll bar.
+    pane.infoPane->document()->setDocumentMargin(0);
+    return folderLabel;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(SettingsFiles settingsFiles, QWidget* parent)
@@ -99,7 +143,8 @@ MainWindow::~MainWindow() {
     guarded([this] { saveSettings(settingsFiles_, currentSettings()); });
 }
 
-void MainWindow::buildControls() {
+// The scrolling panel of controls above the log, and the status bar.
+void MainWindow::buildShell() {
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
@@ -141,6 +186,10 @@ void MainWindow::buildControls() {
     statusPanel->setFixedWidth(50);
     statusBar_->addWidget(statusPanel);
     setStatusBar(statusBar_);
+}
+
+void MainWindow::buildControls() {
+    buildShell();
 
     auto* panelAnchors = new RightAnchors(controlsPanel_, kClientWidth);
 
@@ -163,49 +212,9 @@ void MainWindow::buildControls() {
     auto* fileGroup =
         place(new QGroupBox(QStringLiteral("wavファイル"), controlsPanel_), "fileGroup", 16, 201, 412, 73);
     auto* fileAnchors = new RightAnchors(fileGroup, 412);
-    for (int side = 0; side < 2; ++side) {
-        commands::SidePane& pane = sides_[side];
-        const char* const suffix = side == 0 ? "1" : "2";
-        const int folderTop = side == 0 ? 16 : 103;
-        auto* folderLabel = place(new QLabel(QStringLiteral("フォルダ") + QLatin1String(suffix), folderGroup),
-                                  side == 0 ? "folderLabel1" : "folderLabel2", 8, folderTop, 49, 12);
-        folderLabels_[side] = folderLabel;
-        folderLabel->setFont(layoutFont(LayoutFace::MsPGothic, 9));
-        pane.folderButton =
-            place(new QPushButton(folderGroup), side == 0 ? "folderButton1" : "folderButton2", 63, folderTop, 332, 18);
-        pane.folderButton->setFocusPolicy(Qt::StrongFocus);  // reachable by Tab, pressed by Space
-        // A visible face even while its caption is empty, so that a newcomer finds it.
-        pane.folderButton->setStyleSheet(QStringLiteral("QPushButton { text-align: left; padding-left: 4px; }"));
-        pane.folderButton->setToolTip(side == 0 ? QStringLiteral("フォルダ1を選ぶ")
-                                                : QStringLiteral("フォルダ2を選ぶ"));
-        pane.folderButton->setAccessibleName(pane.folderButton->toolTip());
-        pane.list =
-            place(new FileListBox(folderGroup), side == 0 ? "fileList1" : "fileList2", 16, folderTop + 24, 377, 57);
-        pane.list->setAccessibleName(QStringLiteral("フォルダ") + QLatin1String(suffix) + QStringLiteral("のファイル"));
-        folderAnchors->add(pane.folderButton);
-        folderAnchors->add(pane.list);
-
-        place(new QLabel(QStringLiteral("ファイル") + QLatin1String(suffix), fileGroup),
-              side == 0 ? "fileLabel1" : "fileLabel2", 8, side == 0 ? 16 : 44, 40, 13);
-        pane.pathEdit =
-            place(new QLineEdit(fileGroup), side == 0 ? "pathEdit1" : "pathEdit2", 64, side == 0 ? 16 : 43, 332, 21);
-        pane.pathEdit->setAccessibleName(QStringLiteral("ファイル") + QLatin1String(suffix));
-        fileAnchors->add(pane.pathEdit);
-
-        pane.infoPane = side == 0 ? place(new QPlainTextEdit(controlsPanel_), "infoPane1", 16, 280, 161, 82)
-                                  : place(new QPlainTextEdit(controlsPanel_), "infoPane2", 183, 279, 161, 83);
-        pane.infoPane->setAccessibleName(QStringLiteral("ファイル") + QLatin1String(suffix) + QStringLiteral("の情報"));
-        // Read, selected and copied, never typed into; Tab moves on.
-        pane.infoPane->setReadOnly(true);
-        pane.infoPane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-        pane.infoPane->setTabChangesFocus(true);
-        pane.infoPane->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-        pane.infoPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        pane.infoPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        pane.infoPane->setFont(layoutFont(LayoutFace::MsGothic, 9));
-        // Six summary lines must fit the designed height without a scroll bar.
-        pane.infoPane->document()->setDocumentMargin(0);
-    }
+    for (int side = 0; side < 2; ++side)
+        folderLabels_[side] =
+            buildSide(sides_[side], side, controlsPanel_, folderGroup, fileGroup, *folderAnchors, *fileAnchors);
 
     nextFileButton_ =
         place(new QPushButton(QStringLiteral("Button2"), controlsPanel_), "nextFileButton", 350, 338, 75, 25);
@@ -236,6 +245,17 @@ void MainWindow::buildControls() {
     tabOrder << options_->tabChain() << nextFileButton_ << logView_;
     for (qsizetype i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
+    // Drops of files on any text field reach the window's own drop handling.
+    for (QWidget* field : findChildren<QWidget*>()) {
+        if (qobject_cast<QLineEdit*>(field) || qobject_cast<QPlainTextEdit*>(field)) {
+            field->installEventFilter(this);
+            if (auto* pane = qobject_cast<QPlainTextEdit*>(field)) pane->viewport()->installEventFilter(this);
+        }
+    }
+    startTimers();
+}
+
+void MainWindow::startTimers() {
     // Fires once control is back in the event loop: after a handler, or at a pause of long work,
     // where it waits out the rest of the update interval.
     showPendingTimer_ = new QTimer(this);
@@ -251,14 +271,6 @@ void MainWindow::buildControls() {
         }
     });
     sinceShown_.start();
-
-    // Drops of files on any text field reach the window's own drop handling.
-    for (QWidget* field : findChildren<QWidget*>()) {
-        if (qobject_cast<QLineEdit*>(field) || qobject_cast<QPlainTextEdit*>(field)) {
-            field->installEventFilter(this);
-            if (auto* pane = qobject_cast<QPlainTextEdit*>(field)) pane->viewport()->installEventFilter(this);
-        }
-    }
 
     folderWatchTimer_ = new QTimer(this);
     folderWatchTimer_->setObjectName(QStringLiteral("folderWatchTimer"));

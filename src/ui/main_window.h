@@ -73,7 +73,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void buildShell();
     void buildControls();
+    void startTimers();
     void buildMenus();
     void connectHandlers();
     void traceWindow();
